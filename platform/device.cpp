@@ -1,0 +1,203 @@
+// The device on the host: which host folder is the device's root, which one is its storage card, and how a
+// device path becomes a host path that can never lie outside them.
+#include "platform/device.h"
+
+#include "platform/text.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <string_view>
+#include <vector>
+
+static std::string DeviceFolderPath;
+static std::string StorageCardFolderPath;
+
+static constexpr std::u16string_view StorageCardName = u"Storage Card";
+
+// The folder's canonical path when it exists (so that containment tests compare like with like), else
+// the path as given without trailing slashes.
+static std::string CanonicalFolder(const std::string& folder) {
+    char resolved[PATH_MAX];
+    if (realpath(folder.c_str(), resolved) != nullptr) return resolved;
+    std::string trimmed = folder;
+    while (trimmed.size() > 1 && trimmed.back() == '/')
+        trimmed.pop_back();
+    return trimmed;
+}
+
+static bool IsFolder(const std::string& path) {
+    struct stat status;
+    return stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+// Creates the folder and the folders above it. Returns 0, or -1.
+static int MakeFolders(const std::string& path) {
+    if (path.empty() || IsFolder(path)) return 0;
+    size_t slash = path.find_last_of('/');
+    if (slash != std::string::npos && slash > 0 && MakeFolders(path.substr(0, slash)) != 0) return -1;
+    if (mkdir(path.c_str(), 0755) != 0 && errno != EEXIST) return -1;
+    return IsFolder(path) ? 0 : -1;
+}
+
+// Copies a host file. Returns 0, or -1 (a partial copy is removed).
+static int CopyHostFile(const std::string& source, const std::string& destination) {
+    int input = open(source.c_str(), O_RDONLY | O_CLOEXEC);
+    if (input < 0) return -1;
+    int output = open(destination.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (output < 0) {
+        close(input);
+        return -1;
+    }
+    int result = 0;
+    char buffer[65536];
+    for (;;) {
+        ssize_t got = read(input, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) {
+            if (got < 0) result = -1;
+            break;
+        }
+        for (ssize_t done = 0; done < got && result == 0;) {
+            ssize_t wrote = write(output, buffer + done, got - done);
+            if (wrote < 0 && errno == EINTR) continue;
+            if (wrote <= 0)
+                result = -1;
+            else
+                done += wrote;
+        }
+        if (result != 0) break;
+    }
+    close(input);
+    if (close(output) != 0) result = -1;
+    if (result != 0) unlink(destination.c_str());
+    return result;
+}
+
+// Removes a folder tree made by PrepareDeviceFolder that did not come out whole.
+static void RemoveFolders(const std::string& root, const std::vector<std::string>& files,
+                          const std::vector<std::string>& folders) {
+    for (const std::string& file : files)
+        unlink((root + "/" + file).c_str());
+    for (auto folder = folders.rbegin(); folder != folders.rend(); ++folder)
+        rmdir((root + "/" + *folder).c_str());
+    rmdir(root.c_str());
+}
+
+// A new device is built under a temporary name and renamed into place, so that a device folder, once it
+// exists, is always complete: a failed start leaves nothing that the next start would take as it stands.
+int PrepareDeviceFolder(const std::string& hostFolder, const std::string& shippedLanguageFile) {
+    if (hostFolder.empty()) return -1;
+    std::string folder = hostFolder;
+    while (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
+    struct stat status;
+    if (stat(folder.c_str(), &status) == 0) {
+        if (!S_ISDIR(status.st_mode)) return -1;
+        DeviceFolderPath = CanonicalFolder(folder);
+        return 0;
+    }
+
+    size_t slash = folder.find_last_of('/');
+    if (slash != std::string::npos && slash > 0 && MakeFolders(folder.substr(0, slash)) != 0) return -1;
+    std::string building = folder + ".tmp-" + std::to_string(getpid());
+    std::vector<std::string> folders = {"Program Files", "Program Files/Dialdex"};
+    std::vector<std::string> files;
+    if (mkdir(building.c_str(), 0755) != 0) return -1;
+    int result = 0;
+    for (const std::string& inner : folders) {
+        if (result == 0 && mkdir((building + "/" + inner).c_str(), 0755) != 0) result = -1;
+    }
+    if (result == 0 && !shippedLanguageFile.empty()) {
+        files.push_back("Program Files/Dialdex/dialdex.lng");
+        result = CopyHostFile(shippedLanguageFile, building + "/" + files.back());
+    }
+    if (result == 0 && rename(building.c_str(), folder.c_str()) != 0) {
+        // Another start may have made the folder meanwhile: use that one, as it stands.
+        result = IsFolder(folder) ? 1 : -1;
+    }
+    if (result != 0) RemoveFolders(building, files, folders);
+    if (result < 0) return -1;
+    DeviceFolderPath = CanonicalFolder(folder);
+    return 0;
+}
+
+void SetStorageCardFolder(const std::string& hostFolder) {
+    StorageCardFolderPath = hostFolder.empty() ? std::string() : CanonicalFolder(hostFolder);
+}
+
+const std::string& DeviceFolder() {
+    return DeviceFolderPath;
+}
+
+const std::string& StorageCardFolder() {
+    return StorageCardFolderPath;
+}
+
+static bool IsSeparator(char16_t unit) {
+    return unit == u'\\' || unit == u'/';
+}
+
+static bool EqualIgnoringAsciiCase(std::u16string_view left, std::u16string_view right) {
+    if (left.size() != right.size()) return false;
+    for (size_t index = 0; index < left.size(); index++) {
+        char16_t leftUnit = left[index] >= u'a' && left[index] <= u'z' ? left[index] - 0x20 : left[index];
+        char16_t rightUnit =
+            right[index] >= u'a' && right[index] <= u'z' ? right[index] - 0x20 : right[index];
+        if (leftUnit != rightUnit) return false;
+    }
+    return true;
+}
+
+// The device path as its list of names, with "." dropped and ".." taking back the name before it (at the
+// root, ".." stays at the root). A path without a leading separator is taken from the root: the device
+// has no current folder.
+static std::vector<std::u16string_view> DevicePathNames(const char16_t* devicePath) {
+    std::vector<std::u16string_view> names;
+    std::u16string_view path(devicePath);
+    size_t index = 0;
+    while (index < path.size()) {
+        while (index < path.size() && IsSeparator(path[index]))
+            index++;
+        size_t start = index;
+        while (index < path.size() && !IsSeparator(path[index]))
+            index++;
+        std::u16string_view name = path.substr(start, index - start);
+        if (name.empty() || name == u".") continue;
+        if (name == u"..") {
+            if (!names.empty()) names.pop_back();
+            continue;
+        }
+        names.push_back(name);
+    }
+    return names;
+}
+
+bool IsDeviceRoot(const char16_t* devicePath) {
+    return devicePath != nullptr && DevicePathNames(devicePath).empty();
+}
+
+std::string HostPathOf(const char16_t* devicePath) {
+    if (devicePath == nullptr || DeviceFolderPath.empty()) return std::string();
+    std::vector<std::u16string_view> names = DevicePathNames(devicePath);
+    size_t first = 0;
+    std::string hostPath = DeviceFolderPath;
+    if (!names.empty() && !StorageCardFolderPath.empty() &&
+        EqualIgnoringAsciiCase(names[0], StorageCardName)) {
+        hostPath = StorageCardFolderPath;
+        first = 1;
+    }
+    for (size_t index = first; index < names.size(); index++) {
+        if (hostPath.empty() || hostPath.back() != '/') hostPath += '/';
+        hostPath += Utf8FromWide(names[index]);
+    }
+    return hostPath;
+}
+
+int GetProgramExecutablePath(char16_t* buffer, int capacity) {
+    return CopyText(buffer, capacity, ProgramExecutableDevicePath);
+}

@@ -1,0 +1,30 @@
+// The device on the host: a host folder is the device's root "\", an optional second host folder is
+// "\Storage Card". Device paths keep the platform's backslashes; this file maps them to host paths.
+#pragma once
+
+#include <string>
+
+// The program's folder on the device and its executable's full path there.
+inline constexpr const char16_t* ProgramFolderDevicePath = u"\\Program Files\\Dialdex\\";
+inline constexpr const char16_t* ProgramExecutableDevicePath = u"\\Program Files\\Dialdex\\dialdex.exe";
+
+// Uses hostFolder as the device's root. When it does not exist yet, it is created with the program
+// folder in it and shippedLanguageFile (a host path; may be empty) copied there as "dialdex.lng";
+// an existing folder is used exactly as it is. Returns 0, or -1 when the folder cannot be made.
+int PrepareDeviceFolder(const std::string& hostFolder, const std::string& shippedLanguageFile);
+// Makes hostFolder the device folder "\Storage Card" (empty: none).
+void SetStorageCardFolder(const std::string& hostFolder);
+const std::string& DeviceFolder();
+// The storage card's host folder, empty when there is none.
+const std::string& StorageCardFolder();
+// True when the device path names the device's root folder ("\", "", "\.." and the like).
+bool IsDeviceRoot(const char16_t* devicePath);
+
+// The host path of a device path. "\" and "/" both separate; "." and ".." are resolved on the device
+// path itself, and ".." never climbs above the device root, so the result always lies inside the
+// device folder (or the storage card folder).
+std::string HostPathOf(const char16_t* devicePath);
+
+// The full path of the program's own executable, as the device names it (GetModuleFileName).
+// Returns the characters written.
+int GetProgramExecutablePath(char16_t* buffer, int capacity);
