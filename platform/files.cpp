@@ -1,0 +1,320 @@
+// Files by device path on the host: stream files over the C library's FILE, files replaced whole, raw
+// read-only files, attributes and folder enumeration. Only regular files are ever opened (a folder, a pipe
+// or a device node behind a device path fails to open and never blocks), and an enumeration never leads
+// out of the device folder nor round a loop of links.
+#include "platform/files.h"
+
+#include "platform/device.h"
+#include "platform/text.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+static constexpr size_t StreamBufferSize = 64 * 1024;
+
+struct StreamFile {
+    FILE* file = nullptr;
+    char* buffer = nullptr;
+    bool replacement = false;
+    std::string temporaryPath;   // replacement files: where the text is written
+    std::string destinationPath; // replacement files: what it replaces on commit
+};
+
+// --- Buffered stream files ------------------------------------------------------------------------
+
+// Opens a regular file without blocking on a pipe. Returns the descriptor, or -1.
+static int OpenRegularFile(const std::string& hostPath, int flags, mode_t mode) {
+    if (hostPath.empty()) return -1;
+    int descriptor = open(hostPath.c_str(), flags | O_CLOEXEC | O_NONBLOCK, mode);
+    if (descriptor < 0) return -1;
+    struct stat status;
+    if (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
+        close(descriptor);
+        return -1;
+    }
+    fcntl(descriptor, F_SETFL, fcntl(descriptor, F_GETFL) & ~O_NONBLOCK);
+    return descriptor;
+}
+
+// Wraps a descriptor in a buffered stream. Returns null (the descriptor closed) on failure.
+static StreamFile* WrapDescriptor(int descriptor, const char* mode) {
+    FILE* file = fdopen(descriptor, mode);
+    if (file == nullptr) {
+        close(descriptor);
+        return nullptr;
+    }
+    StreamFile* stream = new StreamFile;
+    stream->file = file;
+    stream->buffer = new char[StreamBufferSize];
+    setvbuf(file, stream->buffer, _IOFBF, StreamBufferSize);
+    return stream;
+}
+
+static void FreeStream(StreamFile* stream) {
+    delete[] stream->buffer;
+    delete stream;
+}
+
+StreamFile* OpenStreamFile(const char16_t* devicePath, const char* mode) {
+    if (devicePath == nullptr || mode == nullptr) return nullptr;
+    int descriptor = -1;
+    if (std::strcmp(mode, "rb") == 0) {
+        descriptor = OpenRegularFile(HostPathOf(devicePath), O_RDONLY, 0);
+    } else if (std::strcmp(mode, "wb") == 0) {
+        descriptor = OpenRegularFile(HostPathOf(devicePath), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    } else {
+        return nullptr;
+    }
+    if (descriptor < 0) return nullptr;
+    return WrapDescriptor(descriptor, mode);
+}
+
+// A buffer of one byte holds only the terminator: returning it would make a reading loop spin forever,
+// so sizes below 2 read nothing and report the end.
+char* ReadStreamLine(char* buffer, int size, StreamFile* file) {
+    if (buffer == nullptr || size <= 0) return nullptr;
+    buffer[0] = '\0';
+    if (file == nullptr || size < 2) return nullptr;
+    return fgets(buffer, size, file->file);
+}
+
+int WriteStreamText(StreamFile* file, const char* text) {
+    if (text == nullptr) return 0;
+    return WriteStreamBytes(file, text, static_cast<int>(std::strlen(text)));
+}
+
+int WriteStreamBytes(StreamFile* file, const void* bytes, int count) {
+    if (file == nullptr || bytes == nullptr || count <= 0) return 0;
+    return static_cast<int>(fwrite(bytes, 1, static_cast<size_t>(count), file->file));
+}
+
+int SeekStreamFile(StreamFile* file, long offset, int origin) {
+    static const int Origins[] = {SEEK_SET, SEEK_CUR, SEEK_END};
+    if (file == nullptr || origin < 0 || origin > 2) return -1;
+    return fseek(file->file, offset, Origins[origin]) == 0 ? 0 : -1;
+}
+
+long TellStreamFile(StreamFile* file) {
+    if (file == nullptr) return -1;
+    return ftell(file->file);
+}
+
+// A replacement file closed without a commit is abandoned: the old file stays, and -1 says nothing was
+// saved.
+int CloseStreamFile(StreamFile* file) {
+    if (file == nullptr) return -1;
+    if (file->replacement) {
+        AbandonReplacementFile(file);
+        return -1;
+    }
+    int result = ferror(file->file) ? -1 : 0;
+    if (fclose(file->file) != 0) result = -1;
+    FreeStream(file);
+    return result;
+}
+
+// --- Files replaced whole ---------------------------------------------------------------------------
+
+StreamFile* OpenReplacementFile(const char16_t* devicePath) {
+    if (devicePath == nullptr) return nullptr;
+    std::string destination = HostPathOf(devicePath);
+    if (destination.empty() || IsDeviceRoot(devicePath)) return nullptr;
+    std::string temporary = destination + ".tmp-" + std::to_string(getpid());
+    // The new file keeps the permissions of the one it replaces.
+    mode_t mode = 0644;
+    struct stat status;
+    if (stat(destination.c_str(), &status) == 0) mode = status.st_mode & 0777;
+    int descriptor = OpenRegularFile(temporary, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW, mode);
+    if (descriptor < 0) return nullptr;
+    fchmod(descriptor, mode);
+    StreamFile* stream = WrapDescriptor(descriptor, "wb");
+    if (stream == nullptr) {
+        unlink(temporary.c_str());
+        return nullptr;
+    }
+    stream->replacement = true;
+    stream->temporaryPath = temporary;
+    stream->destinationPath = destination;
+    return stream;
+}
+
+// The rename is what makes the new text count; the folder is synced after it so that the rename itself
+// survives a power cut. A folder that cannot be synced does not undo a rename that has happened.
+int CommitReplacementFile(StreamFile* file) {
+    if (file == nullptr || !file->replacement) return -1;
+    int result = 0;
+    if (fflush(file->file) != 0 || ferror(file->file)) result = -1;
+    if (result == 0 && fsync(fileno(file->file)) != 0) result = -1;
+    if (fclose(file->file) != 0) result = -1;
+    if (result == 0 && rename(file->temporaryPath.c_str(), file->destinationPath.c_str()) != 0) result = -1;
+    if (result != 0) {
+        unlink(file->temporaryPath.c_str());
+    } else {
+        size_t slash = file->destinationPath.find_last_of('/');
+        std::string folder = slash == std::string::npos ? "." : file->destinationPath.substr(0, slash + 1);
+        int folderDescriptor = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (folderDescriptor >= 0) {
+            fsync(folderDescriptor);
+            close(folderDescriptor);
+        }
+    }
+    FreeStream(file);
+    return result;
+}
+
+void AbandonReplacementFile(StreamFile* file) {
+    if (file == nullptr) return;
+    fclose(file->file);
+    if (file->replacement) unlink(file->temporaryPath.c_str());
+    FreeStream(file);
+}
+
+// --- Raw read-only files -------------------------------------------------------------------------------
+
+FileHandle OpenFileForReading(const char16_t* devicePath) {
+    if (devicePath == nullptr) return NoFile;
+    int descriptor = OpenRegularFile(HostPathOf(devicePath), O_RDONLY, 0);
+    return descriptor < 0 ? NoFile : descriptor;
+}
+
+long ReadFileBytes(FileHandle file, void* buffer, long count) {
+    if (file < 0 || buffer == nullptr || count < 0) return -1;
+    for (;;) {
+        ssize_t got = read(file, buffer, static_cast<size_t>(count));
+        if (got >= 0) return static_cast<long>(got);
+        if (errno != EINTR) return -1;
+    }
+}
+
+void CloseFile(FileHandle file) {
+    if (file >= 0) close(file);
+}
+
+// --- Attributes and folder enumeration ---------------------------------------------------------------
+
+// Folders are folders, regular files are files; anything else (a pipe, a device node, a broken link) is
+// nothing the device knows.
+uint32_t GetFileAttributesOf(const char16_t* devicePath) {
+    if (devicePath == nullptr) return InvalidFileAttributes;
+    std::string hostPath = HostPathOf(devicePath);
+    struct stat status;
+    if (hostPath.empty() || stat(hostPath.c_str(), &status) != 0) return InvalidFileAttributes;
+    if (S_ISDIR(status.st_mode)) return FileAttributeFolder;
+    if (S_ISREG(status.st_mode)) return FileAttributeNormal;
+    return InvalidFileAttributes;
+}
+
+struct FolderEntry {
+    std::u16string name;
+    uint32_t attributes;
+};
+
+struct FolderSearch {
+    std::vector<FolderEntry> entries;
+    size_t next = 0;
+};
+
+static constexpr int FindNameCapacity = sizeof(FindData::fileName) / sizeof(char16_t);
+
+// True when the canonical path lies inside the canonical folder.
+static bool LiesInside(const std::string& path, const std::string& folder) {
+    if (folder.empty()) return false;
+    if (folder == "/") return true;
+    return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
+           path[folder.size()] == '/';
+}
+
+// A link to a file counts when the file lies in the device folder or on the storage card; a link to a
+// folder never counts, so that a walk neither loops nor leaves the device.
+static bool LinkedFileCounts(const std::string& linkPath) {
+    struct stat status;
+    if (stat(linkPath.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return false;
+    char resolved[PATH_MAX];
+    if (realpath(linkPath.c_str(), resolved) == nullptr) return false;
+    return LiesInside(resolved, DeviceFolder()) || LiesInside(resolved, StorageCardFolder());
+}
+
+// Strict UTF-8: a name that does not decode (or decodes only with replacement characters) cannot be named
+// by the device, so it is left out rather than shown under a name that opens nothing.
+static bool DecodeName(const char* name, std::u16string* wideName) {
+    *wideName = WideFromUtf8(name);
+    if (Utf8FromWide(*wideName) != name) return false;
+    return !wideName->empty() && static_cast<int>(wideName->size()) < FindNameCapacity;
+}
+
+// Splits "<folder>\*.*" (or "/*.*", or "*.*" alone for the root). Returns false for any other pattern.
+static bool FolderOfPattern(const char16_t* pattern, std::u16string* folder) {
+    std::u16string_view text(pattern);
+    constexpr std::u16string_view AllFiles = u"*.*";
+    if (text.size() < AllFiles.size() || text.substr(text.size() - AllFiles.size()) != AllFiles) return false;
+    text.remove_suffix(AllFiles.size());
+    if (!text.empty() && text.back() != u'\\' && text.back() != u'/') return false;
+    *folder = std::u16string(text);
+    return true;
+}
+
+FolderSearch* FindFirstFile(const char16_t* pattern, FindData* data) {
+    std::u16string folder;
+    if (pattern == nullptr || data == nullptr || !FolderOfPattern(pattern, &folder)) return nullptr;
+    std::string hostFolder = HostPathOf(folder.c_str());
+    if (hostFolder.empty()) return nullptr;
+    DIR* directory = opendir(hostFolder.c_str());
+    if (directory == nullptr) return nullptr;
+
+    bool root = IsDeviceRoot(folder.c_str());
+    bool cardShown = root && !StorageCardFolder().empty();
+    FolderSearch* search = new FolderSearch;
+    if (!root) {
+        search->entries.push_back({u".", FileAttributeFolder});
+        search->entries.push_back({u"..", FileAttributeFolder});
+    }
+    while (dirent* entry = readdir(directory)) {
+        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
+        FolderEntry found;
+        if (!DecodeName(entry->d_name, &found.name)) continue;
+        // On the root, "Storage Card" names the card; a folder of that name in the device folder is hidden.
+        if (cardShown && CompareWideLocale(found.name.c_str(), u"Storage Card", true) == 0) continue;
+        struct stat status;
+        if (fstatat(dirfd(directory), entry->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0) continue;
+        if (S_ISDIR(status.st_mode)) {
+            found.attributes = FileAttributeFolder;
+        } else if (S_ISREG(status.st_mode)) {
+            found.attributes = FileAttributeNormal;
+        } else if (S_ISLNK(status.st_mode) && LinkedFileCounts(hostFolder + "/" + entry->d_name)) {
+            found.attributes = FileAttributeNormal;
+        } else {
+            continue;
+        }
+        search->entries.push_back(found);
+    }
+    closedir(directory);
+    if (cardShown) search->entries.push_back({u"Storage Card", FileAttributeFolder});
+
+    if (!FindNextFile(search, data)) {
+        delete search;
+        return nullptr;
+    }
+    return search;
+}
+
+bool FindNextFile(FolderSearch* search, FindData* data) {
+    if (search == nullptr || data == nullptr || search->next >= search->entries.size()) return false;
+    const FolderEntry& entry = search->entries[search->next++];
+    data->attributes = entry.attributes;
+    CopyText(data->fileName, entry.name.c_str());
+    return true;
+}
+
+void FindClose(FolderSearch* search) {
+    delete search;
+}

@@ -1,0 +1,59 @@
+// Files by device path ("\folder\name", backslashes, wide text), mapped into the device folder on the
+// host (see device.h). Buffered stream files as the runtime library offers them, raw read-only files,
+// attributes and folder enumeration.
+#pragma once
+
+#include <cstdint>
+
+// --- Buffered stream files ------------------------------------------------------------------------
+struct StreamFile;
+
+// mode "rb" (read bytes) or "wb" (create or empty, write bytes). Returns null on failure.
+StreamFile* OpenStreamFile(const char16_t* devicePath, const char* mode);
+// Reads one line of at most size - 1 bytes, keeping its line feed, and terminates it (fgets).
+// Returns buffer, or null at the end of the file (or on a read error) when nothing was read.
+char* ReadStreamLine(char* buffer, int size, StreamFile* file);
+// Writes the text up to its terminator, or count bytes. Returns the bytes written.
+int WriteStreamText(StreamFile* file, const char* text);
+int WriteStreamBytes(StreamFile* file, const void* bytes, int count);
+// origin: 0 from the start, 1 from the current position, 2 from the end. Returns 0 or -1.
+int SeekStreamFile(StreamFile* file, long offset, int origin);
+long TellStreamFile(StreamFile* file);
+// Returns 0, or -1 when buffered output could not be written.
+int CloseStreamFile(StreamFile* file);
+
+// A file written whole and then put in place of the old one, so that a crash or a full disk never
+// leaves it torn: the text goes to a temporary file beside it; CommitReplacementFile flushes it to
+// disk and renames it over the destination. Returns 0, or -1 (the old file is then untouched and the
+// temporary file removed). AbandonReplacementFile removes the temporary file.
+StreamFile* OpenReplacementFile(const char16_t* devicePath);
+int CommitReplacementFile(StreamFile* file);
+void AbandonReplacementFile(StreamFile* file);
+
+// --- Raw read-only files (read access, existing file only) -----------------------------------------
+using FileHandle = int; // -1 when none
+constexpr FileHandle NoFile = -1;
+FileHandle OpenFileForReading(const char16_t* devicePath);
+// Reads up to count bytes; returns how many arrived (0 at the end), -1 on error.
+long ReadFileBytes(FileHandle file, void* buffer, long count);
+void CloseFile(FileHandle file);
+
+// --- Attributes and folder enumeration -------------------------------------------------------------
+constexpr uint32_t FileAttributeFolder = 0x10;
+constexpr uint32_t FileAttributeNormal = 0x80;
+constexpr uint32_t InvalidFileAttributes = 0xFFFFFFFFu;
+// InvalidFileAttributes when nothing exists at the path.
+uint32_t GetFileAttributesOf(const char16_t* devicePath);
+
+struct FindData {
+    uint32_t attributes;   // FileAttributeFolder for a folder, FileAttributeNormal otherwise
+    char16_t fileName[260]; // the entry's name, without its folder
+};
+struct FolderSearch;
+// pattern: a folder path followed by "\*.*" (the only pattern the program uses). Returns null when the
+// folder cannot be enumerated; otherwise fills the first entry ("." first, then "..", as the platform
+// reports them; the root folder reports neither).
+FolderSearch* FindFirstFile(const char16_t* pattern, FindData* data);
+// Returns true and fills the next entry, false when there are no more.
+bool FindNextFile(FolderSearch* search, FindData* data);
+void FindClose(FolderSearch* search);
