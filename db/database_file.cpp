@@ -1,0 +1,106 @@
+// Database header and `ValidateDatabaseFile`. Validation opens with the gzip reader's own small buffers
+// rather than through the database reader: the Setup page validates every file it finds, and a scan's
+// large buffers would be wasted on 29 bytes.
+#include "db/database_file.h"
+
+#include "platform/device.h"
+#include "platform/files.h"
+#include "platform/text.h"
+
+#include <cstring>
+#include <string>
+#include <zlib.h>
+
+bool IsCompressedDatabasePath(const char16_t* path) {
+    static constexpr char16_t extension[] = u".zdb";
+    int length = WideLength(path);
+    if (length < 4) return false;
+    for (int index = 0; index < 4; index++) {
+        char16_t character = path[length - 4 + index];
+        if (character >= u'A' && character <= u'Z') character = char16_t(character - u'A' + u'a');
+        if (character != extension[index]) return false;
+    }
+    return true;
+}
+
+// Reads the header of a gzip file. Returns the bytes read (a read error counts as none), or -1 when
+// the file cannot be opened.
+static int ReadCompressedHeader(const char16_t* path, unsigned char header[DatabaseHeaderSize]) {
+    std::string hostPath = HostPathOf(path);
+    gzFile file = gzopen(hostPath.c_str(), "rb");
+    if (file == nullptr) return -1;
+    int count = gzread(file, header, DatabaseHeaderSize);
+    gzclose(file);
+    return count < 0 ? 0 : count;
+}
+
+// Reads the header of a plain file. Returns the bytes read, or -1 when the file cannot be opened.
+static int ReadPlainHeader(const char16_t* path, unsigned char header[DatabaseHeaderSize]) {
+    FileHandle file = OpenFileForReading(path);
+    if (file == NoFile) return -1;
+    int count = 0;
+    // A plain read may deliver fewer bytes than asked without being at the end.
+    while (count < DatabaseHeaderSize) {
+        long arrived = ReadFileBytes(file, header + count, DatabaseHeaderSize - count);
+        if (arrived <= 0) break;
+        count += int(arrived);
+    }
+    CloseFile(file);
+    return count;
+}
+
+int ValidateDatabaseFile(const char16_t* path, unsigned char header[DatabaseHeaderSize], bool* compressed) {
+    uint32_t attributes = GetFileAttributesOf(path);
+    if (attributes == InvalidFileAttributes) return 10;
+    if (attributes & FileAttributeFolder) return 11;
+    bool isCompressed = IsCompressedDatabasePath(path);
+    int count = 0;
+    if (isCompressed) {
+        count = ReadCompressedHeader(path, header);
+        if (count < 0) return 2;
+    } else {
+        count = ReadPlainHeader(path, header);
+        if (count < 0) return 1;
+    }
+    if (count != DatabaseHeaderSize) return 3;
+    if (HeaderFormatMark(header) != DatabaseFormatMark) return 4;
+    *compressed = isCompressed;
+    return 0;
+}
+
+int32_t HeaderRecordCount(const unsigned char header[DatabaseHeaderSize]) {
+    uint32_t value = uint32_t(header[0]) | uint32_t(header[1]) << 8 | uint32_t(header[2]) << 16 |
+                     uint32_t(header[3]) << 24;
+    return int32_t(value);
+}
+
+int HeaderFormatMark(const unsigned char header[DatabaseHeaderSize]) {
+    return int(int8_t(header[HeaderFormatMarkOffset]));
+}
+
+int HeaderPhoneDigits(const unsigned char header[DatabaseHeaderSize]) {
+    return int(int8_t(header[HeaderPhoneDigitsOffset]));
+}
+
+int HeaderTitle(const unsigned char header[DatabaseHeaderSize], char title[DatabaseTitleCapacity]) {
+    const unsigned char* field = header + HeaderTitleOffset;
+    int length = 0;
+    while (length < DatabaseTitleMaximumLength && field[length] != 0) {
+        title[length] = char(field[length]);
+        length++;
+    }
+    title[length] = 0;
+    return length;
+}
+
+void MakeDatabaseHeader(unsigned char header[DatabaseHeaderSize], int32_t recordCount, int phoneDigits,
+                        const char* title) {
+    std::memset(header, 0, DatabaseHeaderSize);
+    uint32_t count = uint32_t(recordCount);
+    for (int index = 0; index < 4; index++)
+        header[HeaderRecordCountOffset + index] = (unsigned char)(count >> (8 * index));
+    header[HeaderFormatMarkOffset] = (unsigned char)DatabaseFormatMark;
+    header[HeaderPhoneDigitsOffset] = (unsigned char)(int8_t(phoneDigits));
+    for (int index = 0; index < DatabaseTitleMaximumLength && title[index] != 0; index++)
+        header[HeaderTitleOffset + index] = (unsigned char)title[index];
+}

@@ -1,0 +1,89 @@
+// The database reader and the record stream walker over it.
+//
+// The reader opens a database file in the storage form its compressed flag names (the gzip reader for
+// ".zdb", the plain file otherwise) and hands out its bytes from one large buffer, so a scan makes one
+// system call or gzread per 256 KiB, never one per record.
+//
+// The record stream: after the 29-byte header comes one next-length byte L, then blocks of L bytes, each
+// ending with the next block's length; 255 ends the stream. Whatever the bytes say, the walker never
+// reads outside a block or the header:
+// - a length byte below 8 cannot hold a record (a phone number, four terminators and the next length):
+//   the data are damaged there and the stream ends, like a short read; the records before it stand;
+// - a file that ends right after its header (no first length byte) is a stream of no records;
+// - a short read, a read error or damaged gzip data ends the stream; the records before stand. zlib gives
+//   no count for a read that fails, so after damage the file is read again up to the last byte delivered
+//   and on in small steps: at most about half a kilobyte of records just before the damage is lost;
+// - a text without its terminator inside the block runs up to the block's last byte (which is the next
+//   length, never text); the texts after it are empty. Bytes after the flat's terminator are ignored.
+#pragma once
+
+#include "db/database_file.h"
+#include "platform/files.h"
+
+#include <cstdint>
+#include <string>
+
+constexpr int DatabaseEndMark = 255;
+constexpr int MinimumBlockLength = 8;
+constexpr int MaximumBlockLength = 254;
+// The reader's buffer; a block never straddles a refill.
+constexpr int DatabaseReaderBufferSize = 256 * 1024;
+
+struct gzFile_s;
+
+struct DatabaseReader {
+    bool compressed = false;
+    gzFile_s* gzip = nullptr;
+    FileHandle file = NoFile;
+    std::string hostPath; // kept to read a damaged gzip file again
+    unsigned char* buffer = nullptr;
+    int position = 0;            // next byte to hand out
+    int end = 0;                 // bytes in the buffer
+    bool sourceFinished = false; // the file gives no more bytes
+    bool recovering = false;     // reading a damaged gzip file again in small steps
+    long long delivered = 0;     // decompressed bytes taken from the gzip reader so far
+    int walkState = 0;           // see database_reader.cpp
+    int nextLength = 0;
+    int endCode = 0;
+    unsigned char header[DatabaseHeaderSize] = {};
+    int headerCount = 0;
+};
+
+// open(path, compressed flag). Codes: 0 open; -1 the file could not be opened; -2 no memory for the
+// buffer. On failure nothing stays open.
+int OpenDatabaseReader(DatabaseReader* reader, const char16_t* path, bool compressed);
+// read(n): delivers up to count bytes; fewer only at the end of the data (or after damage).
+long ReadDatabaseBytes(DatabaseReader* reader, void* destination, long count);
+// Closes the file and frees the buffer; safe on a reader that failed to open or was closed already.
+void CloseDatabaseReader(DatabaseReader* reader);
+
+// Reads the header (the first 29 bytes). Returns the count read; the stream walk starts after it.
+int ReadDatabaseHeader(DatabaseReader* reader, unsigned char header[DatabaseHeaderSize]);
+
+// The next record block, read whole (the header is read first if nobody has). block stays valid until
+// the next call. Codes:
+//   1 a block of length bytes (8 to 254)
+//   0 the end mark
+//  -1 the data ended before the end mark (end of file, read error, damaged gzip data)
+//  -2 a length byte below 8
+// Once ended, every later call returns the same code.
+int NextRecordBlock(DatabaseReader* reader, const unsigned char** block, int* length);
+
+// The phone number: the block's first three bytes, little-endian (0 to 16,777,215).
+inline uint32_t RecordPhone(const unsigned char* block) {
+    return uint32_t(block[0]) | uint32_t(block[1]) << 8 | uint32_t(block[2]) << 16;
+}
+
+// One record with its texts copied out of the block and always terminated.
+struct DatabaseRecord {
+    uint32_t phone = 0;
+    const char* name = "";
+    const char* street = "";
+    const char* house = "";
+    const char* flat = "";
+    char texts[MaximumBlockLength]; // the block's text bytes (at most 250) and a terminator
+};
+
+// Takes the phone number and the four texts of a block of any length (a block too short for its texts
+// gives empty ones).
+void DecodeRecord(const unsigned char* block, int length, DatabaseRecord* record);

@@ -1,0 +1,152 @@
+// The database header and `ValidateDatabaseFile`.
+#include "db/database_file.h"
+#include "db/database_reader.h"
+
+#include "database_test_support.h"
+
+#include <cstring>
+#include <gtest/gtest.h>
+
+static const Bytes WorkedExample = {0x01, 0x00, 0x00, 0x00, 0x0B, 0x07, 0x43, 0x49, 0x54, 0x59, 0x00,
+                                    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,
+                                    0,    0,    0,    0,    0,    0,    0,    0x0B, 0x87, 0xD6, 0x12,
+                                    0x41, 0x00, 0x42, 0x00, 0x31, 0x00, 0x00, 0xFF};
+
+static int Validate(const std::string& name, unsigned char header[29], bool* compressed) {
+    std::u16string path = DevicePath(name);
+    return ValidateDatabaseFile(path.c_str(), header, compressed);
+}
+
+TEST(DatabaseFile, WorkedExampleReadsBackExactly) {
+    ASSERT_EQ(WorkedExample.size(), 41u);
+    WritePlain("example.db", WorkedExample);
+    WriteCompressed("example.zdb", WorkedExample);
+    for (const char* name : {"example.db", "example.zdb"}) {
+        unsigned char header[29];
+        bool compressed = !IsCompressedDatabasePath(DevicePath(name).c_str());
+        ASSERT_EQ(Validate(name, header, &compressed), 0) << name;
+        EXPECT_EQ(compressed, std::string(name).ends_with(".zdb"));
+        EXPECT_EQ(HeaderRecordCount(header), 1);
+        EXPECT_EQ(HeaderFormatMark(header), 11);
+        EXPECT_EQ(HeaderPhoneDigits(header), 7);
+        char title[DatabaseTitleCapacity];
+        EXPECT_EQ(HeaderTitle(header, title), 4);
+        EXPECT_STREQ(title, "CITY");
+
+        DatabaseReader reader;
+        ASSERT_EQ(OpenDatabaseReader(&reader, DevicePath(name).c_str(), compressed), 0);
+        unsigned char again[29];
+        EXPECT_EQ(ReadDatabaseHeader(&reader, again), 29);
+        EXPECT_EQ(Bytes(again, again + 29), Bytes(WorkedExample.begin(), WorkedExample.begin() + 29));
+        const unsigned char* block = nullptr;
+        int length = 0;
+        ASSERT_EQ(NextRecordBlock(&reader, &block, &length), 1);
+        EXPECT_EQ(length, 11);
+        DatabaseRecord record;
+        DecodeRecord(block, length, &record);
+        EXPECT_EQ(record.phone, 1234567u);
+        EXPECT_STREQ(record.name, "A");
+        EXPECT_STREQ(record.street, "B");
+        EXPECT_STREQ(record.house, "1");
+        EXPECT_STREQ(record.flat, "");
+        EXPECT_EQ(NextRecordBlock(&reader, &block, &length), 0);
+        EXPECT_EQ(NextRecordBlock(&reader, &block, &length), 0);
+        CloseDatabaseReader(&reader);
+    }
+}
+
+TEST(DatabaseFile, EveryResultCode) {
+    unsigned char header[29];
+    bool compressed = false;
+    // Missing: 10 before any look at the name, even for a ".zdb".
+    EXPECT_EQ(Validate("missing.zdb", header, &compressed), 10);
+    EXPECT_EQ(Validate("missing.db", header, &compressed), 10);
+    // A folder named like a compressed database.
+    std::filesystem::create_directories(TestDeviceFolder() + "/x.zdb");
+    EXPECT_EQ(Validate("x.zdb", header, &compressed), 11);
+
+    // The extension in any case names the gzip form; a plain file with the compressed name still reads,
+    // since the gzip reader hands uncompressed data through unchanged.
+    WriteCompressed("upper.ZDB", WorkedExample);
+    WriteCompressed("mixed.Zdb", WorkedExample);
+    compressed = false;
+    EXPECT_EQ(Validate("upper.ZDB", header, &compressed), 0);
+    EXPECT_TRUE(compressed);
+    compressed = false;
+    EXPECT_EQ(Validate("mixed.Zdb", header, &compressed), 0);
+    EXPECT_TRUE(compressed);
+    // Compressed data under another name is read as plain bytes: its gzip magic is no header.
+    WriteCompressed("packed.gz", WorkedExample);
+    EXPECT_EQ(Validate("packed.gz", header, &compressed), 4);
+    EXPECT_FALSE(IsCompressedDatabasePath(u"zdb"));
+    EXPECT_FALSE(IsCompressedDatabasePath(u""));
+    EXPECT_TRUE(IsCompressedDatabasePath(u".zDb"));
+
+    // Short files: empty, 28 bytes, in both forms.
+    WritePlain("empty.db", {});
+    EXPECT_EQ(Validate("empty.db", header, &compressed), 3);
+    Bytes short28(WorkedExample.begin(), WorkedExample.begin() + 28);
+    WritePlain("short.db", short28);
+    WriteCompressed("short.zdb", short28);
+    EXPECT_EQ(Validate("short.db", header, &compressed), 3);
+    EXPECT_EQ(Validate("short.zdb", header, &compressed), 3);
+
+    // Format marks 10 and 12.
+    for (unsigned char mark : {10, 12}) {
+        Bytes bytes = WorkedExample;
+        bytes[4] = mark;
+        WritePlain("mark.db", bytes);
+        EXPECT_EQ(Validate("mark.db", header, &compressed), 4);
+    }
+
+    // A file that cannot be opened: unreadable (skipped when running with rights that ignore modes).
+    WritePlain("locked.db", WorkedExample);
+    WriteCompressed("locked.zdb", WorkedExample);
+    std::filesystem::permissions(TestDeviceFolder() + "/locked.db", std::filesystem::perms::none);
+    std::filesystem::permissions(TestDeviceFolder() + "/locked.zdb", std::filesystem::perms::none);
+    if (geteuid() != 0) {
+        EXPECT_EQ(Validate("locked.db", header, &compressed), 1);
+        EXPECT_EQ(Validate("locked.zdb", header, &compressed), 2);
+    }
+}
+
+TEST(DatabaseFile, FileEndingAfterItsHeaderHoldsNoRecords) {
+    Bytes headerOnly(WorkedExample.begin(), WorkedExample.begin() + 29);
+    WritePlain("header.db", headerOnly);
+    WriteCompressed("header.zdb", headerOnly);
+    for (const char* name : {"header.db", "header.zdb"}) {
+        unsigned char header[29];
+        bool compressed = false;
+        ASSERT_EQ(Validate(name, header, &compressed), 0) << name;
+        DatabaseReader reader;
+        ASSERT_EQ(OpenDatabaseReader(&reader, DevicePath(name).c_str(), compressed), 0);
+        const unsigned char* block = nullptr;
+        int length = 0;
+        EXPECT_EQ(NextRecordBlock(&reader, &block, &length), -1);
+        CloseDatabaseReader(&reader);
+    }
+}
+
+TEST(DatabaseFile, HeaderFields) {
+    unsigned char header[29] = {};
+    // Phone bytes and the record count are little-endian; the count and phone digits are signed.
+    const unsigned char phone1[] = {0x87, 0xD6, 0x12};
+    const unsigned char phone2[] = {0xFF, 0xFF, 0xFF};
+    EXPECT_EQ(RecordPhone(phone1), 1234567u);
+    EXPECT_EQ(RecordPhone(phone2), 16777215u);
+    MakeDatabaseHeader(header, -2, -1, "");
+    EXPECT_EQ(HeaderRecordCount(header), -2);
+    EXPECT_EQ(HeaderPhoneDigits(header), -1);
+    EXPECT_EQ(HeaderFormatMark(header), 11);
+
+    // A title without a terminator in its field yields 22 bytes; the header's bytes are never passed.
+    std::memset(header + 6, 'T', 23);
+    char title[DatabaseTitleCapacity];
+    EXPECT_EQ(HeaderTitle(header, title), 22);
+    EXPECT_EQ(std::string(title), std::string(22, 'T'));
+    // Made headers cut the title to 22 bytes and fill the rest of the field with zeros.
+    MakeDatabaseHeader(header, 5, 7, "ABCDEFGHIJKLMNOPQRSTUVWXYZ");
+    EXPECT_EQ(header[27], 'V');
+    EXPECT_EQ(header[28], 0);
+    EXPECT_EQ(HeaderTitle(header, title), 22);
+}
