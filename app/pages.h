@@ -1,0 +1,21 @@
+// The window classes of the main window and the five pages.
+#pragma once
+
+#include "platform/windows.h"
+
+inline constexpr const char16_t* MainWindowClassName = u"Dialdex";
+
+// Each returns 0, or 1 when the platform refuses the registration.
+int RegisterMainWindowClass(Instance instance);
+int RegisterSearchPageClass(Instance instance);
+int RegisterResultPageClass(Instance instance);
+int RegisterSetupPageClass(Instance instance);
+int RegisterAboutPageClass(Instance instance);
+int RegisterExitPageClass(Instance instance);
+
+// The page classes by page index, with the built-in tab labels (text identifiers 700 to 704).
+struct PageDescription {
+    const char16_t* className;
+    const char16_t* tabLabel;
+};
+extern const PageDescription Pages[5];

@@ -1,0 +1,102 @@
+// The process: reads the device options, sets up Qt and the device, then calls the program's entry as
+// the device would, and ends with its exit code.
+//   dialdex [--device DIR] [--card DIR] [--screen WxH] [--codepage N] [--script FILE|-]
+#include "app/program.h"
+#include "platform/device.h"
+#include "platform/script.h"
+#include "platform/text.h"
+#include "platform/window_system.h"
+
+#include <QApplication>
+#include <QFont>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+std::string DefaultDeviceFolder() {
+    const char* dataHome = std::getenv("XDG_DATA_HOME");
+    if (dataHome && *dataHome) return std::string(dataHome) + "/dialdex/device";
+    const char* home = std::getenv("HOME");
+    return std::string(home && *home ? home : ".") + "/.local/share/dialdex/device";
+}
+
+std::string ExecutableFolder() {
+    char path[4096];
+    ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (length <= 0) return ".";
+    path[length] = 0;
+    std::string folder(path);
+    size_t slash = folder.rfind('/');
+    return slash == std::string::npos ? "." : folder.substr(0, slash);
+}
+
+int Usage(const char* problem) {
+    std::fprintf(stderr, "dialdex: %s\nusage: dialdex [--device DIR] [--card DIR] [--screen WxH] "
+                         "[--codepage N] [--script FILE|-]\n", problem);
+    return 64;
+}
+
+// Offscreen Qt wants a private runtime folder; give it one so it does not warn.
+void EnsureRuntimeFolder() {
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (runtime && *runtime) return;
+    std::string folder = "/tmp/dialdex-runtime-" + std::to_string(getuid());
+    mkdir(folder.c_str(), 0700);
+    chmod(folder.c_str(), 0700);
+    setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::string device = DefaultDeviceFolder(), card, script;
+    int screenWidth = 0, screenHeight = 0, codePage = 1251;
+    for (int i = 1; i < argc; i++) {
+        std::string option = argv[i];
+        bool hasValue = i + 1 < argc;
+        if (option == "--device" && hasValue) device = argv[++i];
+        else if (option == "--card" && hasValue) card = argv[++i];
+        else if (option == "--script" && hasValue) script = argv[++i];
+        else if (option == "--codepage" && hasValue) codePage = std::atoi(argv[++i]);
+        else if (option == "--screen" && hasValue) {
+            if (std::sscanf(argv[++i], "%dx%d", &screenWidth, &screenHeight) != 2 || screenWidth <= 0 ||
+                screenHeight <= 0)
+                return Usage("--screen wants WIDTHxHEIGHT");
+        } else return Usage(("unknown option " + option).c_str());
+    }
+    if (SetDeviceCodePage(codePage) != 0) return Usage("--codepage wants a single-byte code page");
+
+    bool haveDisplay = std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY");
+    if ((!script.empty() || !haveDisplay) && !std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    EnsureRuntimeFolder();
+
+    QApplication application(argc, argv);
+    QFont font("DejaVu Sans");
+    font.setPixelSize(11);
+    QApplication::setFont(font);
+    if (screenWidth > 0) SetScreenSize(screenWidth, screenHeight);
+
+    if (PrepareDeviceFolder(device, ExecutableFolder() + "/dialdex.lng") != 0) {
+        std::fprintf(stderr, "dialdex: cannot make the device folder %s\n", device.c_str());
+        return 1;
+    }
+    if (!card.empty()) SetStorageCardFolder(card);
+    if (!script.empty()) {
+        if (StartScript(script) != 0) {
+            std::fprintf(stderr, "dialdex: cannot read the script %s\n", script.c_str());
+            return 66;
+        }
+    }
+
+    int exitCode = ProgramEntry(reinterpret_cast<Instance>(1), nullptr, u"", ShowNormal);
+
+    // The windows go with the process, as on the device: no message reaches the program any more.
+    SetWindowSystemEnded(true);
+    std::fflush(stdout);
+    std::fflush(stderr);
+    _exit(exitCode);
+}

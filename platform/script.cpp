@@ -1,0 +1,236 @@
+// The script driver. Each command acts as the user's own input would, through the controls' Qt faces, so
+// the program receives every notification that input gives.
+#include "platform/script.h"
+
+#include "platform/text.h"
+#include "platform/window_system.h"
+
+#include <QCoreApplication>
+#include <QPixmap>
+#include <QWidget>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+
+namespace {
+
+std::vector<std::string> scriptLines;
+size_t nextLine = 0;
+bool scriptLoaded = false;
+bool scriptFinished = false;
+
+bool SameName(const std::u16string& left, const std::string& right) {
+    std::u16string wide = WideFromUtf8(right);
+    if (left.size() != wide.size()) return false;
+    for (size_t i = 0; i < left.size(); i++) {
+        char16_t a = left[i], b = wide[i];
+        if (a >= 'a' && a <= 'z') a = char16_t(a - 32);
+        if (b >= 'a' && b <= 'z') b = char16_t(b - 32);
+        if (a != b) return false;
+    }
+    return true;
+}
+
+WindowRecord* MainWindowRecord() {
+    for (WindowRecord* record : AllWindowRecords())
+        if (!record->destroyed && !record->parent && record->windowClass->kind == ControlKind::Registered)
+            return record;
+    return nullptr;
+}
+
+WindowRecord* FindPage(const std::string& page) {
+    if (page == "main") return MainWindowRecord();
+    for (WindowRecord* record : AllWindowRecords())
+        if (!record->destroyed && record->windowClass->kind == ControlKind::Registered &&
+            SameName(record->windowClass->name, page))
+            return record;
+    return nullptr;
+}
+
+// "PAGE/ID" -> the first control with that id on that page.
+WindowRecord* FindTarget(const std::string& target, std::string* error) {
+    size_t slash = target.find('/');
+    if (slash == std::string::npos) {
+        *error = "expected PAGE/ID, got '" + target + "'";
+        return nullptr;
+    }
+    WindowRecord* page = FindPage(target.substr(0, slash));
+    if (!page) {
+        *error = "no page '" + target.substr(0, slash) + "'";
+        return nullptr;
+    }
+    int id = 0;
+    try {
+        id = std::stoi(target.substr(slash + 1));
+    } catch (...) {
+        *error = "bad control id in '" + target + "'";
+        return nullptr;
+    }
+    for (Window child : page->children)
+        if (WindowRecord* record = FindWindowRecord(child); record && record->id == id) return record;
+    *error = "no control " + target;
+    return nullptr;
+}
+
+bool ReadNumber(std::istringstream& words, int* number) {
+    std::string word;
+    if (!(words >> word)) return false;
+    try {
+        size_t used = 0;
+        *number = std::stoi(word, &used);
+        return used == word.size();
+    } catch (...) {
+        return false;
+    }
+}
+
+int PrintBox(Window owner, const char16_t* text, const char16_t* caption) {
+    std::string line = DescribeMessageBox(owner, text, caption);
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+    return MessageBoxResultOk;
+}
+
+void CloseMainWindow() {
+    if (WindowRecord* main = MainWindowRecord()) SendMessage(HandleOf(main), MessageClose, 0, 0);
+}
+
+// Runs the next command whenever the message loop has nothing else to do.
+bool RunNextScriptLine() {
+    if (scriptFinished || QuitPosted()) return false;
+    if (nextLine >= scriptLines.size()) {
+        scriptFinished = true;
+        CloseMainWindow();
+        return true;
+    }
+    const std::string& line = scriptLines[nextLine++];
+    std::string output, error;
+    if (RunScriptCommand(line, &output, &error) != 0)
+        std::fprintf(stderr, "script line %zu: %s\n", nextLine, error.c_str());
+    if (!output.empty()) {
+        std::fwrite(output.data(), 1, output.size(), stdout);
+        std::fflush(stdout);
+    }
+    return true;
+}
+
+} // namespace
+
+void PrintMessageBoxes() { SetMessageBoxHook(PrintBox); }
+
+int RunScriptCommand(const std::string& rawLine, std::string* output, std::string* error) {
+    std::string line = rawLine;
+    while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
+    std::istringstream words(line);
+    std::string command;
+    if (!(words >> command) || command[0] == '#') return 0;
+    int number = 0, second = 0;
+    if (command == "tab") {
+        WindowRecord* tab = nullptr;
+        for (WindowRecord* record : AllWindowRecords())
+            if (!record->destroyed && record->windowClass->kind == ControlKind::Tab) {
+                tab = record;
+                break;
+            }
+        if (!tab || !ReadNumber(words, &number) || !UserChooseTab(tab, number)) {
+            *error = "cannot choose tab in '" + line + "'";
+            return -1;
+        }
+        return 0;
+    }
+    if (command == "wait") {
+        WaitForThreadsServingMessages();
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        return 0;
+    }
+    if (command == "dump") {
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        *output += DumpWindowTree() + "\n";
+        return 0;
+    }
+    if (command == "close") {
+        CloseMainWindow();
+        return 0;
+    }
+    if (command == "command") {
+        WindowRecord* main = MainWindowRecord();
+        if (!main || !ReadNumber(words, &number)) {
+            *error = "bad command line '" + line + "'";
+            return -1;
+        }
+        SendMessage(HandleOf(main), MessageCommand, static_cast<FirstParameter>(static_cast<uint16_t>(number)), 0);
+        return 0;
+    }
+    if (command == "shot") {
+        std::string file;
+        std::getline(words >> std::ws, file);
+        WindowRecord* main = MainWindowRecord();
+        if (!main || !main->widget || file.empty()) {
+            *error = "nothing to photograph in '" + line + "'";
+            return -1;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        if (!main->widget->grab().save(QString::fromStdString(file), "PNG")) {
+            *error = "cannot write '" + file + "'";
+            return -1;
+        }
+        *output += "{\"shot\":\"" + file + "\"}\n";
+        return 0;
+    }
+    std::string target;
+    if (!(words >> target)) {
+        *error = "missing target in '" + line + "'";
+        return -1;
+    }
+    WindowRecord* record = FindTarget(target, error);
+    if (!record) return -1;
+    bool done = false;
+    if (command == "click") {
+        done = UserClick(record);
+    } else if (command == "type") {
+        std::string text;
+        if (words.peek() == ' ') words.get();
+        std::getline(words, text);
+        done = UserType(record, WideFromUtf8(text));
+    } else if (command == "clear") {
+        done = UserClear(record);
+    } else if (command == "choose") {
+        done = ReadNumber(words, &number) && UserChoose(record, number);
+    } else if (command == "activate") {
+        done = ReadNumber(words, &number) && UserActivateRow(record, number);
+    } else if (command == "header") {
+        done = ReadNumber(words, &number) && UserClickHeader(record, number);
+    } else if (command == "resize") {
+        done = ReadNumber(words, &number) && ReadNumber(words, &second) && UserResizeColumn(record, number, second);
+    } else {
+        *error = "unknown command '" + command + "'";
+        return -1;
+    }
+    if (!done) {
+        *error = "'" + line + "' did nothing (control disabled, of another kind, or index out of range)";
+        return -1;
+    }
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    return 0;
+}
+
+int StartScript(const std::string& path) {
+    scriptLines.clear();
+    nextLine = 0;
+    scriptFinished = false;
+    std::string line;
+    if (path == "-") {
+        while (std::getline(std::cin, line)) scriptLines.push_back(line);
+    } else {
+        std::ifstream file(path);
+        if (!file) return -1;
+        while (std::getline(file, line)) scriptLines.push_back(line);
+    }
+    scriptLoaded = true;
+    PrintMessageBoxes();
+    SetIdleHook(RunNextScriptLine);
+    return 0;
+}

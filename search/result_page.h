@@ -1,0 +1,26 @@
+// The Result page and its result list: columns, texts on demand, details, sorting, result items.
+#pragma once
+
+#include "platform/windows.h"
+
+// One per row of the result list, owned by its row. Capacities include the terminator.
+constexpr int ResultFieldCount = 5;
+constexpr int FieldCapacities[ResultFieldCount] = {8, 226, 226, 36, 36};
+struct ResultItem {
+    char16_t phone[8];
+    char16_t name[226];
+    char16_t street[226];
+    char16_t house[36];
+    char16_t flat[36];
+};
+
+extern Window ResultList;           // control 1201, kept from the page's creation on
+extern int ColumnWidths[ResultFieldCount]; // in column order; defaults 55, 100, 110, 40, 40
+
+// Frees the result item of every row; the rows stay.
+void FreeResultItems();
+// <0, 0, >0 as A's text of the column sorts before, with or after B's (locale-aware, ignoring case);
+// 0 for any other column.
+int CompareRows(SecondParameter itemA, SecondParameter itemB, SecondParameter column);
+// The text of a result item's field by column (null for any other column).
+const char16_t* ResultItemField(const ResultItem* item, int column);
