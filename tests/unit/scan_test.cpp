@@ -1,0 +1,223 @@
+// The scan core on a small fixed corpus: every query's matches against a golden dump.
+#include "search/scan.h"
+
+#include "database_test_support.h"
+
+#include <gtest/gtest.h>
+
+static const std::vector<TestRecord> Corpus = {
+    {12,      "IVAN",        "LENINA",   "1",      "1" },
+    {120,     "IVANOV",      "LENINA",   "12\xC0", ""  }, // 12А in code page 1251
+    {1234567, "PETR IVANOV", "MIRA",     "3",      "45"},
+    {21,      "Ivanov",      "MIRA",     "4",      "5" },
+    {1,       "SIDOROV",     "SADOVAYA", "7",      ""  },
+    {103,     "IVANOVA",     "LENINA",   "10",     "2" },
+    {123,     "PETROV",      "LENINSKY", "1",      "12"},
+    {1234,    "SIDOROVA",    "MIRA",     "3",      "4" },
+    {1243,    "KUZNETSOV",   "",         "",       ""  },
+    {13,      "IVANOV",      "SADOVAYA", "7",      "1" },
+    {0,       "NOLL",        "MIRA",     "1",      ""  },
+    {12345,   "POPOV",       "MIRA",     "1",      "1" },
+};
+
+struct Collected {
+    std::string dump;
+    int phoneDigits = 7;
+    std::vector<int> recordCalls;
+    int stopAfter = 0;
+    int refuseAt = -1;
+};
+
+static int CollectMatch(void* context, const DatabaseRecord* record, const ScanCounts* counts) {
+    Collected* collected = static_cast<Collected*>(context);
+    if (counts->results == collected->refuseAt) return 1;
+    char16_t phone[PhoneTextCapacity];
+    FormatPhoneText(record->phone, collected->phoneDigits, phone, PhoneTextCapacity);
+    collected->dump += Utf8FromWide(phone) + ";" + record->name + ";" + record->street + ";" + record->house +
+                       ";" + record->flat + "\n";
+    return 0;
+}
+
+static void CountRecord(void* context, const ScanCounts* counts) {
+    Collected* collected = static_cast<Collected*>(context);
+    collected->recordCalls.push_back(counts->scanned * 1000 + counts->results);
+}
+
+static bool StopWhenAsked(void* context) {
+    Collected* collected = static_cast<Collected*>(context);
+    return collected->stopAfter > 0 && int(collected->recordCalls.size()) >= collected->stopAfter;
+}
+
+static int Scan(const std::string& file, const Query& query, Collected* collected, ScanCounts* counts) {
+    DatabaseReader reader;
+    if (OpenDatabaseReader(&reader, DevicePath(file).c_str(), false) != 0) return -100;
+    unsigned char header[29];
+    ReadDatabaseHeader(&reader, header);
+    collected->phoneDigits = HeaderPhoneDigits(header);
+    ScanCallbacks callbacks;
+    callbacks.context = collected;
+    callbacks.onRecord = CountRecord;
+    callbacks.onMatch = CollectMatch;
+    callbacks.shouldStop = StopWhenAsked;
+    int code = ScanDatabase(&reader, &query, &callbacks, counts);
+    CloseDatabaseReader(&reader);
+    return code;
+}
+
+static std::string Find(const char* phone, const char* name, int phoneDigits = 7,
+                        const char* street = nullptr, const char* house = nullptr,
+                        const char* flat = nullptr) {
+    std::string file = "corpus" + std::to_string(phoneDigits) + ".db";
+    WritePlain(file, MakeDatabaseBytes(Corpus, phoneDigits));
+    Query query;
+    SetQueryCriteria(&query, phone, name, street, house, flat);
+    Collected collected;
+    ScanCounts counts;
+    EXPECT_EQ(Scan(file, query, &collected, &counts), 0);
+    EXPECT_EQ(counts.scanned, int(Corpus.size()));
+    return collected.dump;
+}
+
+static size_t LineCount(const std::string& text) {
+    return size_t(std::count(text.begin(), text.end(), '\n'));
+}
+
+TEST(Scan, GoldenMatches) {
+    EXPECT_EQ(Find("12", nullptr), "0000012;IVAN;LENINA;1;1\n"
+                                   "0000120;IVANOV;LENINA;12\xC0;\n"
+                                   "1234567;PETR IVANOV;MIRA;3;45\n"
+                                   "0000123;PETROV;LENINSKY;1;12\n"
+                                   "0001234;SIDOROVA;MIRA;3;4\n"
+                                   "0001243;KUZNETSOV;;;\n"
+                                   "0012345;POPOV;MIRA;1;1\n");
+    // Pattern: only the digit positions must match; 13 has no third character, 1243 the wrong one.
+    EXPECT_EQ(Find("1?3", nullptr), "1234567;PETR IVANOV;MIRA;3;45\n"
+                                    "0000103;IVANOVA;LENINA;10;2\n"
+                                    "0000123;PETROV;LENINSKY;1;12\n"
+                                    "0001234;SIDOROVA;MIRA;3;4\n"
+                                    "0012345;POPOV;MIRA;1;1\n");
+    // A pattern without digits matches every number, even past its end; 0 matches only 0.
+    EXPECT_EQ(LineCount(Find("?", nullptr)), Corpus.size());
+    EXPECT_EQ(LineCount(Find("?"
+                             "?"
+                             "?-"
+                             "?"
+                             "?",
+                             nullptr)),
+              Corpus.size());
+    EXPECT_EQ(Find("0", nullptr), "0000000;NOLL;MIRA;1;\n");
+    EXPECT_EQ(Find("12345678", nullptr), "");
+    // Name prefix, case-sensitive: not PETR IVANOV, not Ivanov.
+    EXPECT_EQ(Find(nullptr, "IVAN"), "0000012;IVAN;LENINA;1;1\n"
+                                     "0000120;IVANOV;LENINA;12\xC0;\n"
+                                     "0000103;IVANOVA;LENINA;10;2\n"
+                                     "0000013;IVANOV;SADOVAYA;7;1\n");
+    EXPECT_EQ(Find(nullptr, "IVANOV "), "");
+    // Phone and name together: both must pass.
+    EXPECT_EQ(Find("12", "IVAN"), "0000012;IVAN;LENINA;1;1\n"
+                                  "0000120;IVANOV;LENINA;12\xC0;\n");
+    // Street, house and flat, alone and together; an 8-bit house letter compares as a byte.
+    EXPECT_EQ(Find(nullptr, nullptr, 7, "LENINS"), "0000123;PETROV;LENINSKY;1;12\n");
+    EXPECT_EQ(Find(nullptr, nullptr, 7, nullptr, "12\xC0"), "0000120;IVANOV;LENINA;12\xC0;\n");
+    EXPECT_EQ(Find(nullptr, nullptr, 7, "MIRA", "3", "4"), "1234567;PETR IVANOV;MIRA;3;45\n"
+                                                           "0001234;SIDOROVA;MIRA;3;4\n");
+    // Matching uses the undecorated number, not the padded display.
+    EXPECT_EQ(Find("1234", nullptr, 6), "1234567;PETR IVANOV;MIRA;3;45\n"
+                                        "001234;SIDOROVA;MIRA;3;4\n"
+                                        "012345;POPOV;MIRA;1;1\n");
+    EXPECT_EQ(Find("0123", nullptr, 6), "");
+}
+
+TEST(Scan, CallbacksCountStopAndRefuse) {
+    WritePlain("callbacks.db", MakeDatabaseBytes(Corpus));
+    Query query;
+    SetQueryCriteria(&query, nullptr, "IVAN", nullptr, nullptr, nullptr);
+    // onRecord sees each record once, counted, before it is tested: results do not include it yet.
+    Collected collected;
+    ScanCounts counts;
+    EXPECT_EQ(Scan("callbacks.db", query, &collected, &counts), 0);
+    EXPECT_EQ(collected.recordCalls,
+              (std::vector<int>{1000, 2001, 3002, 4002, 5002, 6002, 7003, 8003, 9003, 10003, 11004, 12004}));
+    EXPECT_EQ(counts.results, 4);
+    // A stop request is honoured after the record in hand, which is still matched.
+    Collected stopped;
+    stopped.stopAfter = 2;
+    EXPECT_EQ(Scan("callbacks.db", query, &stopped, &counts), 2);
+    EXPECT_EQ(counts.scanned, 2);
+    EXPECT_EQ(counts.results, 2);
+    // A match that cannot be kept ends the scan; it is not counted.
+    Collected refusing;
+    refusing.refuseAt = 1;
+    EXPECT_EQ(Scan("callbacks.db", query, &refusing, &counts), 3);
+    EXPECT_EQ(counts.scanned, 2);
+    EXPECT_EQ(counts.results, 1);
+    // Data that end early: the scan ends with what it had.
+    Bytes cut = MakeDatabaseBytes(Corpus);
+    cut.resize(cut.size() - 2);
+    WritePlain("callbacks-cut.db", cut);
+    Collected early;
+    EXPECT_EQ(Scan("callbacks-cut.db", query, &early, &counts), 1);
+    EXPECT_EQ(counts.scanned, int(Corpus.size()) - 1);
+    EXPECT_EQ(counts.results, 4);
+}
+
+TEST(Scan, QueryCriteria) {
+    Query query;
+    SetQueryCriteria(&query, "1?3", "", nullptr, "7", "");
+    EXPECT_EQ(query.phoneGiven, 1);
+    EXPECT_EQ(query.phonePatternFlag, 1);
+    EXPECT_EQ(query.nameGiven + query.streetGiven + query.flatGiven, 0);
+    EXPECT_EQ(query.houseGiven, 1);
+    SetQueryCriteria(&query, "0123456789", nullptr, nullptr, nullptr, nullptr);
+    EXPECT_EQ(query.phonePatternFlag, 0);
+    // Bytes from 0x80 up are never digits (a superscript or Arabic-Indic digit in some code page).
+    SetQueryCriteria(&query, "12\xB9", nullptr, nullptr, nullptr, nullptr);
+    EXPECT_EQ(query.phonePatternFlag, 1);
+    // An empty phone is not given and leaves the pattern flag alone; blanks alone are a criterion.
+    SetQueryCriteria(&query, "", " ", nullptr, nullptr, nullptr);
+    EXPECT_EQ(query.phoneGiven, 0);
+    EXPECT_EQ(query.phonePatternFlag, 1);
+    EXPECT_EQ(query.nameGiven, 1);
+    EXPECT_FALSE(QueryIsEmpty(&query));
+    SetQueryCriteria(&query, nullptr, nullptr, nullptr, nullptr, nullptr);
+    EXPECT_TRUE(QueryIsEmpty(&query));
+    // Long criteria are cut to their buffers.
+    std::string longText(100, 'X');
+    SetQueryCriteria(&query, longText.c_str(), longText.c_str(), longText.c_str(), longText.c_str(),
+                     longText.c_str());
+    EXPECT_EQ(std::string(query.phone), std::string(31, 'X'));
+    EXPECT_EQ(std::string(query.name), std::string(51, 'X'));
+    EXPECT_EQ(std::string(query.street), std::string(51, 'X'));
+    EXPECT_EQ(std::string(query.house), std::string(7, 'X'));
+    EXPECT_EQ(std::string(query.flat), std::string(7, 'X'));
+}
+
+static std::string PhoneText(uint32_t phone, int phoneDigits, int capacity = PhoneTextCapacity) {
+    char16_t text[16];
+    std::fill(std::begin(text), std::end(text), u'#');
+    int length = FormatPhoneText(phone, phoneDigits, text, capacity);
+    EXPECT_EQ(text[capacity], u'#'); // nothing written past the field
+    EXPECT_LT(length, capacity);
+    return Utf8FromWide(text);
+}
+
+TEST(Scan, PhoneText) {
+    EXPECT_EQ(PhoneText(1234, 7), "0001234");
+    EXPECT_EQ(PhoneText(1234567, 4), "1234567");
+    EXPECT_EQ(PhoneText(12345, 6), "012345");
+    // Phone digits beyond the field pad only as far as the field holds; 0 or less pad nothing.
+    EXPECT_EQ(PhoneText(5, 9), "0000005");
+    EXPECT_EQ(PhoneText(0, 0), "0");
+    EXPECT_EQ(PhoneText(1234, -3), "1234");
+    EXPECT_EQ(PhoneText(1234, 127), "0001234");
+    // Eight-digit numbers do not fit the list's field: cut to their leading digits; a wider field shows them.
+    EXPECT_EQ(PhoneText(16777215, 7), "1677721");
+    EXPECT_EQ(PhoneText(10000000, 8), "1000000");
+    EXPECT_EQ(PhoneText(16777215, 8, 9), "16777215");
+    EXPECT_EQ(PhoneText(42, 7, 1), "");
+    char decimal[DecimalTextSize];
+    EXPECT_EQ(DecimalText(4294967295u, decimal), 10);
+    EXPECT_STREQ(decimal, "4294967295");
+    EXPECT_EQ(DecimalText(0, decimal), 1);
+    EXPECT_STREQ(decimal, "0");
+}
