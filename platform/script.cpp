@@ -6,9 +6,13 @@
 #include "platform/window_system.h"
 
 #include <QCoreApplication>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QStringList>
 #include <QPixmap>
 #include <QWidget>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -17,8 +21,8 @@ namespace {
 
 std::vector<std::string> scriptLines;
 size_t nextLine = 0;
-bool scriptLoaded = false;
 bool scriptFinished = false;
+bool echoCommands = false; // DIALDEX_SCRIPT_ECHO=1 prints each command before it runs
 
 bool SameName(const std::u16string& left, const std::string& right) {
     std::u16string wide = WideFromUtf8(right);
@@ -107,6 +111,7 @@ bool RunNextScriptLine() {
     }
     const std::string& line = scriptLines[nextLine++];
     std::string output, error;
+    if (echoCommands && !line.empty() && line[0] != '#') std::printf("> %s\n", line.c_str());
     if (RunScriptCommand(line, &output, &error) != 0)
         std::fprintf(stderr, "script line %zu: %s\n", nextLine, error.c_str());
     if (!output.empty()) {
@@ -114,6 +119,25 @@ bool RunNextScriptLine() {
         std::fflush(stdout);
     }
     return true;
+}
+
+// A control as a person reads it: its text, or a list's rows with their cells joined by " | ".
+std::string DescribeControlText(WindowRecord* record) {
+    QJsonObject object;
+    DescribeControl(record, object);
+    std::string text = Utf8FromWide(record->text) + "\n";
+    if (object.contains("rows")) {
+        text.clear();
+        for (const QJsonValue& row : object["rows"].toArray()) {
+            QStringList cells;
+            for (const QJsonValue& cell : row.toArray()) cells.append(cell.toString());
+            text += cells.join(" | ").toStdString() + "\n";
+        }
+    } else if (object.contains("items")) {
+        text.clear();
+        for (const QJsonValue& item : object["items"].toArray()) text += item.toString().toStdString() + "\n";
+    }
+    return text;
 }
 
 } // namespace
@@ -203,6 +227,9 @@ int RunScriptCommand(const std::string& rawLine, std::string* output, std::strin
         done = ReadNumber(words, &number) && UserActivateRow(record, number);
     } else if (command == "header") {
         done = ReadNumber(words, &number) && UserClickHeader(record, number);
+    } else if (command == "print") {
+        *output += DescribeControlText(record);
+        return 0;
     } else if (command == "resize") {
         done = ReadNumber(words, &number) && ReadNumber(words, &second) && UserResizeColumn(record, number, second);
     } else {
@@ -229,7 +256,8 @@ int StartScript(const std::string& path) {
         if (!file) return -1;
         while (std::getline(file, line)) scriptLines.push_back(line);
     }
-    scriptLoaded = true;
+    const char* echo = std::getenv("DIALDEX_SCRIPT_ECHO");
+    echoCommands = echo && std::string(echo) == "1";
     PrintMessageBoxes();
     SetIdleHook(RunNextScriptLine);
     return 0;

@@ -1,7 +1,7 @@
 // The script driver: drives the program as a user would, one command a line, on the offscreen platform.
 //   tab N · click PAGE/ID · type PAGE/ID TEXT · clear PAGE/ID · choose PAGE/ID N ·
 //   activate PAGE/ID ROW · header PAGE/ID COL · resize PAGE/ID COL WIDTH · wait · dump · shot FILE.png ·
-//   close · command N
+//   close · command N · print PAGE/ID (a control as a person reads it: its text, items or rows)
 // PAGE is a page class (SearchWnd, ResultWnd, SetupWnd, AboutWnd) or "main"; ID a control identifier.
 #pragma once
 

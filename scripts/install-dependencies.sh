@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs what Dialdex needs to build and test, each package only when it is missing.
+# Works as root or through sudo on Debian 12.
+set -euo pipefail
+
+packages=(cmake ninja-build g++ pkg-config qt6-base-dev zlib1g-dev fonts-dejavu-core libgtest-dev)
+if [ "${DIALDEX_EXTRA_PACKAGES:-}" != "" ]; then
+  read -r -a extra <<< "$DIALDEX_EXTRA_PACKAGES"
+  packages+=("${extra[@]}")
+fi
+
+missing=()
+for package in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$package")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+run_as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+run_as_root apt-get update -qq
+run_as_root apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# Builds Dialdex and runs it on a demo device (build/demo-device) holding demo directories.
+# With a display it opens the window; without one it runs a demo script on the offscreen platform,
+# prints what it did and writes screenshots of the pages to build/screenshots/.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+"$top/scripts/install-dependencies.sh"
+"$top/scripts/build.sh" "$top/build" > "$top/build.log" 2>&1 || { cat "$top/build.log"; exit 1; }
+build="$top/build"
+device="$build/demo-device"
+
+if [ ! -d "$device" ]; then
+  echo "Making the demo device in $device"
+  mkdir -p "$device.new/Program Files/Dialdex" "$device.new/Databases" "$device.new/My Documents"
+  cp "$build/dialdex.lng" "$device.new/Program Files/Dialdex/dialdex.lng"
+  "$build/dialdex-mkdb" demo 100000 "$device.new/Databases/moscow.zdb" --seed 1 --title "MOSCOW DEMO"
+  "$build/dialdex-mkdb" demo 5000 "$device.new/My Documents/suburbs.db" --seed 2 --title "SUBURBS DEMO"
+  printf '\\Databases\\moscow.zdb;MOSCOW DEMO\r\n' > "$device.new/Program Files/Dialdex/dialdex.ini"
+  mv "$device.new" "$device"
+fi
+
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  exec "$build/dialdex" --device "$device"
+fi
+
+shots="$build/screenshots"
+mkdir -p "$shots"
+echo "No display: running the demo script on the offscreen platform."
+cat > "$build/demo.script" <<SCRIPT
+shot $shots/search.png
+type SearchWnd/1102 иванов
+type SearchWnd/1103 лен
+shot $shots/search-filled.png
+click SearchWnd/1107
+wait
+print ResultWnd/1205
+print ResultWnd/1201
+print ResultWnd/1202
+shot $shots/result.png
+tab 2
+click SetupWnd/1303
+print SetupWnd/1302
+shot $shots/setup.png
+tab 3
+shot $shots/about.png
+SCRIPT
+DIALDEX_SCRIPT_ECHO=1 "$build/dialdex" --device "$device" --script "$build/demo.script"
+echo "Screenshots: $shots"

@@ -1,0 +1,36 @@
+// Running the program for tests: in a child process through its script driver (what a user sees), or
+// in-process on the offscreen platform (what its procedures do).
+#pragma once
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <string>
+#include <vector>
+
+struct ScriptRun {
+    int exitCode = -1;
+    std::vector<QJsonObject> boxes;  // {"owner","caption","text"} in the order shown
+    std::vector<QJsonObject> dumps;  // {"windows":[...]} per dump command
+    std::string output;              // everything printed on standard output
+    std::string errors;              // standard error
+};
+
+// A fresh temporary folder (removed at exit of the test process).
+std::string MakeTemporaryFolder();
+// Writes bytes to a host file, making its folders.
+void WriteHostFile(const std::string& path, const std::string& bytes);
+std::string ReadHostFile(const std::string& path);
+// A device folder with the program folder and the given language file bytes (none when empty).
+std::string MakeDevice(const std::string& languageFile);
+// The shipped language file's bytes.
+std::string ShippedLanguageFile();
+// Path of a built program (dialdex, dialdex-mkdb, dialdex-find).
+std::string BuiltProgram(const std::string& name);
+
+// Runs build/dialdex --device device --script <script> with further arguments.
+ScriptRun RunScript(const std::string& device, const std::string& script, const std::vector<std::string>& arguments = {});
+
+// The first window in a dump with that class and id (and page, when given); an empty object if none.
+QJsonObject FindWindow(const QJsonObject& dump, const std::string& className, int id, const std::string& page = "");
+// UTF-8 of a string (for test messages and comparisons).
+std::string Text(const QJsonValue& value);
