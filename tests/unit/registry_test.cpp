@@ -1,0 +1,256 @@
+// The registry store: exact bytes and types, the platform's error codes, and a store file that is never
+// torn and never trusted when it is not one.
+#include "platform/device.h"
+#include "platform/registry.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+constexpr const char16_t* SettingsKey = u"SOFTWARE\\Kestrel\\Dialdex";
+
+class RegistryTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/dialdex-registry-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        scratch = pattern;
+        ASSERT_EQ(PrepareDeviceFolder(scratch + "/device", ""), 0);
+        store = DeviceFolder() + "/Windows/registry.txt";
+    }
+    void TearDown() override { std::filesystem::remove_all(scratch); }
+    std::string ReadStore() {
+        std::ifstream input(store, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(input), std::istreambuf_iterator<char>());
+    }
+    void WriteStore(const std::string& text) {
+        std::filesystem::create_directories(DeviceFolder() + "/Windows");
+        std::ofstream(store, std::ios::binary) << text;
+    }
+    std::string scratch;
+    std::string store;
+};
+
+TEST_F(RegistryTest, StringValueComesBackByteForByte) {
+    RegistryKey key = nullptr;
+    EXPECT_EQ(RegistryOpenKey(SettingsKey, &key), RegistryErrorNotFound);
+    EXPECT_EQ(key, nullptr);
+    ASSERT_EQ(RegistryCreateKey(SettingsKey, &key), RegistrySuccess);
+    EXPECT_TRUE(std::filesystem::is_regular_file(store));
+
+    // A shorter name saved over a longer one: terminator, then the rest of the older text.
+    char16_t language[32] = u"UKRAINIAN";
+    std::memcpy(language, u"ENGLISH", 7 * sizeof(char16_t));
+    language[7] = 0;
+    ASSERT_EQ(RegistrySetValue(key, u"Language", RegistryTypeString, language, 64), RegistrySuccess);
+    ASSERT_EQ(RegistryCloseKey(key), RegistrySuccess);
+
+    ASSERT_EQ(RegistryOpenKey(u"software\\KESTREL\\dialdex", &key), RegistrySuccess); // keys ignore case
+    char16_t read[32];
+    std::memset(read, 0xEE, sizeof read);
+    uint32_t type = 0;
+    uint32_t byteCount = 64;
+    ASSERT_EQ(RegistryQueryValue(key, u"LANGUAGE", &type, read, &byteCount), RegistrySuccess);
+    EXPECT_EQ(type, RegistryTypeString);
+    EXPECT_EQ(byteCount, 64u);
+    EXPECT_EQ(std::memcmp(read, language, 64), 0);
+    EXPECT_EQ(std::u16string(read), u"ENGLISH");
+    EXPECT_EQ(std::u16string(read + 8), u"N"); // the rest of "UKRAINIAN"
+
+    // Numbers keep their type and their four bytes.
+    uint32_t width = 0x12345678;
+    ASSERT_EQ(RegistrySetValue(key, u"Col2Width", RegistryTypeNumber, &width, 4), RegistrySuccess);
+    uint32_t readWidth = 0;
+    byteCount = 4;
+    ASSERT_EQ(RegistryQueryValue(key, u"Col2Width", &type, &readWidth, &byteCount), RegistrySuccess);
+    EXPECT_EQ(readWidth, 0x12345678u);
+    EXPECT_EQ(type, RegistryTypeNumber);
+
+    // Names with the characters the store escapes, an empty value and the default value.
+    const char16_t* oddName = u"a\\b\tc\nd\re \xD800 Ж";
+    uint8_t bytes[3] = {0, 0xFF, 0x0A};
+    ASSERT_EQ(RegistrySetValue(key, oddName, 77, bytes, 3), RegistrySuccess);
+    ASSERT_EQ(RegistrySetValue(key, u"empty", RegistryTypeString, nullptr, 0), RegistrySuccess);
+    ASSERT_EQ(RegistrySetValue(key, nullptr, RegistryTypeNumber, &width, 4), RegistrySuccess);
+    uint8_t readBytes[3] = {};
+    byteCount = 3;
+    ASSERT_EQ(RegistryQueryValue(key, oddName, &type, readBytes, &byteCount), RegistrySuccess);
+    EXPECT_EQ(type, 77u);
+    EXPECT_EQ(std::memcmp(readBytes, bytes, 3), 0);
+    byteCount = 10;
+    EXPECT_EQ(RegistryQueryValue(key, u"EMPTY", nullptr, readBytes, &byteCount), RegistrySuccess);
+    EXPECT_EQ(byteCount, 0u);
+    byteCount = 4;
+    EXPECT_EQ(RegistryQueryValue(key, u"", nullptr, &readWidth, &byteCount), RegistrySuccess);
+    EXPECT_EQ(RegistryCloseKey(key), RegistrySuccess);
+
+    // The parent keys exist too, and the store reads the same after a fresh start (nothing is cached).
+    EXPECT_EQ(RegistryOpenKey(u"\\SOFTWARE\\", &key), RegistrySuccess);
+    RegistryCloseKey(key);
+    std::string text = ReadStore();
+    EXPECT_EQ(text.rfind("Dialdex registry 1\n", 0), 0u);
+    EXPECT_NE(text.find("SOFTWARE\\\\Kestrel\\\\Dialdex\tCol2Width\t4\t78563412\n"), std::string::npos);
+}
+
+TEST_F(RegistryTest, MissingKeysValuesAndShortBuffers) {
+    RegistryKey key = nullptr;
+    ASSERT_EQ(RegistryCreateKey(SettingsKey, &key), RegistrySuccess);
+    char16_t buffer[8];
+    uint32_t byteCount = sizeof buffer;
+    EXPECT_EQ(RegistryQueryValue(key, u"Language", nullptr, buffer, &byteCount), RegistryErrorNotFound);
+
+    const char16_t text[] = u"Long enough to overflow";
+    ASSERT_EQ(RegistrySetValue(key, u"Last db", RegistryTypeString, text, sizeof text), RegistrySuccess);
+    std::memset(buffer, 0x55, sizeof buffer);
+    byteCount = sizeof buffer;
+    EXPECT_EQ(RegistryQueryValue(key, u"Last db", nullptr, buffer, &byteCount), RegistryErrorMoreData);
+    EXPECT_EQ(byteCount, sizeof text);
+    for (char16_t unit : buffer)
+        EXPECT_EQ(unit, 0x5555); // nothing written
+    byteCount = 0;
+    EXPECT_EQ(RegistryQueryValue(key, u"Last db", nullptr, nullptr, &byteCount), RegistrySuccess);
+    EXPECT_EQ(byteCount, sizeof text); // a null buffer asks for the size
+
+    EXPECT_EQ(RegistryQueryValue(nullptr, u"Last db", nullptr, buffer, &byteCount), RegistryErrorInvalid);
+    EXPECT_EQ(RegistryQueryValue(key, u"Last db", nullptr, buffer, nullptr), RegistryErrorInvalid);
+    EXPECT_EQ(RegistrySetValue(nullptr, u"x", 1, text, 2), RegistryErrorInvalid);
+    EXPECT_EQ(RegistrySetValue(key, u"x", 1, nullptr, 2), RegistryErrorInvalid);
+    std::vector<uint8_t> huge(2 * 1024 * 1024);
+    EXPECT_EQ(RegistrySetValue(key, u"x", 3, huge.data(), static_cast<uint32_t>(huge.size())),
+              RegistryErrorInvalid);
+    EXPECT_EQ(RegistryCloseKey(nullptr), RegistryErrorInvalid);
+    EXPECT_EQ(RegistryCloseKey(key), RegistrySuccess);
+
+    RegistryKey other = reinterpret_cast<RegistryKey>(1);
+    EXPECT_EQ(RegistryOpenKey(nullptr, &other), RegistryErrorInvalid);
+    EXPECT_EQ(other, nullptr);
+    EXPECT_EQ(RegistryOpenKey(SettingsKey, nullptr), RegistryErrorInvalid);
+    EXPECT_EQ(RegistryCreateKey(nullptr, &other), RegistryErrorInvalid);
+    EXPECT_EQ(RegistryOpenKey(u"SOFTWARE\\Kestrel\\Other", &other), RegistryErrorNotFound);
+    EXPECT_EQ(RegistryOpenKey(u"SOFTWARE\\Kestrel\\Dialdex\\Deeper", &other), RegistryErrorNotFound);
+    EXPECT_EQ(other, nullptr);
+}
+
+TEST_F(RegistryTest, UnwritableStoreRefusesCreateWithAccessDenied) {
+    // "\Windows" is a file, so the store's folder cannot be made (a chmod would not stop root).
+    std::ofstream(DeviceFolder() + "/Windows") << "not a folder";
+    RegistryKey key = reinterpret_cast<RegistryKey>(1);
+    EXPECT_EQ(RegistryCreateKey(SettingsKey, &key), RegistryErrorAccess);
+    EXPECT_EQ(key, nullptr);
+    std::filesystem::remove(DeviceFolder() + "/Windows");
+
+    // The store path is taken by a folder: the key cannot be kept, even though it can be read as empty.
+    std::filesystem::create_directories(store + "/inside");
+    EXPECT_EQ(RegistryCreateKey(SettingsKey, &key), RegistryErrorAccess);
+    EXPECT_EQ(RegistryOpenKey(SettingsKey, &key), RegistryErrorNotFound);
+    EXPECT_TRUE(std::filesystem::is_directory(store + "/inside"));
+    std::filesystem::remove_all(store);
+
+    // A store that becomes unwritable after the key was opened: setting fails and changes nothing.
+    ASSERT_EQ(RegistryCreateKey(SettingsKey, &key), RegistrySuccess);
+    uint32_t width = 80;
+    ASSERT_EQ(RegistrySetValue(key, u"Col0Width", RegistryTypeNumber, &width, 4), RegistrySuccess);
+    std::string before = ReadStore();
+    std::filesystem::create_directory(store + ".tmp-" + std::to_string(getpid()));
+    std::ofstream(store + ".tmp-" + std::to_string(getpid()) + "/x") << "blocks the temporary file";
+    width = 90;
+    EXPECT_EQ(RegistrySetValue(key, u"Col0Width", RegistryTypeNumber, &width, 4), RegistryErrorAccess);
+    EXPECT_EQ(ReadStore(), before);
+    uint32_t readWidth = 0;
+    uint32_t byteCount = 4;
+    EXPECT_EQ(RegistryQueryValue(key, u"Col0Width", nullptr, &readWidth, &byteCount), RegistrySuccess);
+    EXPECT_EQ(readWidth, 80u);
+    RegistryCloseKey(key);
+}
+
+TEST_F(RegistryTest, GarbageStoreReadsEmptyAndIsReplacedByTheNextWrite) {
+    // Each holds a good key before the fault: a reader that skipped only the bad line would find it.
+    const std::string good = "Dialdex registry 1\nSOFTWARE\n";
+    const std::string garbage[] = {
+        std::string("\x00\x01\x02garbage", 10),
+        "SOFTWARE\n",                                   // no header
+        "Dialdex registry 2\nSOFTWARE\n",               // another format
+        good + "SOFTWARE\tLanguage\t1\t410\n",          // odd hex
+        good + "SOFTWARE\tLanguage\t1\t4G00\n",         // not hex
+        good + "SOFTWARE\tLanguage\tone\t4100\n",       // type not a number
+        good + "SOFTWARE\tLanguage\t99999999999\t00\n", // type beyond 32 bits
+        good + "SOFTWARE\ta\tb\n",                      // three fields
+        good + "SOFT\\qWARE\n",                         // unknown escape
+        good + "SOFT\\u12G4\n",                         // bad \u escape
+        good + "SOFT\xFFWARE\n",                        // not UTF-8
+        good + "SOFTWARE\tLanguage\t1\t41",             // cut off in the middle of a line
+    };
+    for (const std::string& text : garbage) {
+        WriteStore(text);
+        RegistryKey key = nullptr;
+        EXPECT_EQ(RegistryOpenKey(u"SOFTWARE", &key), RegistryErrorNotFound) << text;
+        if (key != nullptr) RegistryCloseKey(key);
+    }
+    WriteStore(good);
+    RegistryKey key = nullptr;
+    ASSERT_EQ(RegistryOpenKey(u"SOFTWARE", &key), RegistrySuccess);
+    RegistryCloseKey(key);
+
+    WriteStore("\xFF\xFE garbage");
+    ASSERT_EQ(RegistryCreateKey(SettingsKey, &key), RegistrySuccess);
+    uint32_t width = 120;
+    ASSERT_EQ(RegistrySetValue(key, u"Col1Width", RegistryTypeNumber, &width, 4), RegistrySuccess);
+    RegistryCloseKey(key);
+    EXPECT_EQ(ReadStore(),
+              "Dialdex registry 1\nSOFTWARE\nSOFTWARE\\\\Kestrel\nSOFTWARE\\\\Kestrel\\\\Dialdex\n"
+              "SOFTWARE\\\\Kestrel\\\\Dialdex\tCol1Width\t4\t78000000\n");
+
+    // A store written by hand with CR LF line ends and blank lines is still a store.
+    WriteStore("Dialdex registry 1\r\n\r\nA\\\\B\tName\t4\t01000000\r\n");
+    ASSERT_EQ(RegistryOpenKey(u"A", &key), RegistrySuccess);
+    RegistryCloseKey(key);
+    ASSERT_EQ(RegistryOpenKey(u"a\\b", &key), RegistrySuccess);
+    uint32_t number = 0;
+    uint32_t byteCount = 4;
+    EXPECT_EQ(RegistryQueryValue(key, u"name", nullptr, &number, &byteCount), RegistrySuccess);
+    EXPECT_EQ(number, 1u);
+    RegistryCloseKey(key);
+}
+
+TEST_F(RegistryTest, ConcurrentWritersLoseNothing) {
+    RegistryKey key = nullptr;
+    ASSERT_EQ(RegistryCreateKey(SettingsKey, &key), RegistrySuccess);
+    std::vector<std::thread> writers;
+    for (int writer = 0; writer < 4; writer++) {
+        writers.emplace_back([key, writer] {
+            for (int round = 0; round < 5; round++) {
+                char16_t name[] = u"W0R0";
+                name[1] = static_cast<char16_t>(u'0' + writer);
+                name[3] = static_cast<char16_t>(u'0' + round);
+                uint32_t value = writer * 10 + round;
+                RegistrySetValue(key, name, RegistryTypeNumber, &value, 4);
+            }
+        });
+    }
+    for (std::thread& writer : writers)
+        writer.join();
+    for (int writer = 0; writer < 4; writer++) {
+        for (int round = 0; round < 5; round++) {
+            char16_t name[] = u"W0R0";
+            name[1] = static_cast<char16_t>(u'0' + writer);
+            name[3] = static_cast<char16_t>(u'0' + round);
+            uint32_t value = 0;
+            uint32_t byteCount = 4;
+            ASSERT_EQ(RegistryQueryValue(key, name, nullptr, &value, &byteCount), RegistrySuccess);
+            EXPECT_EQ(value, static_cast<uint32_t>(writer * 10 + round));
+        }
+    }
+    RegistryCloseKey(key);
+}
+
+} // namespace
