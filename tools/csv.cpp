@@ -1,0 +1,156 @@
+// CSV reading and writing for the database builder.
+#include "tools/csv.h"
+
+constexpr size_t CsvBufferSize = 1 << 20;
+
+int OpenCsvFile(CsvReader* reader, const char* path) {
+    *reader = CsvReader();
+    reader->file = std::fopen(path, "rb");
+    if (reader->file == nullptr) return -1;
+    reader->buffer.resize(CsvBufferSize);
+    return 0;
+}
+
+void OpenCsvMemory(CsvReader* reader, const char* data, size_t size) {
+    *reader = CsvReader();
+    reader->buffer.assign(data, data + size);
+    reader->end = size;
+    reader->finished = true;
+}
+
+void CloseCsv(CsvReader* reader) {
+    if (reader->file != nullptr) std::fclose(reader->file);
+    reader->file = nullptr;
+    reader->buffer.clear();
+    reader->position = 0;
+    reader->end = 0;
+    reader->finished = true;
+}
+
+// The next byte (0..255), or -1 at the end of the input.
+static int PeekByte(CsvReader* reader) {
+    if (reader->position == reader->end) {
+        if (reader->finished || reader->file == nullptr) return -1;
+        reader->end = std::fread(reader->buffer.data(), 1, reader->buffer.size(), reader->file);
+        reader->position = 0;
+        if (reader->end == 0) {
+            reader->finished = true;
+            if (std::ferror(reader->file)) reader->readError = true;
+            return -1;
+        }
+    }
+    return (unsigned char)reader->buffer[reader->position];
+}
+
+static int TakeByte(CsvReader* reader) {
+    int byte = PeekByte(reader);
+    if (byte < 0) return -1;
+    reader->position++;
+    if (byte == '\n') reader->line++;
+    return byte;
+}
+
+// Takes a line end at the reader's position: LF, or CR followed by LF. Returns 1 for a line end, 0 when
+// there is none, -1 for a carriage return alone (taken; it belongs to the text).
+static int TakeLineEnd(CsvReader* reader) {
+    int byte = PeekByte(reader);
+    if (byte != '\n' && byte != '\r') return 0;
+    TakeByte(reader);
+    if (byte == '\n') return 1;
+    if (PeekByte(reader) != '\n') return -1;
+    TakeByte(reader);
+    return 1;
+}
+
+static void SkipByteOrderMark(CsvReader* reader) {
+    reader->atStart = false;
+    if (PeekByte(reader) != 0xEF) return;
+    // The mark lies whole in the first piece read unless the input is shorter than it.
+    if (reader->end - reader->position >= 3 && (unsigned char)reader->buffer[reader->position + 1] == 0xBB &&
+        (unsigned char)reader->buffer[reader->position + 2] == 0xBF)
+        reader->position += 3;
+}
+
+static int Malformed(CsvReader* reader, std::string* error, const std::string& text) {
+    *error = text;
+    reader->position = reader->end;
+    reader->finished = true;
+    return -1;
+}
+
+int ReadCsvRecord(CsvReader* reader, std::vector<std::string>* fields, long* startLine, std::string* error) {
+    if (reader->atStart) SkipByteOrderMark(reader);
+    fields->clear();
+    if (PeekByte(reader) < 0) return reader->readError ? -2 : 0;
+    *startLine = reader->line;
+    std::string field;
+    for (;;) {
+        field.clear();
+        if (PeekByte(reader) == '"') {
+            TakeByte(reader);
+            long quoteLine = reader->line;
+            for (;;) {
+                int byte = TakeByte(reader);
+                if (byte < 0) {
+                    if (reader->readError) return -2;
+                    return Malformed(reader, error,
+                                     "the quoted field opened on line " + std::to_string(quoteLine) +
+                                         " is never closed");
+                }
+                if (byte == '"') {
+                    if (PeekByte(reader) != '"') break;
+                    TakeByte(reader);
+                }
+                field.push_back(char(byte));
+            }
+            int next = PeekByte(reader);
+            if (next == ',') {
+                TakeByte(reader);
+                fields->push_back(field);
+                continue;
+            }
+            if (next >= 0 && TakeLineEnd(reader) != 1)
+                return Malformed(reader, error,
+                                 "line " + std::to_string(reader->line) +
+                                     ": a closing quote must end its field");
+            fields->push_back(field);
+            return 1;
+        }
+        for (;;) {
+            int byte = PeekByte(reader);
+            if (byte < 0) {
+                if (reader->readError) return -2;
+                fields->push_back(field);
+                return 1;
+            }
+            if (byte == ',') {
+                TakeByte(reader);
+                fields->push_back(field);
+                break;
+            }
+            int lineEnd = TakeLineEnd(reader);
+            if (lineEnd == 1) {
+                fields->push_back(field);
+                return 1;
+            }
+            if (lineEnd < 0) {
+                field.push_back('\r');
+                continue;
+            }
+            field.push_back(char(TakeByte(reader)));
+        }
+    }
+}
+
+void AppendCsvField(std::string* output, std::string_view field) {
+    if (field.find_first_of(",\"\r\n") == std::string_view::npos) {
+        output->append(field);
+        return;
+    }
+    output->push_back('"');
+    for (char character : field) {
+        if (character == '"') output->push_back('"');
+        output->push_back(character);
+    }
+    output->push_back('"');
+}
