@@ -10,8 +10,12 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QTreeView>
+#include <QCoreApplication>
+#include <QEvent>
 #include <algorithm>
 #include <memory>
+#include <mutex>
+#include <unordered_map>
 
 namespace {
 
@@ -22,6 +26,27 @@ struct ListRow {
     std::unique_ptr<std::u16string[]> texts;   // stored texts, only for rows that have any
 };
 
+// The rows of one list view. The search worker appends rows from its own thread: they go into the
+// store under its lock at once (so the worker goes on only after its row is in), and the view is told
+// of new rows in batches on the user-interface thread. The view only ever sees the first `shown` rows.
+struct ListStore {
+    std::mutex mutex;
+    std::vector<ListRow> rows; // every row, in list order
+    int shown = 0;             // rows the view has been told of (user-interface thread only)
+    bool tellPosted = false;   // a batch notice is on its way to the user-interface thread
+    Window window = nullptr;
+    QObject* view = nullptr;   // where batch notices go
+};
+
+std::mutex storesMutex;
+std::unordered_map<uintptr_t, std::shared_ptr<ListStore>> stores; // by window handle
+
+std::shared_ptr<ListStore> FindStore(Window window) {
+    std::lock_guard<std::mutex> lock(storesMutex);
+    auto found = stores.find(reinterpret_cast<uintptr_t>(window));
+    return found == stores.end() ? nullptr : found->second;
+}
+
 struct ListColumn {
     std::u16string heading; // its heading
     int width;              // pixels
@@ -29,9 +54,11 @@ struct ListColumn {
 
 class ListModel : public QAbstractTableModel {
   public:
-    explicit ListModel(WindowRecord* record) : record_(record) {}
+    explicit ListModel(WindowRecord* record) : store(std::make_shared<ListStore>()), record_(record) {
+        store->window = HandleOf(record);
+    }
 
-    int rowCount(const QModelIndex& parent) const override { return parent.isValid() ? 0 : int(rows.size()); }
+    int rowCount(const QModelIndex& parent) const override { return parent.isValid() ? 0 : store->shown; }
     int columnCount(const QModelIndex& parent) const override {
         return parent.isValid() ? 0 : int(columns.size());
     }
@@ -47,9 +74,20 @@ class ListModel : public QAbstractTableModel {
 
     // The text a cell shows: stored, or asked of the parent for this one paint.
     std::u16string CellText(int row, int column) const {
-        if (row < 0 || row >= int(rows.size()) || column < 0 || column >= 32) return std::u16string();
-        const ListRow& listRow = rows[row];
-        if (listRow.callbackCells & (1u << column)) {
+        if (column < 0 || column >= 32) return std::u16string();
+        SecondParameter parameter = 0;
+        uint32_t callbackCells = 0;
+        std::u16string stored;
+        {
+            std::lock_guard<std::mutex> lock(store->mutex);
+            if (row < 0 || row >= int(store->rows.size())) return std::u16string();
+            const ListRow& listRow = store->rows[row];
+            parameter = listRow.parameter;
+            callbackCells = listRow.callbackCells;
+            if (listRow.texts && column < int(columns.size())) stored = listRow.texts[column];
+        }
+        // The parent is asked without the lock held: its answer may itself call on the list.
+        if (callbackCells & (1u << column)) {
             char16_t buffer[264] = {};
             ListViewDisplayInfo info{};
             info.item.mask = ListViewItemText;
@@ -57,7 +95,7 @@ class ListModel : public QAbstractTableModel {
             info.item.subItem = column;
             info.item.text = buffer;
             info.item.textMax = 260;
-            info.item.parameter = listRow.parameter;
+            info.item.parameter = parameter;
             NotifyParent(record_, &info.header, ListViewGetDisplayInfo);
             if (!info.item.text || info.item.text == TextCallback) return std::u16string();
             // The parent may point at its own text; read at most what a cell shows.
@@ -65,8 +103,21 @@ class ListModel : public QAbstractTableModel {
             for (int i = 0; i < 1024 && info.item.text[i]; i++) text.push_back(info.item.text[i]);
             return text;
         }
-        if (listRow.texts && column < int(columns.size())) return listRow.texts[column];
-        return std::u16string();
+        return stored;
+    }
+
+    // Tells the view of the rows added since it was last told (user-interface thread).
+    void TellNewRows() {
+        int total;
+        {
+            std::lock_guard<std::mutex> lock(store->mutex);
+            total = int(store->rows.size());
+            store->tellPosted = false;
+        }
+        if (total <= store->shown) return;
+        beginInsertRows(QModelIndex(), store->shown, total - 1);
+        store->shown = total;
+        endInsertRows();
     }
 
     void BeginReset() { beginResetModel(); }
@@ -81,12 +132,22 @@ class ListModel : public QAbstractTableModel {
     }
     void ChangedCell(int row, int column) { emit dataChanged(index(row, column), index(row, column)); }
 
-    std::vector<ListRow> rows;
+    std::shared_ptr<ListStore> store;
     std::vector<ListColumn> columns;
     uint32_t extendedStyle = 0;
 
   private:
     WindowRecord* record_;
+};
+
+// Carries a batch notice of new rows to the user-interface thread.
+class NewRowsEvent : public QEvent {
+  public:
+    static QEvent::Type type() {
+        static int registered = QEvent::registerEventType();
+        return static_cast<QEvent::Type>(registered);
+    }
+    NewRowsEvent() : QEvent(type()) {}
 };
 
 class ListViewControl : public QTreeView {
@@ -110,6 +171,20 @@ class ListViewControl : public QTreeView {
         });
         connect(header(), &QHeaderView::sectionClicked, [this](int column) { ClickColumn(column); });
         connect(this, &QTreeView::activated, [this](const QModelIndex& index) { Activate(index.row()); });
+        model.store->view = this;
+        std::lock_guard<std::mutex> lock(storesMutex);
+        stores[record->handle] = model.store;
+    }
+    ~ListViewControl() override {
+        std::lock_guard<std::mutex> lock(storesMutex);
+        stores.erase(record_->handle);
+    }
+    bool event(QEvent* event) override {
+        if (event->type() == NewRowsEvent::type()) {
+            model.TellNewRows();
+            return true;
+        }
+        return QTreeView::event(event);
     }
 
     void ClickColumn(int column) {
@@ -122,7 +197,10 @@ class ListViewControl : public QTreeView {
         ListViewNotification notification{};
         notification.item = row;
         notification.subItem = 0;
-        if (row >= 0 && row < int(model.rows.size())) notification.parameter = model.rows[row].parameter;
+        {
+            std::lock_guard<std::mutex> lock(model.store->mutex);
+            if (row >= 0 && row < int(model.store->rows.size())) notification.parameter = model.store->rows[row].parameter;
+        }
         NotifyParent(record_, &notification.header, ListViewItemActivate);
     }
     int FocusedRow() const {
@@ -138,16 +216,35 @@ class ListViewControl : public QTreeView {
 
 ListViewControl* Face(WindowRecord* record) { return dynamic_cast<ListViewControl*>(record->widget); }
 
-void SetCellText(ListModel& model, ListRow& row, int column, const char16_t* text) {
+void SetCellText(const std::vector<ListColumn>& columns, ListRow& row, int column, const char16_t* text) {
     if (column < 0 || column >= 32) return;
     if (text == TextCallback) {
         row.callbackCells |= 1u << column;
         return;
     }
     row.callbackCells &= ~(1u << column);
-    if (column >= int(model.columns.size())) return;
-    if (!row.texts) row.texts = std::make_unique<std::u16string[]>(model.columns.size());
+    if (column >= int(columns.size())) return;
+    if (!row.texts) row.texts = std::make_unique<std::u16string[]>(columns.size());
     row.texts[column] = text ? std::u16string(text) : std::u16string();
+}
+
+// The most rows a list holds: a row asked for beyond it is refused (the search then ends as usual).
+constexpr size_t MaximumRows = 20'000'000;
+
+// Appends a row to the store (any thread, under the store's lock). Returns its index, or -1 when
+// refused. index must be the end of the list.
+int AppendRow(ListStore& store, const std::vector<ListColumn>& columns, const ListViewItem* item) {
+    if (store.rows.size() >= MaximumRows) return -1;
+    ListRow row;
+    if (item->mask & ListViewItemParameter) row.parameter = item->parameter;
+    if (item->mask & ListViewItemState) row.state = item->state & item->stateMask;
+    if (item->mask & ListViewItemText) SetCellText(columns, row, 0, item->text);
+    try {
+        store.rows.push_back(std::move(row));
+    } catch (const std::bad_alloc&) {
+        return -1;
+    }
+    return int(store.rows.size()) - 1;
 }
 
 } // namespace
@@ -158,21 +255,82 @@ QWidget* CreateListViewWidget(WindowRecord* record, QWidget* parentWidget) {
     return view;
 }
 
+bool ListViewStoreMessage(Window window, uint32_t message, FirstParameter first, SecondParameter second,
+                          MessageResult* result) {
+    std::shared_ptr<ListStore> store = FindStore(window);
+    if (!store) return false;
+    std::unique_lock<std::mutex> lock(store->mutex);
+    switch (message) {
+    case ListViewGetItemCount:
+        *result = static_cast<MessageResult>(store->rows.size());
+        return true;
+    case ListViewInsertItem: {
+        const ListViewItem* item = reinterpret_cast<const ListViewItem*>(second);
+        // Only appending at the end can go past the view; anything else is carried over.
+        if (!item || item->item != int(store->rows.size()) || (item->mask & ListViewItemText && item->text != TextCallback))
+            return false;
+        static const std::vector<ListColumn> noColumns;
+        *result = AppendRow(*store, noColumns, item);
+        if (*result >= 0 && !store->tellPosted) {
+            store->tellPosted = true;
+            lock.unlock();
+            // Posted under the registry's lock: the view leaves the registry before it goes away.
+            std::lock_guard<std::mutex> registryLock(storesMutex);
+            if (stores.count(reinterpret_cast<uintptr_t>(window))) QCoreApplication::postEvent(store->view, new NewRowsEvent);
+        }
+        return true;
+    }
+    case ListViewSetItemText: {
+        const ListViewItem* item = reinterpret_cast<const ListViewItem*>(second);
+        int index = static_cast<int>(first);
+        if (!item || item->text != TextCallback || index < 0 || index >= int(store->rows.size())) return false;
+        if (item->subItem >= 0 && item->subItem < 32) store->rows[index].callbackCells |= 1u << item->subItem;
+        *result = 1;
+        return true;
+    }
+    case ListViewGetItem: {
+        ListViewItem* item = reinterpret_cast<ListViewItem*>(second);
+        if (!item || (item->mask & ListViewItemText)) return false;
+        if (item->item < 0 || item->item >= int(store->rows.size())) {
+            *result = 0;
+            return true;
+        }
+        const ListRow& row = store->rows[item->item];
+        if (item->mask & ListViewItemParameter) item->parameter = row.parameter;
+        if (item->mask & ListViewItemState) item->state = row.state;
+        *result = 1;
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
 bool ListViewDefaultProcessing(WindowRecord* record, uint32_t message, FirstParameter first, SecondParameter second,
                                MessageResult* result) {
     ListViewControl* view = Face(record);
     if (!view) return false;
     ListModel& model = view->model;
+    ListStore& store = *model.store;
+    // Whatever the program asks, the view first learns of the rows the worker added.
+    model.TellNewRows();
     switch (message) {
-    case ListViewGetItemCount:
-        *result = static_cast<MessageResult>(model.rows.size());
+    case ListViewGetItemCount: {
+        std::lock_guard<std::mutex> lock(store.mutex);
+        *result = static_cast<MessageResult>(store.rows.size());
         return true;
-    case ListViewDeleteAllItems:
+    }
+    case ListViewDeleteAllItems: {
         model.BeginReset();
-        model.rows.clear();
+        {
+            std::lock_guard<std::mutex> lock(store.mutex);
+            store.rows.clear();
+            store.shown = 0;
+        }
         model.EndReset();
         *result = 1;
         return true;
+    }
     case ListViewInsertColumn: {
         const ListViewColumn* column = reinterpret_cast<const ListViewColumn*>(second);
         int index = static_cast<int>(first);
@@ -185,13 +343,16 @@ bool ListViewDefaultProcessing(WindowRecord* record, uint32_t message, FirstPara
         model.columns.insert(model.columns.begin() + index,
                              ListColumn{(column->mask & ListViewColumnText) && column->text ? column->text : u"",
                                         (column->mask & ListViewColumnWidth) ? column->width : 50});
-        for (ListRow& row : model.rows)
-            if (row.texts) {
-                auto texts = std::make_unique<std::u16string[]>(model.columns.size());
-                for (size_t i = 0, j = 0; i < model.columns.size(); i++)
-                    if (int(i) != index) texts[i] = row.texts[j++];
-                row.texts = std::move(texts);
-            }
+        {
+            std::lock_guard<std::mutex> lock(store.mutex);
+            for (ListRow& row : store.rows)
+                if (row.texts) {
+                    auto texts = std::make_unique<std::u16string[]>(model.columns.size());
+                    for (size_t i = 0, j = 0; i < model.columns.size(); i++)
+                        if (int(i) != index) texts[i] = row.texts[j++];
+                    row.texts = std::move(texts);
+                }
+        }
         model.EndColumn();
         view->header()->resizeSection(index, model.columns[index].width);
         *result = index;
@@ -219,13 +380,25 @@ bool ListViewDefaultProcessing(WindowRecord* record, uint32_t message, FirstPara
             *result = -1;
             return true;
         }
-        int index = std::min(item->item, int(model.rows.size()));
+        std::unique_lock<std::mutex> lock(store.mutex);
+        int index = std::min(item->item, int(store.rows.size()));
+        if (index == int(store.rows.size())) {
+            *result = AppendRow(store, model.columns, item);
+            lock.unlock();
+            model.TellNewRows();
+            return true;
+        }
+        lock.unlock();
         ListRow row;
         if (item->mask & ListViewItemParameter) row.parameter = item->parameter;
         if (item->mask & ListViewItemState) row.state = item->state & item->stateMask;
-        if (item->mask & ListViewItemText) SetCellText(model, row, 0, item->text);
+        if (item->mask & ListViewItemText) SetCellText(model.columns, row, 0, item->text);
         model.BeginInsert(index);
-        model.rows.insert(model.rows.begin() + index, std::move(row));
+        {
+            std::lock_guard<std::mutex> relock(store.mutex);
+            store.rows.insert(store.rows.begin() + index, std::move(row));
+            store.shown++;
+        }
         model.EndInsert();
         *result = index;
         return true;
@@ -233,24 +406,30 @@ bool ListViewDefaultProcessing(WindowRecord* record, uint32_t message, FirstPara
     case ListViewSetItemText: {
         const ListViewItem* item = reinterpret_cast<const ListViewItem*>(second);
         int index = static_cast<int>(first);
-        if (!item || index < 0 || index >= int(model.rows.size())) {
-            *result = 0;
-            return true;
+        {
+            std::lock_guard<std::mutex> lock(store.mutex);
+            if (!item || index < 0 || index >= int(store.rows.size())) {
+                *result = 0;
+                return true;
+            }
+            SetCellText(model.columns, store.rows[index], item->subItem, item->text);
         }
-        SetCellText(model, model.rows[index], item->subItem, item->text);
         model.ChangedCell(index, item->subItem);
         *result = 1;
         return true;
     }
     case ListViewGetItem: {
         ListViewItem* item = reinterpret_cast<ListViewItem*>(second);
-        if (!item || item->item < 0 || item->item >= int(model.rows.size())) {
-            *result = 0;
-            return true;
+        {
+            std::lock_guard<std::mutex> lock(store.mutex);
+            if (!item || item->item < 0 || item->item >= int(store.rows.size())) {
+                *result = 0;
+                return true;
+            }
+            const ListRow& row = store.rows[item->item];
+            if (item->mask & ListViewItemParameter) item->parameter = row.parameter;
+            if (item->mask & ListViewItemState) item->state = row.state;
         }
-        const ListRow& row = model.rows[item->item];
-        if (item->mask & ListViewItemParameter) item->parameter = row.parameter;
-        if (item->mask & ListViewItemState) item->state = row.state;
         if ((item->mask & ListViewItemText) && item->text && item->textMax > 0) {
             std::u16string text = model.CellText(item->item, item->subItem);
             CopyText(item->text, item->textMax, text.c_str());
@@ -265,7 +444,7 @@ bool ListViewDefaultProcessing(WindowRecord* record, uint32_t message, FirstPara
             int focused = view->FocusedRow();
             *result = focused > start ? focused : -1;
         } else {
-            *result = start + 1 < int(model.rows.size()) ? start + 1 : -1;
+            *result = start + 1 < store.shown ? start + 1 : -1;
         }
         return true;
     }
@@ -277,18 +456,26 @@ bool ListViewDefaultProcessing(WindowRecord* record, uint32_t message, FirstPara
         }
         SecondParameter sortParameter = static_cast<SecondParameter>(first);
         int focused = view->FocusedRow();
-        SecondParameter focusedParameter = focused >= 0 ? model.rows[focused].parameter : 0;
         emit model.layoutAboutToBeChanged();
-        std::stable_sort(model.rows.begin(), model.rows.end(), [&](const ListRow& left, const ListRow& right) {
-            return compare(left.parameter, right.parameter, sortParameter) < 0;
-        });
+        SecondParameter focusedParameter = 0;
+        int newFocus = -1;
+        {
+            // The rows present are sorted; the worker's next row waits for the lock and then goes to the end.
+            std::lock_guard<std::mutex> lock(store.mutex);
+            if (focused >= 0 && focused < int(store.rows.size())) focusedParameter = store.rows[focused].parameter;
+            std::stable_sort(store.rows.begin(), store.rows.end(), [&](const ListRow& left, const ListRow& right) {
+                return compare(left.parameter, right.parameter, sortParameter) < 0;
+            });
+            if (focused >= 0)
+                for (size_t i = 0; i < store.rows.size(); i++)
+                    if (store.rows[i].parameter == focusedParameter) {
+                        newFocus = int(i);
+                        break;
+                    }
+        }
         emit model.layoutChanged();
-        if (focused >= 0)
-            for (size_t i = 0; i < model.rows.size(); i++)
-                if (model.rows[i].parameter == focusedParameter) {
-                    view->setCurrentIndex(model.index(int(i), 0));
-                    break;
-                }
+        if (newFocus >= 0) view->setCurrentIndex(model.index(newFocus, 0));
+        view->viewport()->update();
         *result = 1;
         return true;
     }
@@ -316,12 +503,13 @@ void DescribeListView(WindowRecord* record, QJsonObject& object) {
     ListViewControl* view = Face(record);
     if (!view) return;
     ListModel& model = view->model;
+    model.TellNewRows();
     QJsonArray columns;
     for (const ListColumn& column : model.columns)
         columns.append(QJsonObject{{"text", QString::fromStdU16String(column.heading)}, {"width", column.width}});
     object["columns"] = columns;
     QJsonArray rows;
-    for (int row = 0; row < int(model.rows.size()); row++) {
+    for (int row = 0; row < model.store->shown; row++) {
         QJsonArray cells;
         for (int column = 0; column < int(model.columns.size()); column++)
             cells.append(QString::fromStdU16String(model.CellText(row, column)));
@@ -333,7 +521,9 @@ void DescribeListView(WindowRecord* record, QJsonObject& object) {
 
 bool UserActivateRow(WindowRecord* record, int row) {
     ListViewControl* view = Face(record);
-    if (!view || row < 0 || row >= int(view->model.rows.size())) return false;
+    if (!view) return false;
+    view->model.TellNewRows();
+    if (row < 0 || row >= view->model.store->shown) return false;
     view->setCurrentIndex(view->model.index(row, 0));
     view->Activate(row);
     return true;

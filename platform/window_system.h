@@ -59,6 +59,10 @@ bool ControlDefaultProcessing(WindowRecord* record, uint32_t message, FirstParam
                               SecondParameter second, MessageResult* result);
 void ApplyControlText(WindowRecord* record);
 QWidget* CreateListViewWidget(WindowRecord* record, QWidget* parentWidget);
+// A list view message sent from another thread that the list's row store can serve at once, under its
+// lock, without waiting for the user-interface thread (appending rows, reading item data and counts).
+bool ListViewStoreMessage(Window window, uint32_t message, FirstParameter first, SecondParameter second,
+                          MessageResult* result);
 bool ListViewDefaultProcessing(WindowRecord* record, uint32_t message, FirstParameter first,
                                SecondParameter second, MessageResult* result);
 

@@ -485,6 +485,9 @@ Cursor SetCursor(Cursor cursor) {
 
 MessageResult SendMessage(Window window, uint32_t message, FirstParameter first, SecondParameter second) {
     MessageResult result = 0;
+    // The search worker appends rows by the hundred thousand: the list's row store takes them at once.
+    if (!OnInterfaceThread() && !windowSystemEnded && ListViewStoreMessage(window, message, first, second, &result))
+        return result;
     RunOnInterfaceThread([&] {
         if (windowSystemEnded) return;
         WindowRecord* record = FindWindowRecord(window);

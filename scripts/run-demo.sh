@@ -28,7 +28,7 @@ mkdir -p "$shots"
 echo "No display: running the demo script on the offscreen platform."
 cat > "$build/demo.script" <<SCRIPT
 shot $shots/search.png
-type SearchWnd/1102 иванов
+type SearchWnd/1102 иванов с
 type SearchWnd/1103 лен
 shot $shots/search-filled.png
 click SearchWnd/1107

@@ -9,6 +9,8 @@
 #include "platform/text.h"
 #include "settings/settings.h"
 
+#include <vector>
+
 Window ResultList;
 int ColumnWidths[ResultFieldCount] = {55, 100, 110, 40, 40};
 
@@ -121,4 +123,19 @@ void FreeResultItems() {
         SendMessage(ResultList, ListViewGetItem, 0, reinterpret_cast<SecondParameter>(&row));
         delete reinterpret_cast<ResultItem*>(row.parameter);
     }
+}
+
+void ClearResultList() {
+    int count = static_cast<int>(SendMessage(ResultList, ListViewGetItemCount, 0, 0));
+    std::vector<ResultItem*> items;
+    items.reserve(count > 0 ? count : 0);
+    for (int index = 0; index < count; index++) {
+        ListViewItem row{};
+        row.mask = ListViewItemParameter;
+        row.item = index;
+        SendMessage(ResultList, ListViewGetItem, 0, reinterpret_cast<SecondParameter>(&row));
+        items.push_back(reinterpret_cast<ResultItem*>(row.parameter));
+    }
+    SendMessage(ResultList, ListViewDeleteAllItems, 0, 0);
+    for (ResultItem* item : items) delete item;
 }

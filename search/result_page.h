@@ -19,6 +19,9 @@ extern int ColumnWidths[ResultFieldCount]; // in column order; defaults 55, 100,
 
 // Frees the result item of every row; the rows stay.
 void FreeResultItems();
+// Deletes every row, then frees the result items they held, so that no row can be painted with a freed
+// item in between (the search worker's way to empty the list).
+void ClearResultList();
 // <0, 0, >0 as A's text of the column sorts before, with or after B's (locale-aware, ignoring case);
 // 0 for any other column.
 int CompareRows(SecondParameter itemA, SecondParameter itemB, SecondParameter column);

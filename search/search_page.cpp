@@ -1,4 +1,4 @@
-// The Search page: the database selector, the five criteria edits, Start/Stop and Reset.
+// The Search page: the database selector, the five criteria edits, Start/Stop and Reset, and the query.
 #include "search/search_page.h"
 
 #include "app/messages.h"
@@ -6,13 +6,47 @@
 #include "app/pages.h"
 #include "app/program.h"
 #include "db/database_list.h"
+#include "platform/text.h"
+#include "search/search_worker.h"
+#include "settings/settings.h"
 
 Window SearchPage;
+Query SearchQuery;
+int ChosenDatabaseIndex;
+char16_t QuerySummary[256];
+std::atomic<int> StopFlag{1};
+std::atomic<bool> SearchRunning{false};
 
 namespace {
 
+constexpr int DatabaseSelectorId = 1100;
 constexpr int FirstCriteriaEditId = 1101;
 constexpr int LastCriteriaEditId = 1105;
+constexpr int LastSearchControlId = 1106; // 1100 to 1106 are disabled while a search runs
+constexpr int StartStopButtonId = 1107;
+constexpr int SummaryCapacity = 256;
+
+// The criteria in capture order: edit, key text of the summary, and the room of its 8-bit criterion.
+struct CriterionField {
+    int editId;
+    int keyTextId;
+    int capacity;
+};
+// clang-format off
+constexpr CriterionField criterionFields[5] = {
+    {1101, TextPhoneKey,  PhoneCriterionSize },
+    {1102, TextNameKey,   NameCriterionSize  },
+    {1103, TextStreetKey, StreetCriterionSize},
+    {1104, TextHouseKey,  HouseCriterionSize },
+    {1105, TextFlatKey,   FlatCriterionSize  },
+};
+// clang-format on
+
+// Appends text to the summary, cut to its buffer.
+void AppendToSummary(const char16_t* text) {
+    int length = WideLength(QuerySummary);
+    CopyText(QuerySummary + length, SummaryCapacity - length, text);
+}
 
 MessageResult OnSearchPageCreate(Window page, uint32_t, FirstParameter, SecondParameter) {
     CreatePageControls(page, SearchControls, PageFixedStyle, true);
@@ -36,10 +70,12 @@ MessageResult OnReset(Window page, int, Window, int notificationCode) {
     return 0;
 }
 
+// clang-format off
 const CommandTableEntry searchCommands[] = {
     {1107, OnStartStop},
     {1106, OnReset    },
 };
+// clang-format on
 
 MessageResult OnSearchCommand(Window page, uint32_t, FirstParameter first, SecondParameter second) {
     return DispatchCommand(searchCommands, page, first, second);
@@ -61,4 +97,70 @@ MessageResult SearchPageProcedure(Window window, uint32_t message, FirstParamete
 
 int RegisterSearchPageClass(Instance instance) {
     return RegisterPageClass(instance, u"SearchWnd", SearchPageProcedure);
+}
+
+void StartOrStopSearch() {
+    if (StopFlag == 1) {
+        // A stopped worker that has not ended yet would stop the new search with its last step: the
+        // button starts a search only once the previous one has ended.
+        if (SearchRunning) return;
+        StopFlag = 0;
+        CaptureQuery();
+    } else {
+        StopFlag = 1;
+    }
+}
+
+void CaptureQuery() {
+    char criteria[5][NameCriterionSize];
+    QuerySummary[0] = 0;
+    for (int index = 0; index < 5; index++) {
+        const CriterionField& field = criterionFields[index];
+        char16_t text[256];
+        GetWindowText(GetDlgItem(SearchPage, field.editId), text, 256);
+        // Longer criteria are cut to their buffers, in the device code page.
+        WideToDevice(text, -1, criteria[index], field.capacity);
+        if (text[0] == 0) continue;
+        if (QuerySummary[0] != 0) AppendToSummary(u", ");
+        AppendToSummary(MessageText(field.keyTextId));
+        AppendToSummary(text);
+    }
+    char16_t summary[SummaryCapacity];
+    CopyText(summary, QuerySummary);
+    CopyText(QuerySummary, MessageText(TextQuery));
+    AppendToSummary(summary);
+
+    // Given-flags, and the phone pattern flag by the 8-bit digit test (an empty phone keeps the old flag).
+    SetQueryCriteria(&SearchQuery, criteria[0], criteria[1], criteria[2], criteria[3], criteria[4]);
+
+    if (QueryIsEmpty(&SearchQuery)) {
+        ShowMessage(SearchPage, TextError, MessageText(TextNoCriteria), {});
+        StopFlag = 1;
+        return;
+    }
+    ChosenDatabaseIndex = static_cast<int>(SendMessage(GetDlgItem(SearchPage, DatabaseSelectorId),
+                                                       ComboBoxGetCurrentSelection, 0, 0));
+    if (ChosenDatabaseIndex < 0 || ChosenDatabaseIndex >= InstalledDatabaseCount) {
+        // There is no entry to search: say so instead of reading one that does not exist.
+        ShowMessage(SearchPage, TextError, u"No database is installed: install one on the Setup page.", {});
+        StopFlag = 1;
+        return;
+    }
+    SaveLastDatabase(ChosenDatabaseIndex, SearchPage);
+    SelectPage(PageResult);
+    StopFlag = 0;
+    SearchRunning = true;
+    ThreadHandle worker = CreateThread(RunSearch, nullptr);
+    if (!worker) {
+        SearchRunning = false;
+        StopFlag = 1;
+        return;
+    }
+    SetThreadPriority(worker, ThreadPriorityNormal);
+    CloseHandle(worker);
+}
+
+void RestoreSearchPage() {
+    for (int id = DatabaseSelectorId; id <= LastSearchControlId; id++) EnableWindow(GetDlgItem(SearchPage, id), true);
+    SetWindowText(GetDlgItem(SearchPage, StartStopButtonId), MessageText(TextStart));
 }

@@ -1,9 +1,166 @@
-// The search worker.
+// The search worker: scans the chosen database on its own thread, appends a row per match, shows
+// progress and counts, and hands the Search page back at the end. It touches controls only through
+// window calls, which the platform carries out on the user-interface thread.
 #include "search/search_worker.h"
 
+#include "app/messages.h"
+#include "app/page_framework.h"
+#include "app/program.h"
+#include "db/database_list.h"
+#include "db/database_reader.h"
+#include "platform/format.h"
+#include "platform/text.h"
+#include "search/result_page.h"
+#include "search/scan.h"
 #include "search/search_page.h"
 
-void StartOrStopSearch() {}
-void RestoreSearchPage() {}
-unsigned long RunSearch(void*) { return 0; }
-void StopSearchAndWait() {}
+#include <new>
+
+namespace {
+
+constexpr int QueryDetailsId = 1205;
+constexpr int StatusTextId = 1202;
+constexpr int ProgressBarId = 1203;
+constexpr int FirstSearchControlId = 1100;
+constexpr int LastSearchControlId = 1106;
+constexpr int StartStopButtonId = 1107;
+constexpr int StatusWidening = 140;   // the final counts take the hidden progress bar's place too
+constexpr int ImmediateRedrawRows = 10; // the first rows show as they are found
+
+// One run's state (the worker runs at most once at a time).
+struct SearchRun {
+    int refreshCounter = 0; // set to 1 at every refresh, increased by 1 for every row appended
+    int phoneDigits = 0;    // from the header: the phone text's zero padding
+    Window status = nullptr;
+    Window progress = nullptr;
+};
+
+const ControlRectangle& StatusRectangle() {
+    for (const ControlDescription& control : ResultControls)
+        if (control.id == StatusTextId) return control.rectangles[OrientationIndex];
+    return ResultControls[0].rectangles[OrientationIndex];
+}
+
+void OnRecord(void* context, const ScanCounts* counts) {
+    SearchRun& run = *static_cast<SearchRun*>(context);
+    if (!ProgressRefreshDue(counts->scanned, run.refreshCounter)) return;
+    run.refreshCounter = 1;
+    char16_t text[32];
+    FormatText(text, u"%i/%i", counts->results, counts->scanned);
+    SetWindowText(run.status, text);
+    UpdateWindow(run.status);
+    SendMessage(run.progress, ProgressSetPosition, static_cast<FirstParameter>(counts->scanned), 0);
+    UpdateWindow(run.progress);
+}
+
+int OnMatch(void* context, const DatabaseRecord* record, const ScanCounts* counts) {
+    SearchRun& run = *static_cast<SearchRun*>(context);
+    ResultItem* item = new (std::nothrow) ResultItem;
+    if (!item) return 1;
+    FormatPhoneText(record->phone, run.phoneDigits, item->phone, FieldCapacities[0]);
+    DeviceToWide(record->name, -1, item->name, FieldCapacities[1]);
+    DeviceToWide(record->street, -1, item->street, FieldCapacities[2]);
+    DeviceToWide(record->house, -1, item->house, FieldCapacities[3]);
+    DeviceToWide(record->flat, -1, item->flat, FieldCapacities[4]);
+
+    ListViewItem row{};
+    row.mask = ListViewItemText | ListViewItemParameter | ListViewItemState;
+    row.item = counts->results;
+    row.text = TextCallback;
+    row.parameter = reinterpret_cast<SecondParameter>(item);
+    int index = static_cast<int>(SendMessage(ResultList, ListViewInsertItem, 0, reinterpret_cast<SecondParameter>(&row)));
+    if (index < 0) {
+        // The list refused the row: the scan cannot go on; the end steps still run.
+        delete item;
+        return 1;
+    }
+    for (int subItem = 1; subItem < ResultFieldCount; subItem++) {
+        ListViewItem cell{};
+        cell.subItem = subItem;
+        cell.text = TextCallback;
+        SendMessage(ResultList, ListViewSetItemText, static_cast<FirstParameter>(index), reinterpret_cast<SecondParameter>(&cell));
+    }
+    run.refreshCounter++;
+    if (counts->results + 1 <= ImmediateRedrawRows) UpdateWindow(ResultList);
+    return 0;
+}
+
+bool ShouldStop(void*) { return StopFlag == 1; }
+
+// Every way out of a run leaves the Search page usable and the stop flag at 1.
+void EndRun() {
+    StopFlag = 1;
+    SearchRunning = false;
+}
+
+} // namespace
+
+bool ProgressRefreshDue(int scanned, int refreshCounter) { return scanned % 1000 == 0 || refreshCounter % 51 == 0; }
+
+unsigned long RunSearch(void*) {
+    SearchRun run;
+    Window resultPage = PageWindows[PageResult];
+    run.status = GetDlgItem(resultPage, StatusTextId);
+    run.progress = GetDlgItem(resultPage, ProgressBarId);
+
+    for (int id = FirstSearchControlId; id <= LastSearchControlId; id++) EnableWindow(GetDlgItem(SearchPage, id), false);
+    ClearResultList();
+    uint32_t extendedStyle = static_cast<uint32_t>(SendMessage(ResultList, ListViewGetExtendedStyle, 0, 0));
+    SendMessage(ResultList, ListViewSetExtendedStyle, 0, extendedStyle | ListViewExtendedFullRowSelect);
+
+    char16_t path[260];
+    DeviceToWide(InstalledDatabases[ChosenDatabaseIndex].path, -1, path, 260);
+    unsigned char header[DatabaseHeaderSize];
+    bool compressed = false;
+    if (ValidateDatabaseFile(path, header, &compressed) != 0) {
+        RestoreSearchPage();
+        EndRun();
+        return 0;
+    }
+    DatabaseReader reader;
+    if (OpenDatabaseReader(&reader, path, compressed) != 0) {
+        ShowMessage(SearchPage, TextInfo, MessageText(TextBadDatabase), {path});
+        RestoreSearchPage();
+        EndRun();
+        return 0;
+    }
+    SetWindowText(GetDlgItem(resultPage, QueryDetailsId), QuerySummary);
+    ReadDatabaseHeader(&reader, header);
+    run.phoneDigits = HeaderPhoneDigits(header);
+
+    const ControlRectangle& statusRectangle = StatusRectangle();
+    MoveWindow(run.status, statusRectangle.x, statusRectangle.y, statusRectangle.width, statusRectangle.height, true);
+    SendMessage(run.progress, ProgressSetRange32, 0, HeaderRecordCount(header));
+    SendMessage(run.progress, ProgressSetPosition, 0, 0);
+    ShowWindow(run.progress, ShowShow);
+    SetWindowText(GetDlgItem(SearchPage, StartStopButtonId), MessageText(TextStop));
+
+    ScanCallbacks callbacks;
+    callbacks.context = &run;
+    callbacks.onRecord = OnRecord;
+    callbacks.onMatch = OnMatch;
+    callbacks.shouldStop = ShouldStop;
+    ScanCounts counts;
+    ScanDatabase(&reader, &SearchQuery, &callbacks, &counts);
+
+    RestoreSearchPage();
+    CloseDatabaseReader(&reader);
+    ShowWindow(run.progress, ShowHide);
+    SendMessage(run.progress, ProgressSetPosition, 0, 0);
+    UpdateWindow(run.progress);
+    UpdateWindow(ResultList);
+    MoveWindow(run.status, statusRectangle.x, statusRectangle.y, statusRectangle.width + StatusWidening,
+               statusRectangle.height, false);
+    char16_t text[128];
+    FormatText(text, MessageText(TextScanned), counts.scanned, counts.results);
+    SetWindowText(run.status, text);
+    UpdateWindow(run.status);
+    EndRun();
+    return 0;
+}
+
+void StopSearchAndWait() {
+    if (!SearchRunning) return;
+    StopFlag = 1;
+    WaitForThreadsServingMessages();
+}
