@@ -1,0 +1,138 @@
+#!/bin/bash
+# dialdex-mkdb and dialdex-find end to end: round trips, errors and their exit codes, lookups.
+# Arguments: the build folder, the source folder.
+set -u
+build=$(cd "$1" && pwd)
+mkdb="$build/dialdex-mkdb"
+find="$build/dialdex-find"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work" || exit 1
+failures=0
+
+fail() {
+    echo "FAIL: $*" >&2
+    failures=$((failures + 1))
+}
+
+# expect_error CODE TEXT -- command...: the command fails with that exit code and names TEXT on stderr.
+expect_error() {
+    local code=$1 text=$2
+    shift 3
+    "$@" >out.txt 2>err.txt
+    local got=$?
+    [ "$got" -eq "$code" ] || fail "$* exited $got, expected $code"
+    grep -qF -- "$text" err.txt || fail "$* said '$(cat err.txt)', expected '$text'"
+}
+
+# --- CSV -> database -> CSV, byte for byte, in both storage forms ---
+printf '%s\n' \
+    'phone,name,street,house,flat' \
+    '1234567,ИВАНОВ ИВАН ПЕТРОВИЧ,ЛЕНИНА УЛ,12А,5' \
+    '0,"КОМПАНИЯ ""РОГА, КОПЫТА""",МИРА ПР,1,' \
+    '16777215,,,,' \
+    '42,"ДВЕ' \
+    'СТРОКИ",Street in Latin,7/2,100' \
+    '12,IVAN,LENINA,1,1' >canonical.csv
+for output in round.db round.zdb ROUND.ZDB; do
+    "$mkdb" build canonical.csv "$output" --title "ГОРОД" 2>/dev/null || fail "build $output"
+    "$mkdb" dump "$output" >dumped.csv || fail "dump $output"
+    cmp -s canonical.csv dumped.csv || fail "round trip through $output differs"
+done
+[ "$(head -c 2 round.zdb | od -An -tx1 | tr -d ' ')" = "1f8b" ] || fail ".zdb is not gzip"
+[ "$(head -c 2 round.db | od -An -tx1 | tr -d ' ')" = "0500" ] || fail ".db record count"
+# The title lies at offset 6 in code page 1251 (ГОРОД = C3 CE D0 CE C4).
+[ "$(dd if=round.db bs=1 skip=4 count=8 2>/dev/null | od -An -tx1 | tr -d ' ')" = "0b07c3ced0cec400" ] ||
+    fail "header mark, digits or title"
+
+# Other spellings of the same CSV: CRLF, a byte order mark, no header line, blank lines, padded phones.
+printf '\xef\xbb\xbf1234567,ИВАНОВ ИВАН ПЕТРОВИЧ,ЛЕНИНА УЛ,12А,5\r\n\r\n0000,"КОМПАНИЯ ""РОГА, КОПЫТА""",МИРА ПР,1,\r\n16777215,,,,\r\n42,"ДВЕ\nСТРОКИ",Street in Latin,7/2,100\r\n12,IVAN,LENINA,1,1' >other.csv
+"$mkdb" build other.csv other.db 2>/dev/null || fail "build other.csv"
+"$mkdb" dump other.db | cmp -s canonical.csv - || fail "other spellings give other records"
+
+# --- demo -> dump -> build gives the same records; the same seed gives the same file ---
+"$mkdb" demo 1000 demo.zdb --seed 5 2>/dev/null || fail "demo"
+"$mkdb" demo 1000 demo.db --seed 5 2>/dev/null || fail "demo .db"
+"$mkdb" demo 1000 again.db --seed 5 2>/dev/null || fail "demo again"
+cmp -s demo.db again.db || fail "demo is not deterministic"
+"$mkdb" demo 1000 other-seed.db --seed 6 2>/dev/null
+cmp -s demo.db other-seed.db && fail "another seed gives the same directory"
+"$mkdb" dump demo.zdb >demo.csv || fail "dump demo"
+[ "$(wc -l <demo.csv)" -eq 1001 ] || fail "demo has $(wc -l <demo.csv) lines"
+"$mkdb" build demo.csv rebuilt.zdb --title DEMO 2>/dev/null || fail "build demo.csv"
+"$mkdb" dump rebuilt.zdb | cmp -s demo.csv - || fail "demo records differ after a rebuild"
+[ "$(tail -n +2 demo.csv | cut -d, -f1 | sort -u | wc -l)" -eq 1000 ] || fail "demo phones not unique"
+[ "$(tail -n +2 demo.csv | cut -d, -f1 | grep -cvE '^[2-9][0-9]{6}$')" -eq 0 ] || fail "demo phones not 7 digits"
+grep -qE '^[0-9]+,[^ ,]+ [^ ,]+ [^ ,]+(ВИЧ|ВНА|ИЧ|ИЧНА),' demo.csv || fail "demo names"
+"$mkdb" dump demo.db | cmp -s demo.csv - || fail "demo .db and .zdb differ"
+
+# --- errors: line and field named, exit code 1, nothing left behind ---
+printf 'phone,name,street,house,flat\n1,A,B,C,D\n12a,A,B,C,D\n' >bad-phone.csv
+expect_error 1 "bad-phone.csv, line 3, phone" -- "$mkdb" build bad-phone.csv out.zdb
+printf '16777216,A,B,C,D\n' >big-phone.csv
+expect_error 1 "line 1, phone: \"16777216\" is not a number from 0 to 16777215" -- "$mkdb" build big-phone.csv out.db
+printf '1,A,B,C,D\n-1,A,B,C,D\n' >negative.csv
+expect_error 1 "line 2, phone" -- "$mkdb" build negative.csv out.db
+printf '1,A,B,C,D\n2,Ωmega,B,C,D\n' >greek.csv
+expect_error 1 "line 2, name: \"Ωmega\" holds U+03A9, which code page 1251 cannot write" -- "$mkdb" build greek.csv out.db
+printf '1,A,B,C,\xff\n' >latin1.csv
+expect_error 1 "line 1, flat" -- "$mkdb" build latin1.csv out.db
+long=$(printf 'X%.0s' $(seq 1 247))
+printf '1,%s,,,\n' "$long" >long.csv
+expect_error 1 "line 1: the record needs a block of 255 bytes" -- "$mkdb" build long.csv out.db
+printf '1,%s,,,\n' "${long:1}" >longest.csv
+"$mkdb" build longest.csv longest.db 2>/dev/null || fail "a block of 254 bytes is refused"
+printf '1,A,B,C\n' >fields.csv
+expect_error 1 "line 1: 4 fields" -- "$mkdb" build fields.csv out.db
+printf '1,"A,B,C,D\n2,A,B,C,D\n' >quote.csv
+expect_error 1 "never closed" -- "$mkdb" build quote.csv out.db
+expect_error 1 "--title: \"ABCDEFGHIJKLMNOPQRSTUVW\" takes 23 bytes; a title holds at most 22" -- \
+    "$mkdb" build canonical.csv out.db --title ABCDEFGHIJKLMNOPQRSTUVW
+expect_error 1 "cannot be opened" -- "$mkdb" build missing.csv out.db
+expect_error 1 "not a database file" -- "$mkdb" dump canonical.csv
+expect_error 2 "usage" -- "$mkdb" build canonical.csv
+expect_error 1 "from 0 to 10000000" -- "$mkdb" demo 10000001 out.db
+"$mkdb" build canonical.csv twenty-two.db --title ABCDEFGHIJKLMNOPQRSTUV 2>/dev/null || fail "22-byte title refused"
+ls out.* *.partial-* >/dev/null 2>&1 && fail "a failed build left a file: $(ls out.* *.partial-* 2>/dev/null)"
+# A failed build leaves an existing database untouched.
+cp round.db keep.db
+expect_error 1 "line 3, phone" -- "$mkdb" build bad-phone.csv keep.db
+cmp -s round.db keep.db || fail "a failed build changed the existing file"
+
+# A damaged file dumps the records before the damage and says so.
+head -c 80 round.db >cut.db
+expect_error 1 "the records end early, after 1" -- "$mkdb" dump cut.db
+grep -q '^1234567,' out.txt || fail "the record before the cut was not dumped"
+
+# --- dialdex-find ---
+"$find" round.zdb --phone 12 >found.txt 2>err.txt || fail "find --phone 12"
+printf '1234567;ИВАНОВ ИВАН ПЕТРОВИЧ;ЛЕНИНА УЛ;12А;5\n0000012;IVAN;LENINA;1;1\n' | cmp -s - found.txt ||
+    fail "find --phone 12 printed $(cat found.txt)"
+grep -qx "scanned 5, results 2" err.txt || fail "find said $(cat err.txt)"
+# Criteria are upper-cased as the edits would.
+"$find" round.db --name "иванов" --house 12а >found.txt 2>/dev/null
+[ "$(cat found.txt)" = "1234567;ИВАНОВ ИВАН ПЕТРОВИЧ;ЛЕНИНА УЛ;12А;5" ] || fail "find --name иванов: $(cat found.txt)"
+"$find" round.db --name "компания \"рога," >found.txt 2>/dev/null
+[ "$(cat found.txt)" = '0000000;КОМПАНИЯ "РОГА, КОПЫТА";МИРА ПР;1;' ] || fail "find with quotes: $(cat found.txt)"
+"$find" round.db --phone '?' >found.txt 2>err.txt
+[ "$(wc -l <found.txt)" -eq 6 ] || fail "pattern ? found $(wc -l <found.txt) lines" # one record holds a line break
+grep -q '^1677721;' found.txt || fail "an 8-digit number is not cut to the phone field"
+"$find" round.db --phone '1?3' --street лен >found.txt 2>/dev/null
+[ "$(cat found.txt)" = "1234567;ИВАНОВ ИВАН ПЕТРОВИЧ;ЛЕНИНА УЛ;12А;5" ] || fail "find 1?3 лен: $(cat found.txt)"
+expect_error 2 "You must input some criteria(s)" -- "$find" round.db
+expect_error 2 "You must input some criteria(s)" -- "$find" round.db --name ""
+expect_error 1 "Bad db file  - missing.zdb" -- "$find" missing.zdb --name A
+expect_error 1 "Bad db file  - canonical.csv" -- "$find" canonical.csv --name A
+mkdir folder.zdb
+expect_error 1 "Bad db file  - folder.zdb" -- "$find" folder.zdb --name A
+# The same query over the demo directory finds what the dump holds.
+"$find" demo.zdb --name ИВАНОВ >found.txt 2>err.txt
+expected=$(tail -n +2 demo.csv | grep -c '^[0-9]*,ИВАНОВ')
+[ "$(wc -l <found.txt)" -eq "$expected" ] || fail "demo ИВАНОВ: $(wc -l <found.txt) found, $expected in the dump"
+grep -qx "scanned 1000, results $expected" err.txt || fail "demo counts: $(cat err.txt)"
+
+if [ "$failures" -ne 0 ]; then
+    echo "$failures failures" >&2
+    exit 1
+fi
+echo "mkdb end to end: all passed"
