@@ -9,6 +9,7 @@
 #include <QHeaderView>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QTimer>
 #include <QTreeView>
 #include <QCoreApplication>
 #include <QEvent>
@@ -172,6 +173,9 @@ class ListViewControl : public QTreeView {
         connect(header(), &QHeaderView::sectionClicked, [this](int column) { ClickColumn(column); });
         connect(this, &QTreeView::activated, [this](const QModelIndex& index) { Activate(index.row()); });
         model.store->view = this;
+        tellTimer_.setSingleShot(true);
+        tellTimer_.setInterval(40);
+        connect(&tellTimer_, &QTimer::timeout, [this] { model.TellNewRows(); });
         std::lock_guard<std::mutex> lock(storesMutex);
         stores[record->handle] = model.store;
     }
@@ -181,7 +185,8 @@ class ListViewControl : public QTreeView {
     }
     bool event(QEvent* event) override {
         if (event->type() == NewRowsEvent::type()) {
-            model.TellNewRows();
+            // Rows arriving one by one are told in batches: a view relays itself out for every batch.
+            if (!tellTimer_.isActive()) tellTimer_.start();
             return true;
         }
         return QTreeView::event(event);
@@ -212,6 +217,7 @@ class ListViewControl : public QTreeView {
 
   private:
     WindowRecord* record_;
+    QTimer tellTimer_; // pending batch notice
 };
 
 ListViewControl* Face(WindowRecord* record) { return dynamic_cast<ListViewControl*>(record->widget); }
@@ -517,6 +523,10 @@ void DescribeListView(WindowRecord* record, QJsonObject& object) {
     }
     object["rows"] = rows;
     object["focused"] = view->FocusedRow();
+}
+
+void ListViewTellNewRows(WindowRecord* record) {
+    if (ListViewControl* view = Face(record)) view->model.TellNewRows();
 }
 
 bool UserActivateRow(WindowRecord* record, int row) {

@@ -63,6 +63,8 @@ QWidget* CreateListViewWidget(WindowRecord* record, QWidget* parentWidget);
 // lock, without waiting for the user-interface thread (appending rows, reading item data and counts).
 bool ListViewStoreMessage(Window window, uint32_t message, FirstParameter first, SecondParameter second,
                           MessageResult* result);
+// Tells a list view's view of the rows its store took since (before it is painted at once).
+void ListViewTellNewRows(WindowRecord* record);
 bool ListViewDefaultProcessing(WindowRecord* record, uint32_t message, FirstParameter first,
                                SecondParameter second, MessageResult* result);
 

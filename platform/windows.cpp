@@ -354,6 +354,7 @@ bool UpdateWindow(Window window) {
     RunOnInterfaceThread([&] {
         WindowRecord* record = FindWindowRecord(window);
         if (!record) return;
+        if (record->windowClass->kind == ControlKind::ListView) ListViewTellNewRows(record);
         if (record->widget && record->widget->isVisible()) record->widget->repaint();
         done = true;
     });

@@ -1,0 +1,342 @@
+// Searching as a user does it: criteria, Start/Stop, the worker's progress and counts, the result list.
+#include "app/program.h"
+#include "platform/registry.h"
+#include "platform/script.h"
+#include "platform/text.h"
+#include "platform/window_system.h"
+#include "search/search_page.h"
+#include "settings/settings.h"
+#include "tests/ui/support/harness.h"
+#include "tests/ui/support/in_process.h"
+
+#include <QJsonDocument>
+#include <QProcess>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <sstream>
+
+namespace {
+
+// Runs a built tool; returns its standard output (fails the test on a non-zero exit).
+std::string RunTool(const std::string& tool, const QStringList& arguments) {
+    QProcess process;
+    process.start(QString::fromStdString(BuiltProgram(tool)), arguments);
+    process.waitForFinished(300000);
+    EXPECT_EQ(process.exitCode(), 0) << tool << " " << arguments.join(' ').toStdString() << ": "
+                                     << process.readAllStandardError().toStdString();
+    return process.readAllStandardOutput().toStdString();
+}
+
+// A device with built-in English texts and one installed database built from CSV (or a demo).
+struct SearchDevice {
+    std::string device;
+    std::string databaseHostPath;
+};
+
+SearchDevice MakeSearchDevice(const std::string& csv, const QStringList& buildOptions = {},
+                              const std::string& language = "[RUSSIAN]\r\n") {
+    SearchDevice made;
+    made.device = MakeDevice(language);
+    made.databaseHostPath = made.device + "/Databases/test.db";
+    std::filesystem::create_directories(made.device + "/Databases");
+    std::string csvPath = MakeTemporaryFolder() + "/in.csv";
+    WriteHostFile(csvPath, csv);
+    RunTool("dialdex-mkdb", QStringList{"build", QString::fromStdString(csvPath),
+                                        QString::fromStdString(made.databaseHostPath), "--title", "TEST"} +
+                                buildOptions);
+    WriteHostFile(made.device + "/Program Files/Dialdex/dialdex.ini", "\\Databases\\test.db;TEST\r\n");
+    return made;
+}
+
+SearchDevice MakeDemoDevice(int subscribers, const std::string& name = "demo.zdb") {
+    SearchDevice made;
+    made.device = MakeDevice("[RUSSIAN]\r\n");
+    made.databaseHostPath = made.device + "/Databases/" + name;
+    std::filesystem::create_directories(made.device + "/Databases");
+    RunTool("dialdex-mkdb", {"demo", QString::number(subscribers), QString::fromStdString(made.databaseHostPath),
+                             "--seed", "7", "--title", "DEMO"});
+    WriteHostFile(made.device + "/Program Files/Dialdex/dialdex.ini", "\\Databases\\" + name + ";DEMO\r\n");
+    return made;
+}
+
+// CSV of count records numbered from first; names "NAME<i>", except where marked.
+std::string NumberedCsv(int count, const std::string& name = "NAME") {
+    std::string csv = "phone,name,street,house,flat\n";
+    for (int i = 1; i <= count; i++) csv += std::to_string(1000000 + i) + "," + name + ",STREET,1,2\n";
+    return csv;
+}
+
+std::vector<std::string> Rows(const QJsonObject& dump) {
+    std::vector<std::string> rows;
+    for (const QJsonValue& row : FindWindow(dump, "SysListView32", 1201)["rows"].toArray()) {
+        std::string line;
+        QJsonArray cells = row.toArray();
+        for (int i = 0; i < cells.size(); i++) line += (i ? ";" : "") + Text(cells[i]);
+        rows.push_back(line);
+    }
+    return rows;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream stream(text);
+    std::string line;
+    while (std::getline(stream, line)) lines.push_back(line);
+    return lines;
+}
+
+QJsonObject DumpNow() { return QJsonDocument::fromJson(QByteArray::fromStdString(DumpWindowTree())).object(); }
+
+// Positions given to the progress bar and texts given to the status text while the program runs.
+struct Observed {
+    std::vector<int> positions;
+    std::vector<std::string> statusTexts;
+};
+
+void ObserveProgress(Observed* observed) {
+    Window progress = GetDlgItem(PageWindows[PageResult], 1203);
+    Window status = GetDlgItem(PageWindows[PageResult], 1202);
+    ObserveMessages([=](Window window, uint32_t message, FirstParameter first, SecondParameter second) {
+        if (window == progress && message == ProgressSetPosition) observed->positions.push_back(int(first));
+        if (window == status && message == MessageSetText)
+            observed->statusTexts.push_back(Utf8FromWide(reinterpret_cast<const char16_t*>(second)));
+    });
+}
+
+} // namespace
+
+TEST(Search, RowsMatchTheCommandLineLookupInFileOrder) {
+    SearchDevice made = MakeDemoDevice(20000);
+    std::string expected = RunTool("dialdex-find", {QString::fromStdString(made.databaseHostPath), "--name", "иванов",
+                                                    "--street", "лен"});
+    ScriptRun run = RunScript(made.device, "type SearchWnd/1102 иванов\ntype SearchWnd/1103 лен\n"
+                                           "click SearchWnd/1107\nwait\ndump\n");
+    ASSERT_EQ(run.exitCode, 0) << run.errors;
+    ASSERT_EQ(run.dumps.size(), 1u);
+    std::vector<std::string> rows = Rows(run.dumps[0]);
+    EXPECT_EQ(rows, Lines(expected));
+    EXPECT_GT(rows.size(), 5u);
+    EXPECT_EQ(Text(FindWindow(run.dumps[0], "static", 1202)["text"]),
+              "Scaned: 20000, results: " + std::to_string(rows.size()));
+    EXPECT_EQ(Text(FindWindow(run.dumps[0], "static", 1205)["text"]), "Query: name=ИВАНОВ, street=ЛЕН");
+    EXPECT_TRUE(FindWindow(run.dumps[0], "ResultWnd", 6)["visible"].toBool());
+    EXPECT_EQ(FindWindow(run.dumps[0], "SysTabControl32", 200)["current"].toInt(), 1);
+    EXPECT_EQ(Text(FindWindow(run.dumps[0], "BUTTON", 1107)["text"]), "Start");
+    EXPECT_FALSE(FindWindow(run.dumps[0], "msctls_progress32", 1203)["visible"].toBool());
+}
+
+TEST(Search, ProgressIsRefreshedAtTheFirstRecordEveryThousandthAndAfterFiftyRows) {
+    // 2,500 records and no match: records 1, 1000 and 2000 only.
+    SearchDevice none = MakeSearchDevice(NumberedCsv(2500));
+    ASSERT_EQ(StartProgram(none.device), 0);
+    Observed observed;
+    ObserveProgress(&observed);
+    Act("type SearchWnd/1102 NOBODY\nclick SearchWnd/1107\nwait");
+    EXPECT_EQ(observed.positions, (std::vector<int>{0, 1, 1000, 2000, 0}));
+    EXPECT_EQ(observed.statusTexts, (std::vector<std::string>{"0/1", "0/1000", "0/2000", "Scaned: 2500, results: 0"}));
+    EXPECT_EQ(StopProgram(), 0);
+
+    // Every record matches: every 50 rows, and the 1000th record restarts the count.
+    SearchDevice all = MakeSearchDevice(NumberedCsv(1200));
+    ASSERT_EQ(StartProgram(all.device), 0);
+    observed = Observed();
+    ObserveProgress(&observed);
+    Act("type SearchWnd/1102 NAME\nclick SearchWnd/1107\nwait");
+    std::vector<int> expected{0};
+    for (int record = 1; record <= 951; record += 50) expected.push_back(record);
+    for (int record = 1000; record <= 1200; record += 50) expected.push_back(record);
+    expected.push_back(0);
+    EXPECT_EQ(observed.positions, expected);
+    EXPECT_EQ(observed.statusTexts.back(), "Scaned: 1200, results: 1200");
+    EXPECT_EQ(StopProgram(), 0);
+
+    // 1,000 records with 3 matches: matches first, then records scanned.
+    std::string csv = NumberedCsv(1000);
+    for (int i : {10, 20, 30}) {
+        std::string from = std::to_string(1000000 + i) + ",NAME,";
+        csv.replace(csv.find(from), from.size(), std::to_string(1000000 + i) + ",PICKED,");
+    }
+    SearchDevice three = MakeSearchDevice(csv);
+    ASSERT_EQ(StartProgram(three.device), 0);
+    observed = Observed();
+    ObserveProgress(&observed);
+    Act("type SearchWnd/1102 PICK\nclick SearchWnd/1107\nwait");
+    EXPECT_EQ(observed.statusTexts, (std::vector<std::string>{"0/1", "3/1000", "Scaned: 1000, results: 3"}));
+    EXPECT_EQ(StopProgram(), 0);
+}
+
+TEST(Search, EmptyDatabaseAndStatusRectanglesInBothOrientations) {
+    SearchDevice empty = MakeSearchDevice("phone,name,street,house,flat\n");
+    for (auto [width, height, y] : {std::tuple{240, 320, 225}, std::tuple{640, 240, 170}}) {
+        ASSERT_EQ(StartProgram(empty.device, width, height), 0);
+        Observed observed;
+        ObserveProgress(&observed);
+        Act("type SearchWnd/1104 7\nclick SearchWnd/1107\nwait");
+        EXPECT_EQ(observed.positions, (std::vector<int>{0, 0}));
+        EXPECT_EQ(ControlText("ResultWnd/1202"), "Scaned: 0, results: 0");
+        QJsonObject status = FindWindow(DumpNow(), "static", 1202);
+        EXPECT_EQ(status["x"].toInt(), 5);
+        EXPECT_EQ(status["y"].toInt(), y);
+        EXPECT_EQ(status["w"].toInt(), 224);
+        EXPECT_EQ(status["h"].toInt(), 14);
+        EXPECT_EQ(ControlText("ResultWnd/1205"), "Query: house=7");
+        EXPECT_EQ(StopProgram(), 0);
+    }
+}
+
+TEST(Search, QueryCaptureRefusesEmptyQueriesAndBuildsTheSummary) {
+    SearchDevice made = MakeSearchDevice(NumberedCsv(3));
+    ASSERT_EQ(StartProgram(made.device), 0);
+    Act("click SearchWnd/1107");
+    ASSERT_EQ(Boxes().size(), 1u);
+    EXPECT_EQ(Boxes()[0].owner, "SearchWnd");
+    EXPECT_EQ(Boxes()[0].caption, "Error");
+    EXPECT_EQ(Boxes()[0].text, "You must input some criteria(s)");
+    EXPECT_EQ(StopFlag.load(), 1);
+    // Typed letters become upper case; the summary keeps the fixed order and ", " between criteria.
+    Act("type SearchWnd/1103 lenina\ntype SearchWnd/1101 12?4\nclick SearchWnd/1107\nwait");
+    EXPECT_EQ(ControlText("ResultWnd/1205"), "Query: phone=12?4, street=LENINA");
+    EXPECT_EQ(SearchQuery.phonePatternFlag, 1);
+    // Reset empties the five edits and leaves the previous summary.
+    Act("click SearchWnd/1106");
+    for (int id = 1101; id <= 1105; id++) EXPECT_EQ(ControlText("SearchWnd/" + std::to_string(id)), "");
+    EXPECT_EQ(ControlText("ResultWnd/1205"), "Query: phone=12?4, street=LENINA");
+    // Criteria longer than their buffers are cut; a summary is cut to 255 characters.
+    Act("type SearchWnd/1104 123456789\ntype SearchWnd/1102 " + std::string(300, 'A') + "\nclick SearchWnd/1107\nwait");
+    EXPECT_EQ(std::string(SearchQuery.house), "1234567");
+    EXPECT_EQ(std::string(SearchQuery.name), std::string(51, 'A'));
+    EXPECT_EQ(WideFromUtf8(ControlText("ResultWnd/1205")).size(), 255u);
+    // The last database is remembered.
+    char16_t lastDatabase[260];
+    LoadLastDatabase(lastDatabase);
+    EXPECT_EQ(Utf8FromWide(lastDatabase), "\\Databases\\test.db");
+    EXPECT_EQ(StopProgram(), 0);
+}
+
+TEST(Search, NoDatabaseInstalledAndAFileDeletedAfterItWasChosen) {
+    std::string device = MakeDevice("[RUSSIAN]\r\n");
+    ASSERT_EQ(StartProgram(device), 0);
+    Act("type SearchWnd/1102 A\nclick SearchWnd/1107");
+    ASSERT_EQ(Boxes().size(), 1u);
+    EXPECT_EQ(Boxes()[0].caption, "Error");
+    EXPECT_EQ(Boxes()[0].text, "No database is installed: install one on the Setup page.");
+    EXPECT_EQ(StopFlag.load(), 1);
+    EXPECT_EQ(StopProgram(), 0);
+
+    SearchDevice made = MakeSearchDevice(NumberedCsv(5));
+    ASSERT_EQ(StartProgram(made.device), 0);
+    Act("type SearchWnd/1102 NAME\nclick SearchWnd/1107\nwait");
+    EXPECT_EQ(ControlText("ResultWnd/1202"), "Scaned: 5, results: 5");
+    std::filesystem::remove(made.databaseHostPath);
+    Act("type SearchWnd/1103 S\nclick SearchWnd/1107\nwait");
+    EXPECT_TRUE(Boxes().empty());
+    EXPECT_TRUE(Rows(DumpNow()).empty());
+    EXPECT_EQ(ControlText("ResultWnd/1202"), "Scaned: 5, results: 5");
+    EXPECT_EQ(ControlText("ResultWnd/1205"), "Query: name=NAME");
+    EXPECT_EQ(ControlText("SearchWnd/1107"), "Start");
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(PageWindows[PageSearch], 1102)));
+    EXPECT_EQ(StopProgram(), 0);
+}
+
+TEST(Search, StopKeepsTheRowsSoFarAndASecondSearchStartsEmpty) {
+    SearchDevice made = MakeDemoDevice(400000);
+    ASSERT_EQ(StartProgram(made.device), 0);
+    Act("type SearchWnd/1101 ?\nclick SearchWnd/1107\nclick SearchWnd/1107");
+    // A press during the stop request starts nothing until the stopped worker has ended.
+    Act("click SearchWnd/1107\nwait");
+    std::string status = ControlText("ResultWnd/1202");
+    int scanned = 0, results = 0;
+    ASSERT_EQ(std::sscanf(status.c_str(), "Scaned: %d, results: %d", &scanned, &results), 2) << status;
+    EXPECT_LT(scanned, 400000);
+    EXPECT_EQ(results, scanned);
+    EXPECT_EQ(int(Rows(DumpNow()).size()), results);
+    EXPECT_EQ(ControlText("SearchWnd/1107"), "Start");
+    EXPECT_EQ(StopFlag.load(), 1);
+
+    Act("clear SearchWnd/1101\ntype SearchWnd/1102 ЯКОВЛЕВ ЯКОВ\nclick SearchWnd/1107\nwait");
+    std::vector<std::string> rows = Rows(DumpNow());
+    for (const std::string& row : rows) EXPECT_NE(row.find(";ЯКОВЛЕВ ЯКОВ"), std::string::npos) << row;
+    EXPECT_EQ(ControlText("ResultWnd/1202"), "Scaned: 400000, results: " + std::to_string(rows.size()));
+    EXPECT_EQ(StopProgram(), 0);
+}
+
+TEST(Search, ResultListHeadingsWidthsSortingAndDetails) {
+    std::string csv = "phone,name,street,house,flat\n"
+                      "1234,PETROV,LENINA,5,7\n"
+                      "7654321,ABRAMOV,ARBAT,,\n"
+                      "12,ivanov,MIRA,1A,\n";
+    SearchDevice made = MakeSearchDevice(csv, {"--phone-digits", "7"},
+                                         "[RUSSIAN]\r\n1110=Telephone number\r\n1111=Surname\r\n");
+    // Stored widths of 3 or less are ignored; 4 is taken.
+    ASSERT_EQ(StartProgram(made.device), 0);
+    EXPECT_EQ(StopProgram(), 0);
+    RegistryKey key;
+    ASSERT_EQ(RegistryCreateKey(SettingsKeyPath, &key), RegistrySuccess);
+    for (auto [name, width] : {std::pair{u"Col0Width", 3u}, std::pair{u"Col1Width", 4u}, std::pair{u"Col2Width", 0u}})
+        RegistrySetValue(key, name, RegistryTypeNumber, &width, 4);
+    RegistryCloseKey(key);
+
+    ASSERT_EQ(StartProgram(made.device), 0);
+    QJsonArray columns = FindWindow(DumpNow(), "SysListView32", 1201)["columns"].toArray();
+    ASSERT_EQ(columns.size(), 5);
+    std::vector<std::pair<std::string, int>> headings;
+    for (const QJsonValue& column : columns) headings.emplace_back(Text(column["text"]), column["width"].toInt());
+    EXPECT_EQ(headings, (std::vector<std::pair<std::string, int>>{
+                            {"Telepho", 55}, {"Surname", 4}, {"Street", 110}, {"House", 40}, {"Flat", 40}}));
+    EXPECT_EQ(ControlText("SearchWnd/1110"), "Telephone number");
+
+    Act("type SearchWnd/1101 ?\nclick SearchWnd/1107\nwait");
+    EXPECT_EQ(Rows(DumpNow()), (std::vector<std::string>{"0001234;PETROV;LENINA;5;7", "7654321;ABRAMOV;ARBAT;;",
+                                                        "0000012;ivanov;MIRA;1A;"}));
+    // Sorting by a clicked column is ascending, ignoring case, and stays ascending when clicked again.
+    for (int click = 0; click < 2; click++) {
+        Act("header ResultWnd/1201 1");
+        EXPECT_EQ(Rows(DumpNow()), (std::vector<std::string>{"7654321;ABRAMOV;ARBAT;;", "0000012;ivanov;MIRA;1A;",
+                                                            "0001234;PETROV;LENINA;5;7"}));
+    }
+    Act("header ResultWnd/1201 0");
+    EXPECT_EQ(Rows(DumpNow()).front(), "0000012;ivanov;MIRA;1A;");
+    // The details box of the activated row; empty house and flat leave " , " after the street.
+    Act("header ResultWnd/1201 1\nactivate ResultWnd/1201 0");
+    ASSERT_EQ(Boxes().size(), 1u);
+    EXPECT_EQ(Boxes()[0].owner, "SysListView32");
+    EXPECT_EQ(Boxes()[0].caption, "Info");
+    EXPECT_EQ(Boxes()[0].text, "7654321\r\nABRAMOV\r\n\r\nARBAT , ");
+    // A column dragged to 3 pixels or less is not stored; a wider one is.
+    Act("resize ResultWnd/1201 2 3\nresize ResultWnd/1201 3 77");
+    EXPECT_EQ(StopProgram(), 0);
+    ASSERT_EQ(StartProgram(made.device), 0);
+    columns = FindWindow(DumpNow(), "SysListView32", 1201)["columns"].toArray();
+    EXPECT_EQ(columns[2].toObject()["width"].toInt(), 110);
+    EXPECT_EQ(columns[3].toObject()["width"].toInt(), 77);
+    EXPECT_EQ(StopProgram(), 0);
+}
+
+TEST(Search, SortDuringAScanLeavesLaterRowsAtTheEndUnsorted) {
+    SearchDevice made = MakeDemoDevice(60000);
+    std::string fileOrder = RunTool("dialdex-find", {QString::fromStdString(made.databaseHostPath), "--phone", "?"});
+    std::vector<std::string> expected = Lines(fileOrder);
+    ASSERT_EQ(StartProgram(made.device), 0);
+    Act("type SearchWnd/1101 ?\nclick SearchWnd/1107\nheader ResultWnd/1201 1\nwait");
+    std::vector<std::string> rows = Rows(DumpNow());
+    ASSERT_EQ(rows.size(), expected.size());
+    // The longest tail in file order; what comes before it was sorted by name when the heading was clicked.
+    size_t tail = 0;
+    while (tail < rows.size() && rows[rows.size() - 1 - tail] == expected[expected.size() - 1 - tail]) tail++;
+    size_t sorted = rows.size() - tail;
+    EXPECT_GT(tail, 0u);
+    auto nameOf = [](const std::string& row) {
+        size_t start = row.find(';') + 1;
+        return WideFromUtf8(row.substr(start, row.find(';', start) - start));
+    };
+    for (size_t i = 1; i < sorted; i++)
+        EXPECT_LE(CompareWideLocale(nameOf(rows[i - 1]).c_str(), nameOf(rows[i]).c_str(), true), 0) << i;
+    EXPECT_EQ(StopProgram(), 0);
+}
+
+TEST(Search, ClosingDuringASearchWaitsForTheWorkerAndExitsWithZero) {
+    SearchDevice made = MakeDemoDevice(300000);
+    ScriptRun run = RunScript(made.device, "type SearchWnd/1101 ?\nclick SearchWnd/1107\nclose\n");
+    EXPECT_EQ(run.exitCode, 0) << run.errors;
+    EXPECT_TRUE(run.boxes.empty());
+}
