@@ -259,6 +259,11 @@ int CompareWideLocale(const char16_t* left, const char16_t* right, bool ignoreCa
     if (right == nullptr) right = u"";
     int index = 0;
     while (left[index] != 0 && right[index] != 0) {
+        // Sorted names share long beginnings: equal characters need no weights.
+        if (left[index] == right[index]) {
+            index++;
+            continue;
+        }
         uint32_t leftWeight = SortWeight(left[index]);
         uint32_t rightWeight = SortWeight(right[index]);
         if (leftWeight != rightWeight) return leftWeight < rightWeight ? -1 : 1;
