@@ -235,7 +235,7 @@ void SetCellText(const std::vector<ListColumn>& columns, ListRow& row, int colum
 }
 
 // The most rows a list holds: a row asked for beyond it is refused (the search then ends as usual).
-constexpr size_t MaximumRows = 20'000'000;
+constexpr size_t MaximumRows = 5'000'000;
 
 // Appends a row to the store (any thread, under the store's lock). Returns its index, or -1 when
 // refused. index must be the end of the list.
