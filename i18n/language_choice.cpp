@@ -17,6 +17,7 @@ constexpr int LanguageNameFieldCapacity = sizeof CurrentLanguageName / sizeof Cu
 struct LanguageListFilling {
     Window selector;
     int itemCount;
+    bool currentFound;
 };
 
 // A name is listed as it would be stored: cut to the current language name's field, so that the item
@@ -27,17 +28,23 @@ void AddLanguageItem(const char16_t* sectionName, void* context) {
     CopyText(name, sectionName);
     SendMessage(filling->selector, ComboBoxAddString, 0, reinterpret_cast<SecondParameter>(name));
     // Compared with each later item too, so that of two equal names the later one ends current.
-    if (CompareWideLocale(name, CurrentLanguageName, true) == 0)
+    if (CompareWideLocale(name, CurrentLanguageName, true) == 0) {
         SendMessage(filling->selector, ComboBoxSetCurrentSelection,
                     static_cast<FirstParameter>(filling->itemCount), 0);
+        filling->currentFound = true;
+    }
     filling->itemCount++;
 }
 
 } // namespace
 
 int FillLanguageList(StreamFile* languageFile, Window setupPage) {
-    LanguageListFilling filling{GetDlgItem(setupPage, LanguageSelectorId), 0};
+    LanguageListFilling filling{GetDlgItem(setupPage, LanguageSelectorId), 0, false};
     ForEachLanguageSection(languageFile, AddLanguageItem, &filling);
+    // No item may stand for the language in use when none is it (a combo box that selects its first
+    // item by itself would otherwise let Save store a language the user never chose).
+    if (!filling.currentFound)
+        SendMessage(filling.selector, ComboBoxSetCurrentSelection, static_cast<FirstParameter>(-1), 0);
     return 0;
 }
 
