@@ -30,6 +30,17 @@ std::string Database(int recordCount, const std::string& title, int formatMark =
     return bytes + "\xFF";
 }
 
+// A demo directory made by dialdex-mkdb, as the demo device holds them.
+void MakeDemoDatabase(const std::string& path, int recordCount, const std::string& title) {
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    QProcess make;
+    make.start(QString::fromStdString(BuiltProgram("dialdex-mkdb")),
+               {"demo", QString::number(recordCount), QString::fromStdString(path), "--seed", "3", "--title",
+                QString::fromStdString(title)});
+    ASSERT_TRUE(make.waitForFinished(300000));
+    ASSERT_EQ(make.exitCode(), 0) << make.readAllStandardError().toStdString();
+}
+
 std::string IniPath(const std::string& device) {
     return device + ProgramFolder + "/dialdex.ini";
 }
@@ -210,12 +221,13 @@ TEST(InstallDatabase, FullListNoSelectionAndInstall) {
     std::string fresh = PlainDevice();
     WriteHostFile(fresh + "/Databases/first.db", Database(11, "FIRST"));
     WriteHostFile(fresh + "/Databases/second.db", Database(22, "SECOND"));
-    WriteHostFile(fresh + "/Databases/third.db", Database(33, "THIRD"));
+    MakeDemoDatabase(fresh + "/My Documents/suburbs.db", 500, "SUBURBS DEMO");
     WriteHostFile(IniPath(fresh), "\\Databases\\first.db;FIRST\r\n\\Databases\\second.db;SECOND\r\n");
     ScriptRun none = RunScript(fresh, "tab 2\nclick SetupWnd/1303\nclick SetupWnd/1304\ndump\n");
     ASSERT_EQ(none.dumps.size(), 1u) << none.errors;
     EXPECT_TRUE(none.boxes.empty());
-    EXPECT_EQ(FoundLines(none.dumps[0]), (std::vector<std::string>{"THIRD [33] \\Databases\\third.db"}));
+    EXPECT_EQ(FoundLines(none.dumps[0]),
+              (std::vector<std::string>{"SUBURBS DEMO [500] \\My Documents\\suburbs.db"}));
     EXPECT_EQ(ReadHostFile(IniPath(fresh)),
               "\\Databases\\first.db;FIRST\r\n\\Databases\\second.db;SECOND\r\n");
 
@@ -227,11 +239,10 @@ TEST(InstallDatabase, FullListNoSelectionAndInstall) {
                          "click SetupWnd/1304\ndump\n");
     ASSERT_EQ(install.dumps.size(), 1u) << install.errors;
     EXPECT_TRUE(install.boxes.empty()) << Boxes(install)[0];
-    EXPECT_EQ(
-        ReadHostFile(IniPath(fresh)),
-        "\\Databases\\first.db;FIRST\r\n\\Databases\\second.db;SECOND\r\n\\Databases\\third.db;THIRD\r\n");
+    EXPECT_EQ(ReadHostFile(IniPath(fresh)), "\\Databases\\first.db;FIRST\r\n\\Databases\\second.db;"
+                                            "SECOND\r\n\\My Documents\\suburbs.db;SUBURBS DEMO\r\n");
     EXPECT_EQ(Items(install.dumps[0], "combobox", 1100),
-              (std::vector<std::string>{"FIRST", "SECOND", "THIRD"}));
+              (std::vector<std::string>{"FIRST", "SECOND", "SUBURBS DEMO"}));
     EXPECT_EQ(FindWindow(install.dumps[0], "combobox", 1100)["selected"].toInt(), 1);
     EXPECT_TRUE(FoundLines(install.dumps[0]).empty());
     EXPECT_EQ(Extent(install.dumps[0]), 0);
@@ -298,12 +309,7 @@ TEST(CheckDatabases, DropsMissingEntriesKeepsGoodOnesAndTheFoundList) {
 TEST(CheckDatabases, KeepsTheDatabaseOfARunningSearch) {
     std::string device = PlainDevice();
     std::string database = device + "/Databases/big.zdb";
-    std::filesystem::create_directories(device + "/Databases");
-    QProcess make;
-    make.start(QString::fromStdString(BuiltProgram("dialdex-mkdb")),
-               {"demo", "1500000", QString::fromStdString(database), "--seed", "3", "--title", "BIG"});
-    ASSERT_TRUE(make.waitForFinished(300000));
-    ASSERT_EQ(make.exitCode(), 0) << make.readAllStandardError().toStdString();
+    MakeDemoDatabase(database, 1500000, "BIG");
     std::string ini = "\\Databases\\big.zdb;BIG\r\n";
     WriteHostFile(IniPath(device), ini);
     // The Start button reads "Stop" while the search runs, just before Check and just after it. The dumps
