@@ -11,6 +11,7 @@
 #include <QStringList>
 #include <QPixmap>
 #include <QWidget>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -23,6 +24,14 @@ std::vector<std::string> scriptLines;
 size_t nextLine = 0;
 bool scriptFinished = false;
 bool echoCommands = false; // DIALDEX_SCRIPT_ECHO=1 prints each command before it runs
+// DIALDEX_SCRIPT_TIMES=1 prints, on standard error, when each command started and ended on the monotonic
+// clock (the one other processes see too), so the benchmarks can time a search from its Start click:
+//   script-time LINE START_SECONDS END_SECONDS COMMAND
+bool printTimes = false;
+
+double MonotonicSeconds() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
 
 bool SameName(const std::u16string& left, const std::string& right) {
     std::u16string wide = WideFromUtf8(right);
@@ -112,8 +121,12 @@ bool RunNextScriptLine() {
     const std::string& line = scriptLines[nextLine++];
     std::string output, error;
     if (echoCommands && !line.empty() && line[0] != '#') std::printf("> %s\n", line.c_str());
+    double started = printTimes ? MonotonicSeconds() : 0;
     if (RunScriptCommand(line, &output, &error) != 0)
         std::fprintf(stderr, "script line %zu: %s\n", nextLine, error.c_str());
+    if (printTimes)
+        std::fprintf(stderr, "script-time %zu %.6f %.6f %s\n", nextLine, started, MonotonicSeconds(),
+                     line.c_str());
     if (!output.empty()) {
         std::fwrite(output.data(), 1, output.size(), stdout);
         std::fflush(stdout);
@@ -258,6 +271,8 @@ int StartScript(const std::string& path) {
     }
     const char* echo = std::getenv("DIALDEX_SCRIPT_ECHO");
     echoCommands = echo && std::string(echo) == "1";
+    const char* times = std::getenv("DIALDEX_SCRIPT_TIMES");
+    printTimes = times && std::string(times) == "1";
     PrintMessageBoxes();
     SetIdleHook(RunNextScriptLine);
     return 0;

@@ -1,0 +1,413 @@
+#!/usr/bin/env python3
+"""Runs every benchmark figure side by side and prints the table of medians, spreads, ratios and targets.
+
+Called by bench/run.sh, which builds the programs and makes the inputs first. Each round runs every
+measurement once, the order rotated from round to round, so that a machine busy with other work slows
+all of them alike and the ratios taken from one run stay fair.
+
+    harness.py --build DIR --data DIR --selective Q --broad Q --nothing Q [--rounds N]
+               [--find-db-output FILE] [--markdown FILE]
+"""
+
+import argparse
+import os
+import platform
+import re
+import statistics
+import subprocess
+import sys
+import threading
+import time
+
+SCRIPT_TIME = re.compile(r"^script-time (\d+) ([0-9.]+) ([0-9.]+) (.*)$")
+# The final status text in any language ("Scaned: %i, results: %i" in English): the two counts.
+STATUS = re.compile(r"^\D*(\d+)\D+(\d+)\s*$")
+
+
+class Sample:
+    def __init__(self, seconds, rss_kib, stdout, stderr, code):
+        self.seconds = seconds
+        self.rss_kib = rss_kib
+        self.stdout = stdout
+        self.stderr = stderr
+        self.code = code
+
+
+def run_process(command, env=None):
+    """Runs a command (a list, or a string for the shell) with its output read through pipes.
+
+    Returns the wall time from just before the process is made until it has been reaped, its own peak
+    resident memory, and what it printed.
+    """
+    shell = isinstance(command, str)
+    started = time.monotonic()
+    process = subprocess.Popen(command, shell=shell, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                               env=env, executable="/bin/bash" if shell else None)
+    outputs = {}
+
+    def drain(name, stream):
+        outputs[name] = stream.read()
+
+    readers = [threading.Thread(target=drain, args=("out", process.stdout)),
+               threading.Thread(target=drain, args=("err", process.stderr))]
+    for reader in readers:
+        reader.start()
+    _, status, usage = os.wait4(process.pid, 0)
+    ended = time.monotonic()
+    for reader in readers:
+        reader.join()
+    process.returncode = os.waitstatus_to_exitcode(status)
+    process.stdout.close()
+    process.stderr.close()
+    return started, Sample(ended - started, usage.ru_maxrss, outputs["out"].decode("utf-8", "replace"),
+                           outputs["err"].decode("utf-8", "replace"), process.returncode)
+
+
+def script_times(stderr):
+    """The script's command times: a list of (line, start, end, command)."""
+    times = []
+    for line in stderr.splitlines():
+        match = SCRIPT_TIME.match(line)
+        if match:
+            times.append((int(match.group(1)), float(match.group(2)), float(match.group(3)), match.group(4)))
+    return times
+
+
+def command_time(times, word):
+    for line, start, end, command in times:
+        if command.startswith(word):
+            return start, end
+    raise RuntimeError("no script time for '%s'" % word)
+
+
+class Measurement:
+    """One command, run once per round; value() turns a finished run into the seconds it stands for."""
+
+    def __init__(self, key, what, command, kind="wall", env=None, check=None):
+        self.key = key
+        self.what = what
+        self.command = command
+        self.kind = kind
+        self.env = env
+        self.check = check
+        self.samples = []
+        self.rss = []
+        self.last = None
+
+    def run(self):
+        started, sample = run_process(self.command, self.env)
+        if sample.code != 0:
+            raise RuntimeError("%s failed (%d):\n%s\n%s" % (self.key, sample.code, sample.stdout[-2000:],
+                                                           sample.stderr[-2000:]))
+        if self.kind == "wall":
+            seconds = sample.seconds
+        elif self.kind == "search":
+            # From the Start click to the end of the wait for the worker, which ends after the final
+            # status text is set.
+            times = script_times(sample.stderr)
+            seconds = command_time(times, "wait")[1] - command_time(times, "click")[0]
+        elif self.kind == "sort":
+            times = script_times(sample.stderr)
+            start, end = command_time(times, "header")
+            seconds = end - start
+        elif self.kind == "startup":
+            # From just before the process was made to the first script command, which runs once the
+            # main window with its pages is shown and every event before it has been served.
+            times = script_times(sample.stderr)
+            seconds = times[0][1] - started
+        elif self.kind == "printed":
+            seconds = float(re.search(r"sort-seconds ([0-9.]+)", sample.stdout).group(1))
+        else:
+            raise RuntimeError("unknown kind " + self.kind)
+        if self.check:
+            self.check(self, sample)
+        self.samples.append(seconds)
+        self.rss.append(sample.rss_kib)
+        self.last = sample
+
+    def median(self):
+        return statistics.median(self.samples)
+
+
+def results_of_find(sample):
+    match = re.search(r"scanned (\d+), results (\d+)", sample.stderr)
+    return int(match.group(2)) if match else -1
+
+
+def results_of_search(sample):
+    lines = sample.stdout.strip().splitlines()
+    match = STATUS.match(lines[-1]) if lines else None
+    return (int(match.group(1)), int(match.group(2))) if match else (-1, -1)
+
+
+def write_script(path, lines):
+    with open(path, "w", encoding="utf-8") as script:
+        script.write("\n".join(lines) + "\n")
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--build", required=True)
+    parser.add_argument("--data", required=True)
+    parser.add_argument("--rounds", type=int, default=7)
+    parser.add_argument("--find-db-output", default="", help="what bench/find_db.sh printed")
+    parser.add_argument("--markdown", default="")
+    parser.add_argument("--selective", required=True)
+    parser.add_argument("--broad", required=True)
+    parser.add_argument("--nothing", required=True)
+    options = parser.parse_args()
+
+    build, data = options.build, options.data
+    device = os.path.join(data, "device")
+    zdb = os.path.join(device, "Databases", "directory.zdb")
+    db = os.path.join(device, "Databases", "directory.db")
+    csv_gz = os.path.join(data, "directory.csv.gz")
+    sqlite = os.path.join(data, "directory.sqlite")
+    find = os.path.join(build, "dialdex-find")
+    dialdex = os.path.join(build, "dialdex")
+    selective, broad, nothing = options.selective, options.broad, options.nothing
+    # The CSV has the name right after the phone number: a name prefix is ",NAME" there.
+    csv_pattern = "," + selective
+
+    scripts = os.path.join(data, "scripts")
+    os.makedirs(scripts, exist_ok=True)
+
+    def search_script(name, query, extra=()):
+        path = os.path.join(scripts, name)
+        write_script(path, ["choose SearchWnd/1100 0", "type SearchWnd/1102 " + query, "click SearchWnd/1107",
+                            "wait", "print ResultWnd/1202"] + list(extra))
+        # The status text is printed last, after the extra commands' own output (they print nothing).
+        return path
+
+    script_selective = search_script("selective.script", selective)
+    script_broad = search_script("broad.script", broad)
+    script_nothing = search_script("nothing.script", nothing)
+    script_sort = search_script("sort.script", broad, ["header ResultWnd/1201 1"])
+    script_startup = os.path.join(scripts, "startup.script")
+    write_script(script_startup, ["# shown"])
+
+    script_env = dict(os.environ, DIALDEX_SCRIPT_TIMES="1")
+    script_env.pop("DISPLAY", None)
+    script_env.pop("WAYLAND_DISPLAY", None)
+
+    expected = {}
+
+    def expect_find(key):
+        def check(measurement, sample):
+            expected[key] = results_of_find(sample)
+        return check
+
+    def expect_search(key):
+        def check(measurement, sample):
+            scanned, results = results_of_search(sample)
+            if key in expected and results != expected[key]:
+                raise RuntimeError("%s: the window search found %d rows, dialdex-find %d" %
+                                   (measurement.key, results, expected[key]))
+            if scanned <= 0:
+                raise RuntimeError("%s: no final status text in:\n%s" % (measurement.key, sample.stdout[-500:]))
+        return check
+
+    def window(script):
+        return [dialdex, "--device", device, "--script", script]
+
+    measurements = [
+        Measurement("inflate", "zlib alone: gzread 256 KiB, gzbuffer 1 MiB, whole .zdb",
+                    [os.path.join(build, "bench-zlib-inflate"), zdb]),
+        Measurement("inflate-blocks", "zlib: one gzread per record block (.zdb)",
+                    [os.path.join(build, "bench-zlib-inflate"), zdb, "--blocks"]),
+        Measurement("read-blocks", "one read() per record block (.db)",
+                    [os.path.join(build, "bench-plain-read"), db, "--blocks"]),
+        Measurement("read-64k", ".db through a 64 KiB buffer", [os.path.join(build, "bench-plain-read"), db]),
+        Measurement("cat", "`cat FILE.db > /dev/null`", "cat '%s' > /dev/null" % db),
+        Measurement("zcat-grep", "`zcat FILE.csv.gz | grep -c` (selective)",
+                    "zcat '%s' | grep -c -F -- '%s' | cat" % (csv_gz, csv_pattern)),
+        Measurement("rg", "`rg -z -c` on FILE.csv.gz (selective)",
+                    "rg -z -c -F -- '%s' '%s' | cat" % (csv_pattern, csv_gz)),
+        Measurement("sqlite", "sqlite3 full-scan LIKE, loaded table (selective)",
+                    ["sqlite3", sqlite, "SELECT * FROM subscribers WHERE name LIKE '%s%%';" % selective]),
+        Measurement("walk-zdb", "record stream walk alone, .zdb", [os.path.join(build, "bench-walk-records"), zdb]),
+        Measurement("walk-db", "record stream walk alone, .db", [os.path.join(build, "bench-walk-records"), db]),
+        Measurement("find-zdb", "`dialdex-find` .zdb, selective", [find, zdb, "--name", selective],
+                    check=expect_find("selective")),
+        Measurement("find-db", "`dialdex-find` .db, selective", [find, db, "--name", selective]),
+        Measurement("window-selective", "window search .zdb, selective (Start → final status)",
+                    window(script_selective), kind="search", env=script_env, check=expect_search("selective")),
+        Measurement("find-zdb-broad", "`dialdex-find` .zdb, broad, rows to a pipe",
+                    [find, zdb, "--name", broad], check=expect_find("broad")),
+        Measurement("window-broad", "window search .zdb, broad (Start → final status)",
+                    window(script_broad), kind="search", env=script_env, check=expect_search("broad")),
+        Measurement("window-nothing", "window search .zdb, no match (for memory)",
+                    window(script_nothing), kind="search", env=script_env, check=expect_search("nothing")),
+        Measurement("startup", "start-up to the main window shown, ten databases installed",
+                    window(script_startup), kind="startup", env=script_env),
+        Measurement("sort", "sorting 100,000 rows by name with `CompareRows`",
+                    [os.path.join(build, "bench-sort-rows"), db, "100000"], kind="printed"),
+        Measurement("sort-window", "the same through the list: name heading clicked after the broad search",
+                    window(script_sort), kind="sort", env=script_env),
+    ]
+
+    load_before = os.getloadavg()
+    print("rounds: %d, measurements: %d, load average before: %.2f %.2f %.2f" %
+          ((options.rounds, len(measurements)) + load_before), flush=True)
+    # One round first, not counted, so that every file is in the page cache and every program loaded once.
+    for measurement in measurements:
+        measurement.run()
+    for measurement in measurements:
+        measurement.samples.clear()
+        measurement.rss.clear()
+    for round_index in range(options.rounds):
+        order = measurements[round_index % len(measurements):] + measurements[:round_index % len(measurements)]
+        for measurement in order:
+            measurement.run()
+        print("round %d of %d done" % (round_index + 1, options.rounds), flush=True)
+    load_after = os.getloadavg()
+
+    by_key = {measurement.key: measurement for measurement in measurements}
+
+    def median(key):
+        return by_key[key].median()
+
+    def spread(key):
+        samples = by_key[key].samples
+        return "%.3f–%.3f" % (min(samples), max(samples))
+
+    db_bytes = os.path.getsize(db)
+    zdb_bytes = os.path.getsize(zdb)
+    broad_rows = expected.get("broad", 0)
+    selective_rows = expected.get("selective", 0)
+    rss_broad = statistics.median(by_key["window-broad"].rss)
+    rss_nothing = statistics.median(by_key["window-nothing"].rss)
+    bytes_per_row = (rss_broad - rss_nothing) * 1024.0 / broad_rows if broad_rows else float("nan")
+
+    rows = []
+
+    def row(key, ratio="", target="", holds=""):
+        rows.append((by_key[key].what, "%.3f" % median(key), spread(key), ratio, target, holds))
+
+    def yes(condition):
+        return "yes" if condition else "**no**"
+
+    def times(value):
+        return "%.2f×" % value
+
+    row("inflate", "1.00× (anchor)")
+    row("inflate-blocks", times(median("inflate-blocks") / median("inflate")) + " of zlib alone")
+    row("read-blocks", times(median("read-blocks") / median("read-64k")) + " of 64 KiB buffer")
+    row("read-64k", "anchor")
+    row("cat", "anchor")
+    ratio = median("find-zdb") / median("inflate")
+    row("find-zdb", times(ratio) + " of zlib alone", "≤ 1.08×", yes(ratio <= 1.08))
+    ratio = median("zcat-grep") / median("find-zdb")
+    row("zcat-grep", times(ratio) + " slower than dialdex-find .zdb", "≥ 2.5×", yes(ratio >= 2.5))
+    ratio = median("rg") / median("find-zdb")
+    row("rg", times(ratio) + " slower than dialdex-find .zdb", "≥ 2.5×", yes(ratio >= 2.5))
+    ratio = median("find-db") / median("cat")
+    row("find-db", times(ratio) + " of `cat`", "≤ 1.3×", yes(ratio <= 1.3))
+    rate = db_bytes / median("find-db") / 1e9
+    row("find-db", "%.2f GB/s of database bytes" % rate, "≥ 1 GB/s", yes(rate >= 1))
+    ratio = median("sqlite") / median("find-db")
+    row("sqlite", times(ratio) + " slower than dialdex-find .db", "≥ 2×", yes(ratio >= 2))
+    ratio = median("walk-zdb") / median("inflate")
+    rate = records_of(by_key["walk-zdb"]) / median("walk-zdb") / 1e6
+    row("walk-zdb", times(ratio) + " of zlib alone; %.1f M records/s" % rate, "≤ 1.15×", yes(ratio <= 1.15))
+    ratio = median("walk-zdb") / median("walk-db")
+    row("walk-db", "%.1f× faster than the .zdb walk; %.1f M records/s" %
+        (ratio, records_of(by_key["walk-db"]) / median("walk-db") / 1e6), "≥ 5×", yes(ratio >= 5))
+    ratio = median("window-selective") / median("find-zdb")
+    row("window-selective", times(ratio) + " of dialdex-find .zdb", "≤ 1.15×", yes(ratio <= 1.15))
+    row("find-zdb-broad", "anchor")
+    ratio = median("window-broad") / median("find-zdb-broad")
+    row("window-broad", times(ratio) + " of dialdex-find to a pipe", "≤ 2×", yes(ratio <= 2))
+    row("window-nothing", "")
+    row("startup", "", "≤ 0.3 s", yes(median("startup") <= 0.3))
+    row("sort", "", "≤ 1 s", yes(median("sort") <= 1))
+    row("sort-window", "")
+    rows.extend(find_db_rows(options.find_db_output))
+
+    lines = []
+    lines.append("| what | median s | spread (min–max) s | ratio | target | holds |")
+    lines.append("|---|---:|---|---|---|---|")
+    for entry in rows:
+        lines.append("| %s | %s | %s | %s | %s | %s |" % entry)
+    lines.append("| memory per result row: peak RSS of the broad search minus the no-match search, "
+                 "per row | %.0f bytes | %.1f MiB − %.1f MiB over %d rows | | report (a result item is 1,064 "
+                 "bytes) | — |" % (bytes_per_row, rss_broad / 1024.0, rss_nothing / 1024.0, broad_rows))
+    table = "\n".join(lines)
+
+    machine = describe_machine()
+    notes = [
+        "Inputs: %s subscribers; .zdb %.1f MB, .db %.1f MB (%d bytes), CSV.gz %.1f MB." %
+        (format(records_of(by_key["walk-db"]), ","), zdb_bytes / 1e6, db_bytes / 1e6, db_bytes,
+         os.path.getsize(csv_gz) / 1e6),
+        "Queries: selective name prefix '%s' (%d rows), broad '%s' (%d rows), no-match '%s'." %
+        (selective, selective_rows, broad, broad_rows, nothing),
+        "Rounds: %d, each running every command once in rotated order, after one uncounted warm-up round." %
+        options.rounds,
+        "Machine: %s. Load average before %.2f, after %.2f (1 min)." % (machine, load_before[0], load_after[0]),
+    ]
+    output = table + "\n\n" + "\n".join("- " + note for note in notes) + "\n"
+    print()
+    print(output)
+    if options.markdown:
+        with open(options.markdown, "w", encoding="utf-8") as markdown:
+            markdown.write(output)
+    return 0
+
+
+def find_db_rows(path):
+    """The rows of Find DB against find(1), from what bench/find_db.sh printed (its own interleaved run)."""
+    if not path or not os.path.exists(path):
+        return [("Find DB over 50,000 files in 5,000 folders", "—", "—", "—", "≤ 2× `find`",
+                 "not measured (bench/find_db.sh missing)")]
+    with open(path, encoding="utf-8") as output:
+        text = output.read()
+
+    def times_of(label):
+        match = re.search(r"^" + re.escape(label) + r":\s+([0-9 ]+) ms, median (\d+) ms", text, re.M)
+        if not match:
+            raise RuntimeError("bench/find_db.sh printed no '%s' line:\n%s" % (label, text))
+        values = [int(value) / 1000.0 for value in match.group(1).split()]
+        return int(match.group(2)) / 1000.0, "%.3f–%.3f" % (min(values), max(values))
+
+    find_median, find_spread = times_of("find")
+    press_median, press_spread = times_of("dialdex with Find DB")
+    idle_median, idle_spread = times_of("dialdex start and end only")
+    alone = max(press_median - idle_median, 0.001)
+    ratio = alone / find_median
+    whole = press_median / find_median
+    return [
+        ("`find DIR -iname '*.db' -o -iname '*.zdb'` on 50,000 files in 5,000 folders (bench/find_db.sh)",
+         "%.3f" % find_median, find_spread, "anchor", "", ""),
+        ("Find DB alone: dialdex run pressing it, less the same run without", "%.3f" % alone,
+         "runs: %s and %s" % (press_spread, idle_spread), "%.2f× of `find` (whole run %.2f×)" % (ratio, whole),
+         "≤ 2×", "yes" if ratio <= 2 else "**no**"),
+    ]
+
+
+def records_of(measurement):
+    match = re.search(r"records (\d+)", measurement.last.stdout)
+    return int(match.group(1)) if match else 0
+
+
+def describe_machine():
+    model = platform.processor() or platform.machine()
+    try:
+        with open("/proc/cpuinfo", encoding="utf-8") as cpuinfo:
+            for line in cpuinfo:
+                if line.startswith("model name"):
+                    model = line.split(":", 1)[1].strip()
+                    break
+    except OSError:
+        pass
+    memory = ""
+    try:
+        with open("/proc/meminfo", encoding="utf-8") as meminfo:
+            kib = int(meminfo.readline().split()[1])
+            memory = ", %.0f GiB memory" % (kib / 1024 / 1024)
+    except (OSError, ValueError, IndexError):
+        pass
+    return "%s, %d cores%s, %s %s" % (model, os.cpu_count() or 0, memory, platform.system(), platform.release())
+
+
+if __name__ == "__main__":
+    sys.exit(main())

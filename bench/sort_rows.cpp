@@ -1,0 +1,62 @@
+// Sorting result rows by name with CompareRows, as the result list sorts them when its heading is
+// clicked (a stable sort of the rows' items through the compare callback).
+//   bench-sort-rows FILE [COUNT]   the first COUNT records (default 100,000) of FILE as result items
+// Prints the seconds the sort took (the items are made before the clock starts) and the rows sorted.
+#include "db/database_reader.h"
+#include "platform/text.h"
+#include "search/result_page.h"
+#include "tools/tool_support.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+int main(int argumentCount, char** arguments) {
+    if (argumentCount < 2) {
+        std::fputs("usage: bench-sort-rows FILE [COUNT]\n", stderr);
+        return 2;
+    }
+    int wanted = argumentCount > 2 ? std::atoi(arguments[2]) : 100000;
+    if (UseHostRootAsDevice() != 0) return 1;
+    std::string path = arguments[1];
+    bool compressed = path.size() > 4 && path.compare(path.size() - 4, 4, ".zdb") == 0;
+    std::u16string devicePath = DevicePathOfHost(path);
+    DatabaseReader reader;
+    if (OpenDatabaseReader(&reader, devicePath.c_str(), compressed) != 0) {
+        std::fprintf(stderr, "cannot open %s\n", arguments[1]);
+        return 1;
+    }
+    std::vector<ResultItem*> items;
+    const unsigned char* block = nullptr;
+    int length = 0;
+    DatabaseRecord record;
+    while (int(items.size()) < wanted && NextRecordBlock(&reader, &block, &length) == 1) {
+        DecodeRecord(block, length, &record);
+        ResultItem* item = new ResultItem;
+        DeviceToWide(record.name, -1, item->name, FieldCapacities[1]);
+        DeviceToWide(record.street, -1, item->street, FieldCapacities[2]);
+        DeviceToWide(record.house, -1, item->house, FieldCapacities[3]);
+        DeviceToWide(record.flat, -1, item->flat, FieldCapacities[4]);
+        item->phone[0] = 0;
+        items.push_back(item);
+    }
+    CloseDatabaseReader(&reader);
+    auto started = std::chrono::steady_clock::now();
+    std::stable_sort(items.begin(), items.end(), [](const ResultItem* left, const ResultItem* right) {
+        return CompareRows(reinterpret_cast<SecondParameter>(left), reinterpret_cast<SecondParameter>(right),
+                           1) < 0;
+    });
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    bool sorted = true;
+    for (size_t index = 1; index < items.size(); index++)
+        if (CompareRows(reinterpret_cast<SecondParameter>(items[index - 1]),
+                        reinterpret_cast<SecondParameter>(items[index]), 1) > 0)
+            sorted = false;
+    std::printf("sort-seconds %.6f rows %zu sorted %s\n", seconds, items.size(), sorted ? "yes" : "no");
+    for (ResultItem* item : items)
+        delete item;
+    return sorted ? 0 : 1;
+}
