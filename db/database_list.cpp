@@ -20,8 +20,8 @@ constexpr int DatabaseSelectorId = 1100;
 constexpr int ShortestEntryLine = 7; // lines of 6 bytes or fewer (line end included) are skipped
 constexpr int LineBufferSize = 512;
 
-// Takes one line of the file into the entry; false when the line is skipped. Texts longer than their
-// fields are cut to them.
+} // namespace
+
 bool ParseDatabaseListLine(char* line, InstalledDatabase* entry) {
     if (static_cast<int>(std::strlen(line)) < ShortestEntryLine) return false;
     char* semicolon = std::strchr(line, ';');
@@ -33,8 +33,6 @@ bool ParseDatabaseListLine(char* line, InstalledDatabase* entry) {
     CopyText(entry->title, title);
     return true;
 }
-
-} // namespace
 
 void FormDatabaseListPath() {
     int length = CopyText(DatabaseListPath, ProgramFolder);
@@ -60,7 +58,8 @@ int LoadDatabaseList(Window searchPage) {
         SendMessage(selector, ComboBoxAddString, 0, reinterpret_cast<SecondParameter>(title));
         DeviceToWide(entry.path, -1, path, 260);
         if (CompareWide(path, lastDatabase) == 0) {
-            SendMessage(selector, ComboBoxSetCurrentSelection, static_cast<FirstParameter>(InstalledDatabaseCount), 0);
+            SendMessage(selector, ComboBoxSetCurrentSelection,
+                        static_cast<FirstParameter>(InstalledDatabaseCount), 0);
             selected = true;
         }
         InstalledDatabaseCount++;

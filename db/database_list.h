@@ -14,8 +14,8 @@ struct InstalledDatabase {
 };
 
 extern InstalledDatabase InstalledDatabases[MaxInstalledDatabases];
-extern int8_t InstalledDatabaseCount;       // entries 0 to count - 1 are valid, in file order
-extern char16_t DatabaseListPath[520];       // "<program folder>dialdex.ini", formed when the Search page is made
+extern int8_t InstalledDatabaseCount;  // entries 0 to count - 1 are valid, in file order
+extern char16_t DatabaseListPath[520]; // "<program folder>dialdex.ini", formed when the Search page is made
 
 // Forms DatabaseListPath from the program folder.
 void FormDatabaseListPath();
@@ -26,5 +26,8 @@ int LoadDatabaseList(Window searchPage);
 // Writes the valid entries to the file, whole or not at all (a temporary file renamed over it).
 // Returns 0, or -1 after telling the owner's user "Could not open ini file for save - %s".
 int SaveDatabaseList(Window owner);
+// Takes one line of the file (as read: at most 511 bytes, its line end kept) into the entry; false when
+// the line is skipped (6 bytes or fewer, or no semicolon). Texts longer than their fields are cut.
+bool ParseDatabaseListLine(char* line, InstalledDatabase* entry);
 // The line "path;title\r\n" of an entry, for every writer of the file. Returns its length in bytes.
 int FormatDatabaseListLine(const InstalledDatabase& entry, char* line, int capacity);
