@@ -2,14 +2,15 @@
 // the program receives every notification that input gives.
 #include "platform/script.h"
 
+#include "platform/script_line.h"
 #include "platform/text.h"
 #include "platform/window_system.h"
 
 #include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonObject>
-#include <QStringList>
 #include <QPixmap>
+#include <QStringList>
 #include <QWidget>
 #include <chrono>
 #include <cstdio>
@@ -61,41 +62,18 @@ WindowRecord* FindPage(const std::string& page) {
     return nullptr;
 }
 
-// "PAGE/ID" -> the first control with that id on that page.
-WindowRecord* FindTarget(const std::string& target, std::string* error) {
-    size_t slash = target.find('/');
-    if (slash == std::string::npos) {
-        *error = "expected PAGE/ID, got '" + target + "'";
-        return nullptr;
-    }
-    WindowRecord* page = FindPage(target.substr(0, slash));
+// The first control with that id on that page.
+WindowRecord* FindTarget(const ScriptLine& parsed, std::string* error) {
+    WindowRecord* page = FindPage(parsed.page);
     if (!page) {
-        *error = "no page '" + target.substr(0, slash) + "'";
-        return nullptr;
-    }
-    int id = 0;
-    try {
-        id = std::stoi(target.substr(slash + 1));
-    } catch (...) {
-        *error = "bad control id in '" + target + "'";
+        *error = "no page '" + parsed.page + "'";
         return nullptr;
     }
     for (Window child : page->children)
-        if (WindowRecord* record = FindWindowRecord(child); record && record->id == id) return record;
-    *error = "no control " + target;
+        if (WindowRecord* record = FindWindowRecord(child); record && record->id == parsed.controlId)
+            return record;
+    *error = "no control " + parsed.page + "/" + std::to_string(parsed.controlId);
     return nullptr;
-}
-
-bool ReadNumber(std::istringstream& words, int* number) {
-    std::string word;
-    if (!(words >> word)) return false;
-    try {
-        size_t used = 0;
-        *number = std::stoi(word, &used);
-        return used == word.size();
-    } catch (...) {
-        return false;
-    }
 }
 
 int PrintBox(Window owner, const char16_t* text, const char16_t* caption) {
@@ -143,111 +121,114 @@ std::string DescribeControlText(WindowRecord* record) {
         text.clear();
         for (const QJsonValue& row : object["rows"].toArray()) {
             QStringList cells;
-            for (const QJsonValue& cell : row.toArray()) cells.append(cell.toString());
+            for (const QJsonValue& cell : row.toArray())
+                cells.append(cell.toString());
             text += cells.join(" | ").toStdString() + "\n";
         }
     } else if (object.contains("items")) {
         text.clear();
-        for (const QJsonValue& item : object["items"].toArray()) text += item.toString().toStdString() + "\n";
+        for (const QJsonValue& item : object["items"].toArray())
+            text += item.toString().toStdString() + "\n";
     }
     return text;
 }
 
 } // namespace
 
-void PrintMessageBoxes() { SetMessageBoxHook(PrintBox); }
+void PrintMessageBoxes() {
+    SetMessageBoxHook(PrintBox);
+}
 
 int RunScriptCommand(const std::string& rawLine, std::string* output, std::string* error) {
-    std::string line = rawLine;
-    while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
-    std::istringstream words(line);
-    std::string command;
-    if (!(words >> command) || command[0] == '#') return 0;
-    int number = 0, second = 0;
-    if (command == "tab") {
+    ScriptLine parsed;
+    if (ParseScriptLine(rawLine, &parsed, error) != 0) return -1;
+    const std::string& line = parsed.line;
+    const int number = parsed.numbers[0], second = parsed.numbers[1];
+    switch (parsed.command) {
+    case ScriptCommand::None:
+        return 0;
+    case ScriptCommand::Tab: {
         WindowRecord* tab = nullptr;
         for (WindowRecord* record : AllWindowRecords())
             if (!record->destroyed && record->windowClass->kind == ControlKind::Tab) {
                 tab = record;
                 break;
             }
-        if (!tab || !ReadNumber(words, &number) || !UserChooseTab(tab, number)) {
+        if (!tab || !UserChooseTab(tab, number)) {
             *error = "cannot choose tab in '" + line + "'";
             return -1;
         }
         return 0;
     }
-    if (command == "wait") {
+    case ScriptCommand::Wait:
         WaitForThreadsServingMessages();
         QCoreApplication::sendPostedEvents();
         QCoreApplication::processEvents(QEventLoop::AllEvents);
         return 0;
-    }
-    if (command == "dump") {
+    case ScriptCommand::Dump:
         QCoreApplication::processEvents(QEventLoop::AllEvents);
         *output += DumpWindowTree() + "\n";
         return 0;
-    }
-    if (command == "close") {
+    case ScriptCommand::Close:
         CloseMainWindow();
         return 0;
-    }
-    if (command == "command") {
+    case ScriptCommand::Command: {
         WindowRecord* main = MainWindowRecord();
-        if (!main || !ReadNumber(words, &number)) {
+        if (!main) {
             *error = "bad command line '" + line + "'";
             return -1;
         }
-        SendMessage(HandleOf(main), MessageCommand, static_cast<FirstParameter>(static_cast<uint16_t>(number)), 0);
+        SendMessage(HandleOf(main), MessageCommand,
+                    static_cast<FirstParameter>(static_cast<uint16_t>(number)), 0);
         return 0;
     }
-    if (command == "shot") {
-        std::string file;
-        std::getline(words >> std::ws, file);
+    case ScriptCommand::Shot: {
         WindowRecord* main = MainWindowRecord();
-        if (!main || !main->widget || file.empty()) {
+        if (!main || !main->widget) {
             *error = "nothing to photograph in '" + line + "'";
             return -1;
         }
         QCoreApplication::processEvents(QEventLoop::AllEvents);
-        if (!main->widget->grab().save(QString::fromStdString(file), "PNG")) {
-            *error = "cannot write '" + file + "'";
+        if (!main->widget->grab().save(QString::fromStdString(parsed.text), "PNG")) {
+            *error = "cannot write '" + parsed.text + "'";
             return -1;
         }
-        *output += "{\"shot\":\"" + file + "\"}\n";
+        *output += "{\"shot\":\"" + parsed.text + "\"}\n";
         return 0;
     }
-    std::string target;
-    if (!(words >> target)) {
-        *error = "missing target in '" + line + "'";
-        return -1;
+    default:
+        break;
     }
-    WindowRecord* record = FindTarget(target, error);
+    WindowRecord* record = FindTarget(parsed, error);
     if (!record) return -1;
     bool done = false;
-    if (command == "click") {
+    switch (parsed.command) {
+    case ScriptCommand::Click:
         done = UserClick(record);
-    } else if (command == "type") {
-        std::string text;
-        if (words.peek() == ' ') words.get();
-        std::getline(words, text);
-        done = UserType(record, WideFromUtf8(text));
-    } else if (command == "clear") {
+        break;
+    case ScriptCommand::Type:
+        done = UserType(record, WideFromUtf8(parsed.text));
+        break;
+    case ScriptCommand::Clear:
         done = UserClear(record);
-    } else if (command == "choose") {
-        done = ReadNumber(words, &number) && UserChoose(record, number);
-    } else if (command == "activate") {
-        done = ReadNumber(words, &number) && UserActivateRow(record, number);
-    } else if (command == "header") {
-        done = ReadNumber(words, &number) && UserClickHeader(record, number);
-    } else if (command == "print") {
+        break;
+    case ScriptCommand::Choose:
+        done = UserChoose(record, number);
+        break;
+    case ScriptCommand::Activate:
+        done = UserActivateRow(record, number);
+        break;
+    case ScriptCommand::Header:
+        done = UserClickHeader(record, number);
+        break;
+    case ScriptCommand::Print:
         *output += DescribeControlText(record);
         return 0;
-    } else if (command == "resize") {
-        done = ReadNumber(words, &number) && ReadNumber(words, &second) && UserResizeColumn(record, number, second);
-    } else {
-        *error = "unknown command '" + command + "'";
-        return -1;
+    case ScriptCommand::Resize:
+        done = UserResizeColumn(record, number, second);
+        break;
+    default:
+        break;
     }
     if (!done) {
         *error = "'" + line + "' did nothing (control disabled, of another kind, or index out of range)";
@@ -263,11 +244,13 @@ int StartScript(const std::string& path) {
     scriptFinished = false;
     std::string line;
     if (path == "-") {
-        while (std::getline(std::cin, line)) scriptLines.push_back(line);
+        while (std::getline(std::cin, line))
+            scriptLines.push_back(line);
     } else {
         std::ifstream file(path);
         if (!file) return -1;
-        while (std::getline(file, line)) scriptLines.push_back(line);
+        while (std::getline(file, line))
+            scriptLines.push_back(line);
     }
     const char* echo = std::getenv("DIALDEX_SCRIPT_ECHO");
     echoCommands = echo && std::string(echo) == "1";
