@@ -25,8 +25,9 @@ STATUS = re.compile(r"^\D*(\d+)\D+(\d+)\s*$")
 
 
 class Sample:
-    def __init__(self, seconds, rss_kib, stdout, stderr, code):
+    def __init__(self, seconds, cpu_seconds, rss_kib, stdout, stderr, code):
         self.seconds = seconds
+        self.cpu_seconds = cpu_seconds
         self.rss_kib = rss_kib
         self.stdout = stdout
         self.stderr = stderr
@@ -36,8 +37,8 @@ class Sample:
 def run_process(command, env=None):
     """Runs a command (a list, or a string for the shell) with its output read through pipes.
 
-    Returns the wall time from just before the process is made until it has been reaped, its own peak
-    resident memory, and what it printed.
+    Returns the wall time from just before the process is made until it has been reaped, the processor
+    time it and the children it waited for used, its own peak resident memory, and what it printed.
     """
     shell = isinstance(command, str)
     started = time.monotonic()
@@ -59,7 +60,7 @@ def run_process(command, env=None):
     process.returncode = os.waitstatus_to_exitcode(status)
     process.stdout.close()
     process.stderr.close()
-    return started, Sample(ended - started, usage.ru_maxrss, outputs["out"].decode("utf-8", "replace"),
+    return started, Sample(ended - started, usage.ru_utime + usage.ru_stime, usage.ru_maxrss, outputs["out"].decode("utf-8", "replace"),
                            outputs["err"].decode("utf-8", "replace"), process.returncode)
 
 
@@ -92,6 +93,7 @@ class Measurement:
         self.check = check
         self.samples = []
         self.rss = []
+        self.cpu = []
         self.last = None
 
     def run(self):
@@ -123,6 +125,7 @@ class Measurement:
             self.check(self, sample)
         self.samples.append(seconds)
         self.rss.append(sample.rss_kib)
+        self.cpu.append(sample.cpu_seconds)
         self.last = sample
 
     def median(self):
@@ -246,26 +249,36 @@ def main():
                     window(script_sort), kind="sort", env=script_env),
     ]
 
+    # The run order keeps the two sides of each ratio next to each other, so that they meet the same load.
+    run_order = ["inflate", "find-zdb", "walk-zdb", "zcat-grep", "rg", "window-selective", "cat", "find-db",
+                 "walk-db", "read-64k", "sqlite", "find-zdb-broad", "window-broad", "window-nothing", "startup",
+                 "sort", "sort-window", "inflate-blocks", "read-blocks"]
+    by_key = {measurement.key: measurement for measurement in measurements}
+    ordered = [by_key[key] for key in run_order]
+
     load_before = os.getloadavg()
     print("rounds: %d, measurements: %d, load average before: %.2f %.2f %.2f" %
-          ((options.rounds, len(measurements)) + load_before), flush=True)
+          ((options.rounds, len(ordered)) + load_before), flush=True)
     # One round first, not counted, so that every file is in the page cache and every program loaded once.
-    for measurement in measurements:
+    for measurement in ordered:
         measurement.run()
-    for measurement in measurements:
+    for measurement in ordered:
         measurement.samples.clear()
         measurement.rss.clear()
+        measurement.cpu.clear()
     for round_index in range(options.rounds):
-        order = measurements[round_index % len(measurements):] + measurements[:round_index % len(measurements)]
-        for measurement in order:
+        shift = round_index * 3 % len(ordered)
+        for measurement in ordered[shift:] + ordered[:shift]:
             measurement.run()
         print("round %d of %d done" % (round_index + 1, options.rounds), flush=True)
     load_after = os.getloadavg()
 
-    by_key = {measurement.key: measurement for measurement in measurements}
-
     def median(key):
         return by_key[key].median()
+
+    def paired(numerator, denominator):
+        """The median of the per-round ratios: each round's two runs met the same load."""
+        return statistics.median(a / b for a, b in zip(by_key[numerator].samples, by_key[denominator].samples))
 
     def spread(key):
         samples = by_key[key].samples
@@ -282,7 +295,8 @@ def main():
     rows = []
 
     def row(key, ratio="", target="", holds=""):
-        rows.append((by_key[key].what, "%.3f" % median(key), spread(key), ratio, target, holds))
+        cpu = statistics.median(by_key[key].cpu)
+        rows.append((by_key[key].what, "%.3f" % median(key), spread(key), "%.3f" % cpu, ratio, target, holds))
 
     def yes(condition):
         return "yes" if condition else "**no**"
@@ -290,48 +304,48 @@ def main():
     def times(value):
         return "%.2f×" % value
 
-    row("inflate", "1.00× (anchor)")
-    row("inflate-blocks", times(median("inflate-blocks") / median("inflate")) + " of zlib alone")
-    row("read-blocks", times(median("read-blocks") / median("read-64k")) + " of 64 KiB buffer")
+    row("inflate", "anchor")
+    row("inflate-blocks", times(paired("inflate-blocks", "inflate")) + " of zlib alone")
+    row("read-blocks", times(paired("read-blocks", "read-64k")) + " of the 64 KiB buffer")
     row("read-64k", "anchor")
     row("cat", "anchor")
-    ratio = median("find-zdb") / median("inflate")
+    ratio = paired("find-zdb", "inflate")
     row("find-zdb", times(ratio) + " of zlib alone", "≤ 1.08×", yes(ratio <= 1.08))
-    ratio = median("zcat-grep") / median("find-zdb")
-    row("zcat-grep", times(ratio) + " slower than dialdex-find .zdb", "≥ 2.5×", yes(ratio >= 2.5))
-    ratio = median("rg") / median("find-zdb")
-    row("rg", times(ratio) + " slower than dialdex-find .zdb", "≥ 2.5×", yes(ratio >= 2.5))
-    ratio = median("find-db") / median("cat")
+    ratio = paired("zcat-grep", "find-zdb")
+    row("zcat-grep", times(ratio) + " the time of dialdex-find .zdb", "≥ 2.5×", yes(ratio >= 2.5))
+    ratio = paired("rg", "find-zdb")
+    row("rg", times(ratio) + " the time of dialdex-find .zdb", "≥ 2.5×", yes(ratio >= 2.5))
+    ratio = paired("find-db", "cat")
     row("find-db", times(ratio) + " of `cat`", "≤ 1.3×", yes(ratio <= 1.3))
     rate = db_bytes / median("find-db") / 1e9
     row("find-db", "%.2f GB/s of database bytes" % rate, "≥ 1 GB/s", yes(rate >= 1))
-    ratio = median("sqlite") / median("find-db")
-    row("sqlite", times(ratio) + " slower than dialdex-find .db", "≥ 2×", yes(ratio >= 2))
-    ratio = median("walk-zdb") / median("inflate")
+    ratio = paired("sqlite", "find-db")
+    row("sqlite", times(ratio) + " the time of dialdex-find .db", "≥ 2×", yes(ratio >= 2))
+    ratio = paired("walk-zdb", "inflate")
     rate = records_of(by_key["walk-zdb"]) / median("walk-zdb") / 1e6
     row("walk-zdb", times(ratio) + " of zlib alone; %.1f M records/s" % rate, "≤ 1.15×", yes(ratio <= 1.15))
-    ratio = median("walk-zdb") / median("walk-db")
+    ratio = paired("walk-zdb", "walk-db")
     row("walk-db", "%.1f× faster than the .zdb walk; %.1f M records/s" %
         (ratio, records_of(by_key["walk-db"]) / median("walk-db") / 1e6), "≥ 5×", yes(ratio >= 5))
-    ratio = median("window-selective") / median("find-zdb")
+    ratio = paired("window-selective", "find-zdb")
     row("window-selective", times(ratio) + " of dialdex-find .zdb", "≤ 1.15×", yes(ratio <= 1.15))
     row("find-zdb-broad", "anchor")
-    ratio = median("window-broad") / median("find-zdb-broad")
+    ratio = paired("window-broad", "find-zdb-broad")
     row("window-broad", times(ratio) + " of dialdex-find to a pipe", "≤ 2×", yes(ratio <= 2))
-    row("window-nothing", "")
+    row("window-nothing", times(paired("window-nothing", "find-zdb")) + " of dialdex-find .zdb, selective")
     row("startup", "", "≤ 0.3 s", yes(median("startup") <= 0.3))
     row("sort", "", "≤ 1 s", yes(median("sort") <= 1))
     row("sort-window", "")
     rows.extend(find_db_rows(options.find_db_output))
 
     lines = []
-    lines.append("| what | median s | spread (min–max) s | ratio | target | holds |")
-    lines.append("|---|---:|---|---|---|---|")
+    lines.append("| what | median s | spread (min–max) s | CPU s | ratio | target | holds |")
+    lines.append("|---|---:|---|---:|---|---|---|")
     for entry in rows:
-        lines.append("| %s | %s | %s | %s | %s | %s |" % entry)
-    lines.append("| memory per result row: peak RSS of the broad search minus the no-match search, "
-                 "per row | %.0f bytes | %.1f MiB − %.1f MiB over %d rows | | report (a result item is 1,064 "
-                 "bytes) | — |" % (bytes_per_row, rss_broad / 1024.0, rss_nothing / 1024.0, broad_rows))
+        lines.append("| %s | %s | %s | %s | %s | %s | %s |" % entry)
+    lines.append("| memory per result row: peak RSS of the broad search less the no-match search, per row "
+                 "| %.0f bytes | %.1f MiB − %.1f MiB over %d rows | | | report (a result item is 1,064 bytes) "
+                 "| — |" % (bytes_per_row, rss_broad / 1024.0, rss_nothing / 1024.0, broad_rows))
     table = "\n".join(lines)
 
     machine = describe_machine()
@@ -341,8 +355,11 @@ def main():
          os.path.getsize(csv_gz) / 1e6),
         "Queries: selective name prefix '%s' (%d rows), broad '%s' (%d rows), no-match '%s'." %
         (selective, selective_rows, broad, broad_rows, nothing),
-        "Rounds: %d, each running every command once in rotated order, after one uncounted warm-up round." %
-        options.rounds,
+        "Rounds: %d, each running every command once in rotated order, after one uncounted warm-up round. "
+        "A ratio is the median of the per-round ratios (the two sides run next to each other in every round); "
+        "CPU s is the median processor time (user + system) of the command and its children, start-up "
+        "included; the window searches are timed inside the script run, from the Start click to the end of "
+        "the wait for the worker, which ends after the final status text is set." % options.rounds,
         "Machine: %s. Load average before %.2f, after %.2f (1 min)." % (machine, load_before[0], load_after[0]),
     ]
     output = table + "\n\n" + "\n".join("- " + note for note in notes) + "\n"
@@ -357,7 +374,7 @@ def main():
 def find_db_rows(path):
     """The rows of Find DB against find(1), from what bench/find_db.sh printed (its own interleaved run)."""
     if not path or not os.path.exists(path):
-        return [("Find DB over 50,000 files in 5,000 folders", "—", "—", "—", "≤ 2× `find`",
+        return [("Find DB over 50,000 files in 5,000 folders", "—", "—", "—", "—", "≤ 2× `find`",
                  "not measured (bench/find_db.sh missing)")]
     with open(path, encoding="utf-8") as output:
         text = output.read()
@@ -377,9 +394,9 @@ def find_db_rows(path):
     whole = press_median / find_median
     return [
         ("`find DIR -iname '*.db' -o -iname '*.zdb'` on 50,000 files in 5,000 folders (bench/find_db.sh)",
-         "%.3f" % find_median, find_spread, "anchor", "", ""),
+         "%.3f" % find_median, find_spread, "", "anchor", "", ""),
         ("Find DB alone: dialdex run pressing it, less the same run without", "%.3f" % alone,
-         "runs: %s and %s" % (press_spread, idle_spread), "%.2f× of `find` (whole run %.2f×)" % (ratio, whole),
+         "runs: %s and %s" % (press_spread, idle_spread), "", "%.2f× of `find` (whole run %.2f×)" % (ratio, whole),
          "≤ 2×", "yes" if ratio <= 2 else "**no**"),
     ]
 
