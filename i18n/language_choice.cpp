@@ -15,9 +15,8 @@ namespace {
 constexpr int LanguageNameFieldCapacity = sizeof CurrentLanguageName / sizeof CurrentLanguageName[0];
 
 struct LanguageListFilling {
-    Window selector;
-    int itemCount;
-    bool currentFound;
+    Window selector; // the language selector 1308
+    int itemCount;   // items appended so far
 };
 
 // A name is listed as it would be stored: cut to the current language name's field, so that the item
@@ -31,7 +30,6 @@ void AddLanguageItem(const char16_t* sectionName, void* context) {
     if (CompareWideLocale(name, CurrentLanguageName, true) == 0) {
         SendMessage(filling->selector, ComboBoxSetCurrentSelection,
                     static_cast<FirstParameter>(filling->itemCount), 0);
-        filling->currentFound = true;
     }
     filling->itemCount++;
 }
@@ -39,12 +37,8 @@ void AddLanguageItem(const char16_t* sectionName, void* context) {
 } // namespace
 
 int FillLanguageList(StreamFile* languageFile, Window setupPage) {
-    LanguageListFilling filling{GetDlgItem(setupPage, LanguageSelectorId), 0, false};
+    LanguageListFilling filling{GetDlgItem(setupPage, LanguageSelectorId), 0};
     ForEachLanguageSection(languageFile, AddLanguageItem, &filling);
-    // No item may stand for the language in use when none is it (a combo box that selects its first
-    // item by itself would otherwise let Save store a language the user never chose).
-    if (!filling.currentFound)
-        SendMessage(filling.selector, ComboBoxSetCurrentSelection, static_cast<FirstParameter>(-1), 0);
     return 0;
 }
 

@@ -188,10 +188,15 @@ template <typename Control> Control* Face(WindowRecord* record) { return dynamic
 bool ComboBoxMessage(ComboBoxControl* combo, uint32_t message, FirstParameter first, SecondParameter second,
                      MessageResult* result) {
     switch (message) {
-    case ComboBoxAddString:
+    case ComboBoxAddString: {
+        // The platform's combo box gains items without gaining a selection.
+        const QSignalBlocker blocker(combo);
+        int selected = combo->currentIndex();
         combo->addItem(ToQString(reinterpret_cast<const char16_t*>(second)));
+        combo->setCurrentIndex(selected);
         *result = combo->count() - 1;
         return true;
+    }
     case ComboBoxGetCount:
         *result = combo->count();
         return true;
