@@ -4,5 +4,6 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 folder=${1:-$top/build}
 shift || true
-cmake -S "$top" -B "$folder" -G Ninja "$@" > "$folder.configure.log" 2>&1 || { cat "$folder.configure.log"; exit 1; }
+mkdir -p "$folder"
+cmake -S "$top" -B "$folder" -G Ninja "$@" > "$folder/configure.log" 2>&1 || { cat "$folder/configure.log"; exit 1; }
 ninja -C "$folder"

@@ -5,7 +5,8 @@
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/install-dependencies.sh"
-"$top/scripts/build.sh" "$top/build" > "$top/build.log" 2>&1 || { cat "$top/build.log"; exit 1; }
+mkdir -p "$top/build"
+"$top/scripts/build.sh" "$top/build" > "$top/build/build.log" 2>&1 || { cat "$top/build/build.log"; exit 1; }
 build="$top/build"
 device="$build/demo-device"
 
