@@ -26,6 +26,7 @@ enum MessageTextId {
 };
 constexpr int FirstMessageTextId = 900;
 constexpr int MessageTextCount = 17;
+static_assert(TextStop - TextError + 1 == MessageTextCount, "the message texts are identifiers 900 to 916");
 constexpr int MessageTextCapacity = 80; // 79 characters and the terminator
 
 extern char16_t MessageTexts[MessageTextCount][MessageTextCapacity];

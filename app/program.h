@@ -16,6 +16,7 @@ constexpr int ExitMainWindowFailed = 16;  // main window (or its tab control, or
 enum PageIndex { PageSearch = 0, PageResult = 1, PageSetup = 2, PageAbout = 3, PageExit = 4, PageCount = 5 };
 constexpr int TabControlId = 200;
 constexpr int FirstPageWindowId = 5; // page window i has control identifier 5 + i
+static_assert(FirstPageWindowId + PageExit == 9, "the page windows are controls 5 to 9");
 
 extern Instance ProgramInstance;         // given to the program's entry; every window is made with it
 extern char16_t ProgramFolder[260];      // folder of the executable, always ending in a backslash

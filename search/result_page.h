@@ -2,17 +2,19 @@
 #pragma once
 
 #include "platform/windows.h"
+#include "search/scan.h"
 
-// One per row of the result list, owned by its row. Capacities include the terminator.
+// One per row of the result list, owned by its row. Capacities (terminator included) in column order.
 constexpr int ResultFieldCount = 5;
-constexpr int FieldCapacities[ResultFieldCount] = {8, 226, 226, 36, 36};
+inline constexpr const int (&FieldCapacities)[ResultFieldCount] = ResultFieldCapacities;
 struct ResultItem {
-    char16_t phone[8];
-    char16_t name[226];
-    char16_t street[226];
-    char16_t house[36];
-    char16_t flat[36];
+    char16_t phone[ResultFieldCapacities[0]];
+    char16_t name[ResultFieldCapacities[1]];
+    char16_t street[ResultFieldCapacities[2]];
+    char16_t house[ResultFieldCapacities[3]];
+    char16_t flat[ResultFieldCapacities[4]];
 };
+static_assert(ResultFieldCapacities[0] == PhoneTextCapacity, "the phone text field holds the phone text");
 
 extern Window ResultList;           // control 1201, kept from the page's creation on
 extern int ColumnWidths[ResultFieldCount]; // in column order; defaults 55, 100, 110, 40, 40
