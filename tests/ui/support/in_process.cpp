@@ -7,6 +7,7 @@
 #include "platform/script.h"
 #include "platform/text.h"
 #include "platform/window_system.h"
+#include "search/result_page.h"
 
 #include <QCoreApplication>
 #include <gtest/gtest.h>
@@ -28,6 +29,9 @@ int StartProgram(const std::string& device, int screenWidth, int screenHeight) {
     ResetWindowSystem();
     ResetMessageTexts();
     ResetLanguageSection();
+    // The column width table starts at its defaults in a new process; so it does here.
+    const int defaultWidths[ResultFieldCount] = {55, 100, 110, 40, 40};
+    for (int column = 0; column < ResultFieldCount; column++) ColumnWidths[column] = defaultWidths[column];
     boxes.clear();
     SetMessageBoxHook(RecordBox);
     SetScreenSize(screenWidth, screenHeight);
