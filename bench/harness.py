@@ -121,6 +121,9 @@ class Measurement:
             seconds = float(re.search(r"sort-seconds ([0-9.]+)", sample.stdout).group(1))
         else:
             raise RuntimeError("unknown kind " + self.kind)
+        peak = re.search(r"^peak-rss-kib (\d+)$", sample.stderr, re.M)
+        if peak:
+            sample.rss_kib = int(peak.group(1))
         if self.check:
             self.check(self, sample)
         self.samples.append(seconds)
@@ -213,6 +216,9 @@ def main():
     def window(script):
         return [dialdex, "--device", device, "--script", script]
 
+    def window_measuring_memory(script):
+        return [os.path.join(build, "bench-peak-memory")] + window(script)
+
     measurements = [
         Measurement("inflate", "zlib alone: gzread 256 KiB, gzbuffer 1 MiB, whole .zdb",
                     [os.path.join(build, "bench-zlib-inflate"), zdb]),
@@ -238,9 +244,11 @@ def main():
         Measurement("find-zdb-broad", "`dialdex-find` .zdb, broad, rows to a pipe",
                     [find, zdb, "--name", broad], check=expect_find("broad")),
         Measurement("window-broad", "window search .zdb, broad (Start → final status)",
-                    window(script_broad), kind="search", env=script_env, check=expect_search("broad")),
+                    window_measuring_memory(script_broad), kind="search", env=script_env,
+                    check=expect_search("broad")),
         Measurement("window-nothing", "window search .zdb, no match (for memory)",
-                    window(script_nothing), kind="search", env=script_env, check=expect_search("nothing")),
+                    window_measuring_memory(script_nothing), kind="search", env=script_env,
+                    check=expect_search("nothing")),
         Measurement("startup", "start-up to the main window shown, ten databases installed",
                     window(script_startup), kind="startup", env=script_env),
         Measurement("sort", "sorting 100,000 rows by name with `CompareRows`",
