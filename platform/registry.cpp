@@ -362,8 +362,12 @@ long RegistryCreateKey(const char16_t* path, RegistryKey* key) {
     std::u16string canonical = CanonicalKeyPath(path);
     std::lock_guard<std::mutex> guard(RegistryLock);
     RegistryStore store = LoadStore();
-    AddKey(&store, canonical);
-    if (SaveStore(store) != 0) return RegistryErrorAccess;
+    // An existing key is opened without writing the store: a device that cannot be written (read-only,
+    // full) still opens its settings, and only the writes that fail are reported.
+    if (FindKey(&store, canonical) == nullptr) {
+        AddKey(&store, canonical);
+        if (SaveStore(store) != 0) return RegistryErrorAccess;
+    }
     *key = new RegistryKeyRecord{canonical};
     return RegistrySuccess;
 }

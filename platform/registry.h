@@ -26,7 +26,7 @@ using RegistryKey = RegistryKeyRecord*;
 // Opens an existing key under the local-machine root; never creates one.
 long RegistryOpenKey(const char16_t* path, RegistryKey* key);
 // Creates the key (and the store) when missing, opens it otherwise; fails with RegistryErrorAccess
-// when the store cannot be written.
+// when a missing key cannot be written to the store. An existing key is opened without writing.
 long RegistryCreateKey(const char16_t* path, RegistryKey* key);
 // Copies the value into data; *byteCount is the room on entry and the value's size on return.
 // type may be null. A value longer than the room gives RegistryErrorMoreData and writes nothing.

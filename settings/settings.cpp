@@ -46,8 +46,14 @@ void LoadLanguageSetting() {
 int SaveLanguageSetting(Window owner) {
     RegistryKey key;
     if (CreateSettingsKey(&key, owner) != RegistrySuccess) return -1;
-    RegistrySetValue(key, u"Language", RegistryTypeString, CurrentLanguageName, LanguageValueBytes);
+    // The user asked for this save and is told to restart after it: a value that could not be written
+    // (a full or read-only device) is reported instead, or the choice would be lost without a word.
+    long error = RegistrySetValue(key, u"Language", RegistryTypeString, CurrentLanguageName, LanguageValueBytes);
     RegistryCloseKey(key);
+    if (error != RegistrySuccess) {
+        ShowMessage(owner, TextError, u"RegSetValueEx '%s' - %d", {u"Language", static_cast<int>(error)});
+        return -1;
+    }
     return 0;
 }
 

@@ -8,7 +8,7 @@ inline constexpr const char16_t* SettingsKeyPath = u"SOFTWARE\\Kestrel\\Dialdex"
 // Reads "Language" into the current language name; "RUSSIAN" when missing or empty.
 void LoadLanguageSetting();
 // Writes the current language name as "Language" (64 bytes). Returns 0, or -1 when the key cannot be
-// created or opened (the owner's box then tells the user).
+// created or opened or the value cannot be written (the owner's box then tells the user).
 int SaveLanguageSetting(Window owner);
 // Reads "Last db" into a buffer of 260 characters (the empty text when missing).
 void LoadLastDatabase(char16_t* path /* 260 */);
