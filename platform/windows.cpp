@@ -310,28 +310,34 @@ Window CreateWindowEx(uint32_t extendedStyle, const char16_t* className, const c
     return result;
 }
 
-bool DestroyWindow(Window window) {
-    bool done = false;
+namespace {
+
+// Runs work with the window's record on the user-interface thread. Returns false, without running it,
+// when the window does not exist (null, unknown or destroyed handles).
+template <typename Work> bool WithWindow(Window window, Work work) {
+    bool found = false;
     RunOnInterfaceThread([&] {
         WindowRecord* record = FindWindowRecord(window);
         if (!record) return;
-        DestroyRecord(record, !windowSystemEnded);
-        done = true;
+        found = true;
+        work(record);
     });
-    return done;
+    return found;
+}
+
+} // namespace
+
+bool DestroyWindow(Window window) {
+    return WithWindow(window, [](WindowRecord* record) { DestroyRecord(record, !windowSystemEnded); });
 }
 
 bool IsWindow(Window window) {
-    bool alive = false;
-    RunOnInterfaceThread([&] { alive = FindWindowRecord(window) != nullptr; });
-    return alive;
+    return WithWindow(window, [](WindowRecord*) {});
 }
 
 bool ShowWindow(Window window, int showCommand) {
     bool wasVisible = false;
-    RunOnInterfaceThread([&] {
-        WindowRecord* record = FindWindowRecord(window);
-        if (!record) return;
+    WithWindow(window, [&](WindowRecord* record) {
         wasVisible = record->visible;
         record->visible = showCommand != ShowHide;
         if (record->visible) record->style |= StyleVisible;
@@ -343,78 +349,49 @@ bool ShowWindow(Window window, int showCommand) {
 
 bool IsWindowVisible(Window window) {
     bool visible = false;
-    RunOnInterfaceThread([&] {
-        if (WindowRecord* record = FindWindowRecord(window)) visible = record->visible;
-    });
+    WithWindow(window, [&](WindowRecord* record) { visible = record->visible; });
     return visible;
 }
 
 bool UpdateWindow(Window window) {
-    bool done = false;
-    RunOnInterfaceThread([&] {
-        WindowRecord* record = FindWindowRecord(window);
-        if (!record) return;
+    return WithWindow(window, [](WindowRecord* record) {
         if (record->windowClass->kind == ControlKind::ListView) ListViewTellNewRows(record);
         if (record->widget && record->widget->isVisible()) record->widget->repaint();
-        done = true;
     });
-    return done;
 }
 
 bool InvalidateRect(Window window, const Rectangle*, bool) {
-    bool done = false;
-    RunOnInterfaceThread([&] {
-        WindowRecord* record = FindWindowRecord(window);
-        if (!record) return;
+    return WithWindow(window, [](WindowRecord* record) {
         if (record->widget) record->widget->update();
-        done = true;
     });
-    return done;
 }
 
 bool MoveWindow(Window window, int x, int y, int width, int height, bool repaint) {
-    bool done = false;
-    RunOnInterfaceThread([&] {
-        WindowRecord* record = FindWindowRecord(window);
-        if (!record) return;
+    return WithWindow(window, [&](WindowRecord* record) {
         record->x = x;
         record->y = y;
         record->width = width;
         record->height = height;
         ApplyGeometry(record);
         if (repaint && record->widget && record->widget->isVisible()) record->widget->repaint();
-        done = true;
     });
-    return done;
 }
 
 bool GetClientRect(Window window, Rectangle* rectangle) {
-    bool done = false;
-    RunOnInterfaceThread([&] {
-        WindowRecord* record = FindWindowRecord(window);
-        if (!record || !rectangle) return;
-        *rectangle = Rectangle{0, 0, record->width, record->height};
-        done = true;
-    });
-    return done;
+    if (!rectangle) return false;
+    return WithWindow(window, [&](WindowRecord* record) { *rectangle = Rectangle{0, 0, record->width, record->height}; });
 }
 
 bool GetWindowRect(Window window, Rectangle* rectangle) {
-    bool done = false;
-    RunOnInterfaceThread([&] {
-        WindowRecord* record = FindWindowRecord(window);
-        if (!record || !rectangle) return;
+    if (!rectangle) return false;
+    return WithWindow(window, [&](WindowRecord* record) {
         *rectangle = Rectangle{record->x, record->y, record->x + record->width, record->y + record->height};
-        done = true;
     });
-    return done;
 }
 
 Window GetDlgItem(Window parent, int id) {
     Window found = nullptr;
-    RunOnInterfaceThread([&] {
-        WindowRecord* record = FindWindowRecord(parent);
-        if (!record) return;
+    WithWindow(parent, [&](WindowRecord* record) {
         for (Window child : record->children) {
             WindowRecord* childRecord = FindWindowRecord(child);
             if (childRecord && childRecord->id == id) {
@@ -428,25 +405,19 @@ Window GetDlgItem(Window parent, int id) {
 
 int GetDlgCtrlID(Window window) {
     int id = 0;
-    RunOnInterfaceThread([&] {
-        if (WindowRecord* record = FindWindowRecord(window)) id = record->id;
-    });
+    WithWindow(window, [&](WindowRecord* record) { id = record->id; });
     return id;
 }
 
 Window GetParent(Window window) {
     Window parent = nullptr;
-    RunOnInterfaceThread([&] {
-        if (WindowRecord* record = FindWindowRecord(window)) parent = record->parent;
-    });
+    WithWindow(window, [&](WindowRecord* record) { parent = record->parent; });
     return parent;
 }
 
 bool EnableWindow(Window window, bool enable) {
     bool wasDisabled = false;
-    RunOnInterfaceThread([&] {
-        WindowRecord* record = FindWindowRecord(window);
-        if (!record) return;
+    WithWindow(window, [&](WindowRecord* record) {
         wasDisabled = !record->enabled;
         record->enabled = enable;
         if (record->widget) record->widget->setEnabled(enable);
@@ -456,9 +427,7 @@ bool EnableWindow(Window window, bool enable) {
 
 bool IsWindowEnabled(Window window) {
     bool enabled = false;
-    RunOnInterfaceThread([&] {
-        if (WindowRecord* record = FindWindowRecord(window)) enabled = record->enabled;
-    });
+    WithWindow(window, [&](WindowRecord* record) { enabled = record->enabled; });
     return enabled;
 }
 
