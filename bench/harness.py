@@ -364,6 +364,11 @@ def main():
     table = "\n".join(lines)
 
     machine = describe_machine()
+    try:
+        source = subprocess.run(["git", "-C", os.path.dirname(os.path.abspath(__file__)), "describe", "--always",
+                                 "--dirty"], capture_output=True, text=True, check=True).stdout.strip()
+    except (OSError, subprocess.CalledProcessError):
+        source = "unknown"
     notes = [
         "Inputs: %s subscribers; .zdb %.1f MB, .db %.1f MB (%d bytes), CSV.gz %.1f MB." %
         (format(records_of(by_key["walk-db"]), ","), zdb_bytes / 1e6, db_bytes / 1e6, db_bytes,
@@ -375,7 +380,8 @@ def main():
         "CPU s is the median processor time (user + system) of the command and its children, start-up "
         "included; the window searches are timed inside the script run, from the Start click to the end of "
         "the wait for the worker, which ends after the final status text is set." % options.rounds,
-        "Machine: %s. Load average before %.2f, after %.2f (1 min)." % (machine, load_before[0], load_after[0]),
+        "Machine: %s. Load average before %.2f, after %.2f (1 min). Source: %s, run %s UTC." %
+        (machine, load_before[0], load_after[0], source, time.strftime("%Y-%m-%d %H:%M", time.gmtime())),
     ]
     output = table + "\n\n" + "\n".join("- " + note for note in notes) + "\n"
     print()
