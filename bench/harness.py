@@ -357,7 +357,8 @@ def main():
     lines.append("| what | median s | spread (min–max) s | CPU s | ratio | target | holds |")
     lines.append("|---|---:|---|---:|---|---|---|")
     for entry in rows:
-        lines.append("| %s | %s | %s | %s | %s | %s | %s |" % entry)
+        # A bar inside a cell (a shell pipeline) would split it.
+        lines.append("| %s | %s | %s | %s | %s | %s | %s |" % tuple(cell.replace("|", "\\|") for cell in entry))
     lines.append("| memory per result row: peak RSS of the broad search less the no-match search, per row "
                  "| %.0f bytes | %.1f MiB − %.1f MiB over %d rows | | | report (a result item is 1,064 bytes) "
                  "| — |" % (bytes_per_row, rss_broad / 1024.0, rss_nothing / 1024.0, broad_rows))
