@@ -22,7 +22,9 @@
 namespace {
 
 std::vector<ClassRecord*> classes;
-std::vector<WindowRecord*> windows; // index = handle - 1
+// index = handle - 1. Records live as long as the process (a handle never names another window), so
+// the table itself is never destroyed: static destruction at exit would leave the records unreachable.
+std::vector<WindowRecord*>& windows = *new std::vector<WindowRecord*>;
 std::mutex postedMutex;
 std::deque<Message> posted; // posted messages, served by GetMessage
 std::atomic<bool> quitPosted{false};
@@ -167,7 +169,8 @@ void ApplyGeometry(WindowRecord* record) {
 // Top-level windows send the close message instead of closing when the user closes them.
 class CloseFilter : public QObject {
   public:
-    explicit CloseFilter(Window window) : window_(window) {}
+    // Owned by the widget it watches, so it goes with it.
+    CloseFilter(Window window, QObject* owner) : QObject(owner), window_(window) {}
     bool eventFilter(QObject*, QEvent* event) override {
         if (event->type() == QEvent::Close) {
             event->ignore();
@@ -205,9 +208,13 @@ WindowRecord* FindWindowRecord(Window window) {
     return record->destroyed ? nullptr : record;
 }
 
-const std::vector<WindowRecord*>& AllWindowRecords() { return windows; }
+const std::vector<WindowRecord*>& AllWindowRecords() {
+    return windows;
+}
 
-Window HandleOf(const WindowRecord* record) { return reinterpret_cast<Window>(record->handle); }
+Window HandleOf(const WindowRecord* record) {
+    return reinterpret_cast<Window>(record->handle);
+}
 
 // --- Threads of control --------------------------------------------------------------------------------
 
@@ -245,15 +252,16 @@ uint16_t RegisterWindowClass(const WindowClass* windowClass) {
         RegisterBuiltInClasses();
         if (!windowClass || !windowClass->className || !windowClass->procedure) return;
         if (FindClass(windowClass->className)) return;
-        classes.push_back(new ClassRecord{windowClass->className, windowClass->procedure, windowClass->background,
-                                          ControlKind::Registered});
+        classes.push_back(new ClassRecord{windowClass->className, windowClass->procedure,
+                                          windowClass->background, ControlKind::Registered});
         atom = static_cast<uint16_t>(0xC000 + classes.size());
     });
     return atom;
 }
 
 Window CreateWindowEx(uint32_t extendedStyle, const char16_t* className, const char16_t* text, uint32_t style,
-                      int x, int y, int width, int height, Window parent, int id, Instance, void* creationData) {
+                      int x, int y, int width, int height, Window parent, int id, Instance,
+                      void* creationData) {
     Window result = nullptr;
     RunOnInterfaceThread([&] {
         RegisterBuiltInClasses();
@@ -289,7 +297,7 @@ Window CreateWindowEx(uint32_t extendedStyle, const char16_t* className, const c
         }
         if (record->widget) {
             if (!parentRecord) {
-                record->widget->installEventFilter(new CloseFilter(handle));
+                record->widget->installEventFilter(new CloseFilter(handle, record->widget));
                 if (x == UseDefaultPosition) record->x = record->y = 0;
             }
             ApplyGeometry(record);
@@ -300,7 +308,8 @@ Window CreateWindowEx(uint32_t extendedStyle, const char16_t* className, const c
         struct {
             void* creationData;
         } creation{creationData};
-        MessageResult created = SendMessage(handle, MessageCreate, 0, reinterpret_cast<SecondParameter>(&creation));
+        MessageResult created =
+            SendMessage(handle, MessageCreate, 0, reinterpret_cast<SecondParameter>(&creation));
         if (created == -1) {
             DestroyRecord(record, true);
             return;
@@ -340,8 +349,10 @@ bool ShowWindow(Window window, int showCommand) {
     WithWindow(window, [&](WindowRecord* record) {
         wasVisible = record->visible;
         record->visible = showCommand != ShowHide;
-        if (record->visible) record->style |= StyleVisible;
-        else record->style &= ~StyleVisible;
+        if (record->visible)
+            record->style |= StyleVisible;
+        else
+            record->style &= ~StyleVisible;
         if (record->widget) record->widget->setVisible(record->visible);
     });
     return wasVisible;
@@ -379,7 +390,9 @@ bool MoveWindow(Window window, int x, int y, int width, int height, bool repaint
 
 bool GetClientRect(Window window, Rectangle* rectangle) {
     if (!rectangle) return false;
-    return WithWindow(window, [&](WindowRecord* record) { *rectangle = Rectangle{0, 0, record->width, record->height}; });
+    return WithWindow(window, [&](WindowRecord* record) {
+        *rectangle = Rectangle{0, 0, record->width, record->height};
+    });
 }
 
 bool GetWindowRect(Window window, Rectangle* rectangle) {
@@ -436,8 +449,8 @@ bool SetWindowText(Window window, const char16_t* text) {
 }
 
 int GetWindowText(Window window, char16_t* buffer, int capacity) {
-    return static_cast<int>(
-        SendMessage(window, MessageGetText, static_cast<FirstParameter>(capacity), reinterpret_cast<SecondParameter>(buffer)));
+    return static_cast<int>(SendMessage(window, MessageGetText, static_cast<FirstParameter>(capacity),
+                                        reinterpret_cast<SecondParameter>(buffer)));
 }
 
 Cursor SetCursor(Cursor cursor) {
@@ -456,7 +469,8 @@ Cursor SetCursor(Cursor cursor) {
 MessageResult SendMessage(Window window, uint32_t message, FirstParameter first, SecondParameter second) {
     MessageResult result = 0;
     // The search worker appends rows by the hundred thousand: the list's row store takes them at once.
-    if (!OnInterfaceThread() && !windowSystemEnded && ListViewStoreMessage(window, message, first, second, &result))
+    if (!OnInterfaceThread() && !windowSystemEnded &&
+        ListViewStoreMessage(window, message, first, second, &result))
         return result;
     RunOnInterfaceThread([&] {
         if (windowSystemEnded) return;
@@ -483,8 +497,12 @@ void PostQuitMessage(int exitCode) {
     PostMessage(nullptr, MessageQuit, static_cast<FirstParameter>(exitCode), 0);
 }
 
-bool QuitPosted() { return quitPosted; }
-int QuitCode() { return quitCode; }
+bool QuitPosted() {
+    return quitPosted;
+}
+int QuitCode() {
+    return quitCode;
+}
 
 MessageResult DefWindowProc(Window window, uint32_t message, FirstParameter first, SecondParameter second) {
     WindowRecord* record = FindWindowRecord(window);
@@ -497,7 +515,8 @@ MessageResult DefWindowProc(Window window, uint32_t message, FirstParameter firs
     case MessageSetText: {
         const char16_t* text = reinterpret_cast<const char16_t*>(second);
         record->text = text ? std::u16string(text) : std::u16string();
-        if (record->widget && !record->parent) record->widget->setWindowTitle(QString::fromStdU16String(record->text));
+        if (record->widget && !record->parent)
+            record->widget->setWindowTitle(QString::fromStdU16String(record->text));
         if (record->windowClass->kind != ControlKind::Registered) ApplyControlText(record);
         return 1;
     }
@@ -556,7 +575,9 @@ bool GetMessage(Message* message) {
     }
 }
 
-bool TranslateMessage(const Message*) { return false; }
+bool TranslateMessage(const Message*) {
+    return false;
+}
 
 MessageResult DispatchMessage(const Message* message) {
     if (!message->window) return 0;
@@ -597,15 +618,25 @@ int GetSystemMetrics(int metric) {
 
 // --- Hooks -------------------------------------------------------------------------------------------
 
-void SetMessageBoxHook(MessageBoxHook hook) { messageBoxHook = hook; }
-void SetMessageObserver(MessageObserver observer) { messageObserver = std::move(observer); }
-void SetIdleHook(IdleHook hook) { idleHook = hook; }
+void SetMessageBoxHook(MessageBoxHook hook) {
+    messageBoxHook = hook;
+}
+void SetMessageObserver(MessageObserver observer) {
+    messageObserver = std::move(observer);
+}
+void SetIdleHook(IdleHook hook) {
+    idleHook = hook;
+}
 void SetScreenSize(int width, int height) {
     screenWidth = width;
     screenHeight = height;
 }
-void SetFailingWindowClass(const std::u16string& className) { failingClass = className; }
-void SetWindowSystemEnded(bool ended) { windowSystemEnded = ended; }
+void SetFailingWindowClass(const std::u16string& className) {
+    failingClass = className;
+}
+void SetWindowSystemEnded(bool ended) {
+    windowSystemEnded = ended;
+}
 
 void ResetWindowSystem() {
     for (WindowRecord* record : windows) {
@@ -617,7 +648,8 @@ void ResetWindowSystem() {
         record->widget = nullptr;
     }
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    for (ClassRecord* record : classes) delete record;
+    for (ClassRecord* record : classes)
+        delete record;
     classes.clear();
     {
         std::lock_guard<std::mutex> lock(postedMutex);

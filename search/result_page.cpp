@@ -28,7 +28,8 @@ MessageResult OnResultPageCreate(Window page, uint32_t, FirstParameter, SecondPa
         char16_t heading[226];
         GetWindowText(GetDlgItem(searchPage, FirstHeadingLabelId + column), heading, FieldCapacities[column]);
         ListViewColumn description{};
-        description.mask = ListViewColumnFormat | ListViewColumnWidth | ListViewColumnText | ListViewColumnSubItem;
+        description.mask =
+            ListViewColumnFormat | ListViewColumnWidth | ListViewColumnText | ListViewColumnSubItem;
         description.format = ListViewColumnLeft;
         description.width = ColumnWidths[column];
         description.text = heading;
@@ -41,8 +42,8 @@ MessageResult OnResultPageCreate(Window page, uint32_t, FirstParameter, SecondPa
 }
 
 void ShowDetails() {
-    int focused = static_cast<int>(SendMessage(ResultList, ListViewGetNextItem, static_cast<FirstParameter>(-1),
-                                               ListViewNextFocused));
+    int focused = static_cast<int>(
+        SendMessage(ResultList, ListViewGetNextItem, static_cast<FirstParameter>(-1), ListViewNextFocused));
     ListViewItem row{};
     row.mask = ListViewItemParameter;
     row.item = focused;
@@ -85,7 +86,8 @@ const MessageTableEntry resultPageMessages[] = {
     {MessageNotify, OnResultListNotify},
 };
 
-MessageResult ResultPageProcedure(Window window, uint32_t message, FirstParameter first, SecondParameter second) {
+MessageResult ResultPageProcedure(Window window, uint32_t message, FirstParameter first,
+                                  SecondParameter second) {
     return WalkMessageTable(resultPageMessages, window, message, first, second);
 }
 
@@ -97,12 +99,18 @@ int RegisterResultPageClass(Instance instance) {
 
 const char16_t* ResultItemField(const ResultItem* item, int column) {
     switch (column) {
-    case 0: return item->phone;
-    case 1: return item->name;
-    case 2: return item->street;
-    case 3: return item->house;
-    case 4: return item->flat;
-    default: return nullptr;
+    case 0:
+        return item->phone;
+    case 1:
+        return item->name;
+    case 2:
+        return item->street;
+    case 3:
+        return item->house;
+    case 4:
+        return item->flat;
+    default:
+        return nullptr;
     }
 }
 
@@ -114,15 +122,9 @@ int CompareRows(SecondParameter itemA, SecondParameter itemB, SecondParameter co
 }
 
 void FreeResultItems() {
-    if (!ResultList) return;
-    int count = static_cast<int>(SendMessage(ResultList, ListViewGetItemCount, 0, 0));
-    for (int index = 0; index < count; index++) {
-        ListViewItem row{};
-        row.mask = ListViewItemParameter;
-        row.item = index;
-        SendMessage(ResultList, ListViewGetItem, 0, reinterpret_cast<SecondParameter>(&row));
-        delete reinterpret_cast<ResultItem*>(row.parameter);
-    }
+    // Rows left holding freed items would be painted from freed memory by any paint still to come (the
+    // list outlives the shutdown sequence), so the rows go first, as when the worker empties the list.
+    if (ResultList) ClearResultList();
 }
 
 void ClearResultList() {
@@ -137,5 +139,6 @@ void ClearResultList() {
         items.push_back(reinterpret_cast<ResultItem*>(row.parameter));
     }
     SendMessage(ResultList, ListViewDeleteAllItems, 0, 0);
-    for (ResultItem* item : items) delete item;
+    for (ResultItem* item : items)
+        delete item;
 }

@@ -19,7 +19,7 @@ static_assert(ResultFieldCapacities[0] == PhoneTextCapacity, "the phone text fie
 extern Window ResultList;           // control 1201, kept from the page's creation on
 extern int ColumnWidths[ResultFieldCount]; // in column order; defaults 55, 100, 110, 40, 40
 
-// Frees the result item of every row; the rows stay.
+// Frees the result item of every row, deleting the rows first (a row never outlives its item).
 void FreeResultItems();
 // Deletes every row, then frees the result items they held, so that no row can be painted with a freed
 // item in between (the search worker's way to empty the list).

@@ -53,7 +53,7 @@ static int MatchCount(void* context, const DatabaseRecord* record, const ScanCou
 }
 
 // Walks the file; returns the record count and a checksum of what was read, or -1 if it was refused.
-static long long Walk(const char16_t* path, const Query* query, long long* checksum) {
+static long long Walk(const char16_t* path, const Query* query, unsigned long long* checksum) {
     unsigned char header[DatabaseHeaderSize];
     bool compressed = false;
     if (ValidateDatabaseFile(path, header, &compressed) != 0) return -1;
@@ -68,7 +68,7 @@ static long long Walk(const char16_t* path, const Query* query, long long* check
     while (NextRecordBlock(&reader, &block, &length) == 1) {
         DatabaseRecord record;
         DecodeRecord(block, length, &record);
-        *checksum = *checksum * 31 + record.phone + length;
+        *checksum = *checksum * 31 + record.phone + unsigned(length); // wraps by design
         records++;
     }
     CloseDatabaseReader(&reader);
@@ -97,7 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     WriteFile("fuzz.db", data, size, false);
     WriteFile("fuzz-raw.zdb", data, size, false);
     WriteFile("fuzz.zdb", data, size, true);
-    long long plainChecksum = 0, compressedChecksum = 0, rawChecksum = 0;
+    unsigned long long plainChecksum = 0, compressedChecksum = 0, rawChecksum = 0;
     long long plain = Walk(u"\\fuzz.db", &query, &plainChecksum);
     long long compressed = Walk(u"\\fuzz.zdb", &query, &compressedChecksum);
     Walk(u"\\fuzz-raw.zdb", &query, &rawChecksum);
