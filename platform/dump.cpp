@@ -24,6 +24,7 @@ QJsonValue PageOf(const WindowRecord* record) {
 } // namespace
 
 std::string DumpWindowTree() {
+    ApplyDeferredUpdates();
     QJsonArray list;
     for (WindowRecord* record : AllWindowRecords()) {
         if (record->destroyed) continue;

@@ -52,5 +52,8 @@ void WaitForThreadsServingMessages() {
         else
             std::this_thread::yield();
     }
-    if (OnInterfaceThread()) QCoreApplication::processEvents(QEventLoop::AllEvents);
+    if (OnInterfaceThread()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        ApplyDeferredUpdates();
+    }
 }

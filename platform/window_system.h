@@ -45,6 +45,8 @@ Window HandleOf(const WindowRecord* record);
 // Returns false when the work could not run (the window system is gone).
 bool RunOnInterfaceThread(const std::function<void()>& work);
 bool OnInterfaceThread();
+// Runs work on the user-interface thread later, in order with the other calls carried there; does not wait.
+void PostToInterfaceThread(const std::function<void()>& work);
 // Wakes the user-interface thread's event wait (after a posted message or a thread's end).
 void WakeInterfaceThread();
 
@@ -67,6 +69,18 @@ bool ListViewStoreMessage(Window window, uint32_t message, FirstParameter first,
 void ListViewTellNewRows(WindowRecord* record);
 bool ListViewDefaultProcessing(WindowRecord* record, uint32_t message, FirstParameter first,
                                SecondParameter second, MessageResult* result);
+
+// Updates the search worker hands over without waiting (deferred_updates.cpp): applied on the
+// user-interface thread at most once a frame, the latest of each window and kind winning, and always
+// before a call the worker waits for.
+void DeferText(Window window, const char16_t* text);
+void DeferRepaint(Window window);
+void DeferProgressPosition(Window window, int position);
+void ApplyDeferredUpdates();
+// What kind of control a window is, from any thread (Registered for none or a dead window).
+ControlKind KindOfWindow(Window window);
+// Tells the message observer (when there is one) of a message, from any thread.
+void ObserveMessage(Window window, uint32_t message, FirstParameter first, SecondParameter second);
 
 // Hooks for the script driver and the tests.
 using MessageBoxHook = int (*)(Window owner, const char16_t* text, const char16_t* caption);

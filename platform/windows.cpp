@@ -1,6 +1,7 @@
 // Window records, classes, messages, the message loop and message boxes over Qt Widgets.
 #include "platform/window_system.h"
 
+#include "platform/handover.h"
 #include "platform/text.h"
 
 #include <QAbstractEventDispatcher>
@@ -25,6 +26,8 @@ std::vector<ClassRecord*> classes;
 // index = handle - 1. Records live as long as the process (a handle never names another window), so
 // the table itself is never destroyed: static destruction at exit would leave the records unreachable.
 std::vector<WindowRecord*>& windows = *new std::vector<WindowRecord*>;
+std::mutex windowsMutex;  // held while the table grows (user-interface thread) and by readers on other threads
+std::mutex observerMutex; // the observer hears from both threads
 std::mutex postedMutex;
 std::deque<Message> posted; // posted messages, served by GetMessage
 std::atomic<bool> quitPosted{false};
@@ -74,6 +77,7 @@ class CallEvent : public QEvent {
 class CallReceiver : public QObject {
   public:
     bool event(QEvent* event) override {
+        TakeOverEvent(event);
         if (event->type() == CallEvent::type()) {
             static_cast<CallEvent*>(event)->Run();
             return true;
@@ -216,6 +220,19 @@ Window HandleOf(const WindowRecord* record) {
     return reinterpret_cast<Window>(record->handle);
 }
 
+ControlKind KindOfWindow(Window window) {
+    uintptr_t handle = reinterpret_cast<uintptr_t>(window);
+    std::lock_guard<std::mutex> lock(windowsMutex);
+    if (handle == 0 || handle > windows.size()) return ControlKind::Registered;
+    // A record's class never changes once it is made.
+    return windows[handle - 1]->windowClass->kind;
+}
+
+void ObserveMessage(Window window, uint32_t message, FirstParameter first, SecondParameter second) {
+    std::lock_guard<std::mutex> lock(observerMutex);
+    if (messageObserver) messageObserver(window, message, first, second);
+}
+
 // --- Threads of control --------------------------------------------------------------------------------
 
 bool OnInterfaceThread() {
@@ -237,11 +254,26 @@ bool RunOnInterfaceThread(const std::function<void()>& work) {
     }
     if (windowSystemEnded || !QCoreApplication::instance()) return false;
     auto call = std::make_shared<PendingCall>();
-    call->work = work;
-    QCoreApplication::postEvent(Receiver(), new CallEvent(call));
+    // What the caller handed over before must land before what it now waits for.
+    call->work = [work] {
+        ApplyDeferredUpdates();
+        work();
+    };
+    auto* event = new CallEvent(call);
+    HandOverEvent(event);
+    QCoreApplication::postEvent(Receiver(), event);
     std::unique_lock<std::mutex> lock(call->mutex);
     call->finished.wait(lock, [&] { return call->done; });
     return call->ran;
+}
+
+void PostToInterfaceThread(const std::function<void()>& work) {
+    if (windowSystemEnded || !QCoreApplication::instance()) return;
+    auto call = std::make_shared<PendingCall>();
+    call->work = work;
+    auto* event = new CallEvent(call);
+    HandOverEvent(event);
+    QCoreApplication::postEvent(Receiver(), event);
 }
 
 // --- Classes and windows -------------------------------------------------------------------------------
@@ -274,9 +306,12 @@ Window CreateWindowEx(uint32_t extendedStyle, const char16_t* className, const c
             if (!parentRecord) return;
         }
         auto* record = new WindowRecord;
-        windows.push_back(record);
-        record->handle = windows.size();
-        record->windowClass = windowClass;
+        {
+            std::lock_guard<std::mutex> lock(windowsMutex);
+            record->windowClass = windowClass;
+            windows.push_back(record);
+            record->handle = windows.size();
+        }
         record->procedure = windowClass->procedure;
         record->parent = parent;
         record->id = id;
@@ -365,6 +400,11 @@ bool IsWindowVisible(Window window) {
 }
 
 bool UpdateWindow(Window window) {
+    if (!OnInterfaceThread()) {
+        // From the search worker a repaint is handed over, not waited for (deferred_updates.cpp).
+        DeferRepaint(window);
+        return true;
+    }
     return WithWindow(window, [](WindowRecord* record) {
         if (record->windowClass->kind == ControlKind::ListView) ListViewTellNewRows(record);
         if (record->widget && record->widget->isVisible()) record->widget->repaint();
@@ -445,6 +485,11 @@ bool IsWindowEnabled(Window window) {
 }
 
 bool SetWindowText(Window window, const char16_t* text) {
+    if (!OnInterfaceThread() && !windowSystemEnded) {
+        // From the search worker a text is handed over, not waited for (deferred_updates.cpp).
+        DeferText(window, text ? text : u"");
+        return true;
+    }
     return SendMessage(window, MessageSetText, 0, reinterpret_cast<SecondParameter>(text ? text : u"")) != 0;
 }
 
@@ -469,14 +514,20 @@ Cursor SetCursor(Cursor cursor) {
 MessageResult SendMessage(Window window, uint32_t message, FirstParameter first, SecondParameter second) {
     MessageResult result = 0;
     // The search worker appends rows by the hundred thousand: the list's row store takes them at once.
-    if (!OnInterfaceThread() && !windowSystemEnded &&
-        ListViewStoreMessage(window, message, first, second, &result))
-        return result;
+    if (!OnInterfaceThread() && !windowSystemEnded) {
+        if (ListViewStoreMessage(window, message, first, second, &result)) return result;
+        // A progress step from the search worker is handed over, not waited for (deferred_updates.cpp);
+        // the position it had before is not known to this thread.
+        if (message == ProgressSetPosition && KindOfWindow(window) == ControlKind::Progress) {
+            DeferProgressPosition(window, static_cast<int>(static_cast<intptr_t>(first)));
+            return 0;
+        }
+    }
     RunOnInterfaceThread([&] {
         if (windowSystemEnded) return;
         WindowRecord* record = FindWindowRecord(window);
         if (!record) return;
-        if (messageObserver) messageObserver(window, message, first, second);
+        ObserveMessage(window, message, first, second);
         result = record->procedure(window, message, first, second);
     });
     return result;

@@ -3,6 +3,8 @@
 
 #include "platform/text.h"
 
+#include <cstring>
+
 static int SetCriterion(char* criterion, int capacity, const char* text) {
     return CopyText(criterion, capacity, text != nullptr ? text : "");
 }
@@ -95,6 +97,37 @@ static bool TextsPass(const Query* query, const CriterionLengths& lengths, const
     return true;
 }
 
+// The text tests on the block itself, so that a record that fails them is never copied out. The block
+// is read exactly as DecodeRecord lays it out: the texts lie between the phone number and the block's
+// last byte, and a text without its terminator runs up to that byte (the texts after it are empty).
+static bool BlockTextsPass(const Query* query, const CriterionLengths& lengths, const unsigned char* block,
+                           int length) {
+    const int given[4] = {query->nameGiven, query->streetGiven, query->houseGiven, query->flatGiven};
+    const char* criteria[4] = {query->name, query->street, query->house, query->flat};
+    const int criterionLengths[4] = {lengths.name, lengths.street, lengths.house, lengths.flat};
+    int lastGiven = -1;
+    for (int field = 0; field < 4; field++)
+        if (given[field]) lastGiven = field;
+    const unsigned char* text = block + 3;
+    const unsigned char* limit = block + 3 + (length > 4 ? length - 4 : 0);
+    for (int field = 0; field <= lastGiven; field++) {
+        if (given[field]) {
+            // A criterion holds no terminator, so a text that ends first differs at its terminator.
+            const char* criterion = criteria[field];
+            for (int index = 0; index < criterionLengths[field]; index++)
+                if (text + index >= limit || text[index] != static_cast<unsigned char>(criterion[index])) return false;
+        }
+        const void* terminator = std::memchr(text, 0, size_t(limit - text));
+        text = terminator != nullptr ? static_cast<const unsigned char*>(terminator) + 1 : limit;
+    }
+    return true;
+}
+
+bool BlockMatches(const Query* query, const unsigned char* block, int length) {
+    CriterionLengths lengths = MeasureCriteria(query);
+    return PhonePasses(query, lengths, RecordPhone(block)) && BlockTextsPass(query, lengths, block, length);
+}
+
 bool RecordMatches(const Query* query, const DatabaseRecord* record) {
     CriterionLengths lengths = MeasureCriteria(query);
     return PhonePasses(query, lengths, record->phone) && TextsPass(query, lengths, record);
@@ -129,14 +162,11 @@ int ScanDatabase(DatabaseReader* reader, const Query* query, const ScanCallbacks
         if (walk < 0) return 1;
         counts->scanned++;
         if (callbacks->onRecord != nullptr) callbacks->onRecord(callbacks->context, counts);
-        if (PhonePasses(query, lengths, RecordPhone(block))) {
+        if (PhonePasses(query, lengths, RecordPhone(block)) && BlockTextsPass(query, lengths, block, length)) {
             DecodeRecord(block, length, &record);
-            if (TextsPass(query, lengths, &record)) {
-                if (callbacks->onMatch != nullptr &&
-                    callbacks->onMatch(callbacks->context, &record, counts) != 0)
-                    return 3;
-                counts->results++;
-            }
+            if (callbacks->onMatch != nullptr && callbacks->onMatch(callbacks->context, &record, counts) != 0)
+                return 3;
+            counts->results++;
         }
         if (callbacks->shouldStop != nullptr && callbacks->shouldStop(callbacks->context)) return 2;
     }

@@ -48,6 +48,8 @@ bool PhoneMatches(const char* decimalText, const char* criterion, int criterionL
 bool TextBeginsWith(const char* text, const char* criterion, int criterionLength);
 // Every given criterion against one decoded record.
 bool RecordMatches(const Query* query, const DatabaseRecord* record);
+// The same, straight on a record block of at least 8 bytes, without copying its texts (what the scan does).
+bool BlockMatches(const Query* query, const unsigned char* block, int length);
 
 // The phone text as the result list shows it: the number zero-padded on the left to the header's phone
 // digits ("%N.Ni"). The list's field holds 7 digits and the terminator (PhoneTextCapacity). The text

@@ -221,3 +221,33 @@ TEST(Scan, PhoneText) {
     EXPECT_EQ(DecimalText(0, decimal), 1);
     EXPECT_STREQ(decimal, "0");
 }
+
+// The scan tests the texts on the block without copying them; whatever the bytes, it must agree with
+// testing the decoded record (texts without terminators, texts running to the block's end, short blocks).
+TEST(ScanCore, TestingTheBlockAgreesWithTestingTheDecodedRecord) {
+    uint32_t seed = 12345;
+    auto next = [&seed] {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) & 0x7FFF;
+    };
+    const char alphabet[] = {'A', 'B', 0};
+    int matches = 0;
+    for (int round = 0; round < 200000; round++) {
+        unsigned char block[254];
+        int length = 8 + int(next() % 20);
+        for (int i = 0; i < length; i++) block[i] = static_cast<unsigned char>(alphabet[next() % 3]);
+        char criteria[4][4] = {};
+        for (auto& criterion : criteria) {
+            int criterionLength = int(next() % 4);
+            for (int i = 0; i < criterionLength; i++) criterion[i] = alphabet[next() % 2];
+        }
+        Query query;
+        SetQueryCriteria(&query, nullptr, criteria[0], criteria[1], criteria[2], criteria[3]);
+        DatabaseRecord record;
+        DecodeRecord(block, length, &record);
+        bool expected = RecordMatches(&query, &record);
+        ASSERT_EQ(BlockMatches(&query, block, length), expected) << "round " << round;
+        matches += expected;
+    }
+    EXPECT_GT(matches, 1000);
+}
