@@ -157,7 +157,7 @@ int ScanDatabase(DatabaseReader* reader, const Query* query, const ScanCallbacks
     for (;;) {
         const unsigned char* block = nullptr;
         int length = 0;
-        int walk = NextRecordBlock(reader, &block, &length);
+        int walk = NextRecordBlockInline(reader, &block, &length);
         if (walk == 0) return 0;
         if (walk < 0) return 1;
         counts->scanned++;
