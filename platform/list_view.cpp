@@ -3,6 +3,7 @@
 // clicks. The rows live in a table model; the view asks for the texts of visible cells only.
 #include "platform/window_system.h"
 
+#include "platform/handover.h"
 #include "platform/text.h"
 
 #include <QAbstractTableModel>
@@ -184,6 +185,7 @@ class ListViewControl : public QTreeView {
         stores.erase(record_->handle);
     }
     bool event(QEvent* event) override {
+        TakeOverEvent(event);
         if (event->type() == NewRowsEvent::type()) {
             // Rows arriving one by one are told in batches: a view relays itself out for every batch.
             if (!tellTimer_.isActive()) tellTimer_.start();
@@ -282,7 +284,11 @@ bool ListViewStoreMessage(Window window, uint32_t message, FirstParameter first,
             lock.unlock();
             // Posted under the registry's lock: the view leaves the registry before it goes away.
             std::lock_guard<std::mutex> registryLock(storesMutex);
-            if (stores.count(reinterpret_cast<uintptr_t>(window))) QCoreApplication::postEvent(store->view, new NewRowsEvent);
+            if (stores.count(reinterpret_cast<uintptr_t>(window))) {
+                auto* event = new NewRowsEvent;
+                HandOverEvent(event);
+                QCoreApplication::postEvent(store->view, event);
+            }
         }
         return true;
     }
