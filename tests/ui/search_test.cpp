@@ -10,7 +10,6 @@
 #include "tests/ui/support/in_process.h"
 
 #include <QJsonDocument>
-#include <QProcess>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sstream>
@@ -19,12 +18,11 @@ namespace {
 
 // Runs a built tool; returns its standard output (fails the test on a non-zero exit).
 std::string RunTool(const std::string& tool, const QStringList& arguments) {
-    QProcess process;
-    process.start(QString::fromStdString(BuiltProgram(tool)), arguments);
-    process.waitForFinished(300000);
-    EXPECT_EQ(process.exitCode(), 0) << tool << " " << arguments.join(' ').toStdString() << ": "
-                                     << process.readAllStandardError().toStdString();
-    return process.readAllStandardOutput().toStdString();
+    std::vector<std::string> list;
+    for (const QString& argument : arguments) list.push_back(argument.toStdString());
+    ProcessRun process = RunProcess(BuiltProgram(tool), list, 300);
+    EXPECT_EQ(process.exitCode, 0) << tool << " " << arguments.join(' ').toStdString() << ": " << process.errors;
+    return process.output;
 }
 
 // A device with built-in English texts and one installed database built from CSV (or a demo).

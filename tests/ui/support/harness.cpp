@@ -1,11 +1,17 @@
 #include "tests/ui/support/harness.h"
 
 #include <QJsonDocument>
-#include <QProcess>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <poll.h>
+#include <spawn.h>
 #include <sstream>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #ifndef DIALDEX_BUILD_FOLDER
@@ -48,7 +54,9 @@ std::string ReadHostFile(const std::string& path) {
     return content.str();
 }
 
-std::string ShippedLanguageFile() { return ReadHostFile(std::string(DIALDEX_SOURCE_FOLDER) + "/data/dialdex.lng"); }
+std::string ShippedLanguageFile() {
+    return ReadHostFile(std::string(DIALDEX_SOURCE_FOLDER) + "/data/dialdex.lng");
+}
 
 std::string MakeDevice(const std::string& languageFile) {
     std::string device = MakeTemporaryFolder() + "/device";
@@ -57,25 +65,96 @@ std::string MakeDevice(const std::string& languageFile) {
     return device;
 }
 
-std::string BuiltProgram(const std::string& name) { return std::string(DIALDEX_BUILD_FOLDER) + "/" + name; }
+std::string BuiltProgram(const std::string& name) {
+    return std::string(DIALDEX_BUILD_FOLDER) + "/" + name;
+}
 
-ScriptRun RunScript(const std::string& device, const std::string& script, const std::vector<std::string>& arguments) {
-    std::string scriptPath = MakeTemporaryFolder() + "/script.txt";
-    WriteHostFile(scriptPath, script);
-    QStringList list{"--device", QString::fromStdString(device), "--script", QString::fromStdString(scriptPath)};
-    for (const std::string& argument : arguments) list << QString::fromStdString(argument);
-    QProcess process;
-    process.start(QString::fromStdString(BuiltProgram("dialdex")), list);
-    ScriptRun run;
-    if (!process.waitForFinished(120000)) {
-        process.kill();
-        process.waitForFinished();
+ProcessRun RunProcess(const std::string& program, const std::vector<std::string>& arguments,
+                      int timeoutSeconds) {
+    ProcessRun run;
+    int outputPipe[2], errorPipe[2];
+    if (pipe2(outputPipe, O_CLOEXEC) != 0) return run;
+    if (pipe2(errorPipe, O_CLOEXEC) != 0) {
+        close(outputPipe[0]);
+        close(outputPipe[1]);
+        return run;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, outputPipe[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, errorPipe[1], 2);
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(outputPipe[1]);
+    close(errorPipe[1]);
+    if (spawned != 0) {
+        close(outputPipe[0]);
+        close(errorPipe[0]);
+        run.errors = "cannot start " + program;
+        return run;
+    }
+    // Both pipes are drained as the program writes, so it never blocks on a full one.
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+    pollfd pipes[2] = {
+        {outputPipe[0], POLLIN, 0},
+        {errorPipe[0],  POLLIN, 0}
+    };
+    std::string* sinks[2] = {&run.output, &run.errors};
+    int open = 2;
+    bool timedOut = false;
+    while (open > 0) {
+        int left = int(
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now())
+                .count());
+        if (left <= 0) {
+            timedOut = true;
+            break;
+        }
+        if (poll(pipes, 2, left) < 0 && errno != EINTR) break;
+        for (int index = 0; index < 2; index++) {
+            if (pipes[index].fd < 0 || pipes[index].revents == 0) continue;
+            char buffer[65536];
+            ssize_t count = read(pipes[index].fd, buffer, sizeof buffer);
+            if (count > 0) {
+                sinks[index]->append(buffer, size_t(count));
+            } else if (count == 0 || errno != EINTR) {
+                close(pipes[index].fd);
+                pipes[index].fd = -1;
+                open--;
+            }
+        }
+    }
+    for (pollfd& entry : pipes)
+        if (entry.fd >= 0) close(entry.fd);
+    if (timedOut) kill(pid, SIGKILL);
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (timedOut) {
         run.errors = "timed out";
         return run;
     }
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.output = process.readAllStandardOutput().toStdString();
-    run.errors = process.readAllStandardError().toStdString();
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+ScriptRun RunScript(const std::string& device, const std::string& script,
+                    const std::vector<std::string>& arguments) {
+    std::string scriptPath = MakeTemporaryFolder() + "/script.txt";
+    WriteHostFile(scriptPath, script);
+    std::vector<std::string> list{"--device", device, "--script", scriptPath};
+    list.insert(list.end(), arguments.begin(), arguments.end());
+    ProcessRun process = RunProcess(BuiltProgram("dialdex"), list, 120);
+    ScriptRun run;
+    run.exitCode = process.exitCode;
+    run.output = process.output;
+    run.errors = process.errors;
     std::istringstream lines(run.output);
     std::string line;
     while (std::getline(lines, line)) {
@@ -88,7 +167,8 @@ ScriptRun RunScript(const std::string& device, const std::string& script, const 
     return run;
 }
 
-QJsonObject FindWindow(const QJsonObject& dump, const std::string& className, int id, const std::string& page) {
+QJsonObject FindWindow(const QJsonObject& dump, const std::string& className, int id,
+                       const std::string& page) {
     for (const QJsonValue& value : dump["windows"].toArray()) {
         QJsonObject window = value.toObject();
         if (window["class"].toString().toStdString() != className || window["id"].toInt() != id) continue;
@@ -98,4 +178,6 @@ QJsonObject FindWindow(const QJsonObject& dump, const std::string& className, in
     return QJsonObject();
 }
 
-std::string Text(const QJsonValue& value) { return value.toString().toStdString(); }
+std::string Text(const QJsonValue& value) {
+    return value.toString().toStdString();
+}

@@ -9,10 +9,10 @@
 
 struct ScriptRun {
     int exitCode = -1;
-    std::vector<QJsonObject> boxes;  // {"owner","caption","text"} in the order shown
-    std::vector<QJsonObject> dumps;  // {"windows":[...]} per dump command
-    std::string output;              // everything printed on standard output
-    std::string errors;              // standard error
+    std::vector<QJsonObject> boxes; // {"owner","caption","text"} in the order shown
+    std::vector<QJsonObject> dumps; // {"windows":[...]} per dump command
+    std::string output;             // everything printed on standard output
+    std::string errors;             // standard error
 };
 
 // A fresh temporary folder (removed at exit of the test process).
@@ -27,10 +27,23 @@ std::string ShippedLanguageFile();
 // Path of a built program (dialdex, dialdex-mkdb, dialdex-find).
 std::string BuiltProgram(const std::string& name);
 
+struct ProcessRun {
+    int exitCode = -1; // -1 when it did not end by itself (killed, timed out, not started)
+    std::string output;
+    std::string errors;
+};
+// Runs a program and collects its output, killing it after the timeout. Started with posix_spawn, not
+// QProcess: ThreadSanitizer stops seeing the test process's locks after a QProcess start, which would
+// make every later in-process search report false races.
+ProcessRun RunProcess(const std::string& program, const std::vector<std::string>& arguments,
+                      int timeoutSeconds);
+
 // Runs build/dialdex --device device --script <script> with further arguments.
-ScriptRun RunScript(const std::string& device, const std::string& script, const std::vector<std::string>& arguments = {});
+ScriptRun RunScript(const std::string& device, const std::string& script,
+                    const std::vector<std::string>& arguments = {});
 
 // The first window in a dump with that class and id (and page, when given); an empty object if none.
-QJsonObject FindWindow(const QJsonObject& dump, const std::string& className, int id, const std::string& page = "");
+QJsonObject FindWindow(const QJsonObject& dump, const std::string& className, int id,
+                       const std::string& page = "");
 // UTF-8 of a string (for test messages and comparisons).
 std::string Text(const QJsonValue& value);
