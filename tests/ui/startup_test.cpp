@@ -30,7 +30,7 @@ std::string LanguageFileOf(std::initializer_list<std::string> lines) {
     return file;
 }
 
-// The spec-sized example database: one record, phone 1234567, name A, street B, house 1, no flat.
+// The small example database: one record, phone 1234567, name A, street B, house 1, no flat.
 std::string ExampleDatabase() {
     static const unsigned char bytes[] = {0x01, 0x00, 0x00, 0x00, 0x0B, 0x07, 'C',  'I',  'T',  'Y',  0x00,
                                           0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
