@@ -59,7 +59,8 @@ MessageResult OnStaticColour(Window, uint32_t, FirstParameter, SecondParameter) 
 
 MessageResult OnStartStop(Window page, int, Window, int notificationCode) {
     if (notificationCode != ButtonClicked) return 0;
-    SearchPage = page;
+    // The running worker reads SearchPage: a Stop click must not write it (it is the same page anyway).
+    if (SearchPage != page) SearchPage = page;
     StartOrStopSearch();
     return 0;
 }
