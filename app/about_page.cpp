@@ -13,16 +13,22 @@ const MessageTableEntry aboutPageMessages[] = {
     {MessageCreate, OnAboutPageCreate},
 };
 
-MessageResult AboutPageProcedure(Window window, uint32_t message, FirstParameter first, SecondParameter second) {
+MessageResult AboutPageProcedure(Window window, uint32_t message, FirstParameter first,
+                                 SecondParameter second) {
     return WalkMessageTable(aboutPageMessages, window, message, first, second);
 }
 
 // The Exit page hands every message to default processing; choosing its tab closes the program instead.
-MessageResult ExitPageProcedure(Window window, uint32_t message, FirstParameter first, SecondParameter second) {
+MessageResult ExitPageProcedure(Window window, uint32_t message, FirstParameter first,
+                                SecondParameter second) {
     return DefWindowProc(window, message, first, second);
 }
 
 } // namespace
 
-int RegisterAboutPageClass(Instance instance) { return RegisterPageClass(instance, u"AboutWnd", AboutPageProcedure); }
-int RegisterExitPageClass(Instance instance) { return RegisterPageClass(instance, u"Exit", ExitPageProcedure); }
+int RegisterAboutPageClass(Instance instance) {
+    return RegisterPageClass(instance, u"AboutWnd", AboutPageProcedure);
+}
+int RegisterExitPageClass(Instance instance) {
+    return RegisterPageClass(instance, u"Exit", ExitPageProcedure);
+}

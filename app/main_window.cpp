@@ -33,8 +33,8 @@ char16_t tabLabels[PageCount][128];
 MessageResult OnMainWindowCreate(Window window, uint32_t, FirstParameter, SecondParameter) {
     MainWindow = window;
     // (The command bar made and destroyed here on the device has no counterpart.)
-    TabControl = CreateWindowEx(0, u"SysTabControl32", u"Tab1", 0x54010008, 50, 50, 100, 100, window, TabControlId,
-                                ProgramInstance, nullptr);
+    TabControl = CreateWindowEx(0, u"SysTabControl32", u"Tab1", 0x54010008, 50, 50, 100, 100, window,
+                                TabControlId, ProgramInstance, nullptr);
     if (!TabControl) {
         // Without tabs the window could never be closed from within: end start-up as for a missing page.
         DestroyWindow(window);
@@ -50,16 +50,17 @@ MessageResult OnMainWindowCreate(Window window, uint32_t, FirstParameter, Second
         TabItem item{};
         item.mask = TabItemText;
         item.text = tabLabels[index];
-        SendMessage(TabControl, TabInsertItem, static_cast<FirstParameter>(index), reinterpret_cast<SecondParameter>(&item));
+        SendMessage(TabControl, TabInsertItem, static_cast<FirstParameter>(index),
+                    reinterpret_cast<SecondParameter>(&item));
     }
     CurrentPage = PageSearch;
 
     Rectangle tabClient;
     GetClientRect(TabControl, &tabClient);
     for (int index = 0; index < PageCount; index++) {
-        PageWindows[index] =
-            CreateWindowEx(ExtendedClientEdge, Pages[index].className, u"", StyleChild, 0, PageTop, tabClient.right,
-                           tabClient.bottom - PageTop, TabControl, FirstPageWindowId + index, ProgramInstance, nullptr);
+        PageWindows[index] = CreateWindowEx(ExtendedClientEdge, Pages[index].className, u"", StyleChild, 0,
+                                            PageTop, tabClient.right, tabClient.bottom - PageTop, TabControl,
+                                            FirstPageWindowId + index, ProgramInstance, nullptr);
         if (!PageWindows[index]) {
             DestroyWindow(window);
             return 0;
@@ -73,8 +74,10 @@ MessageResult OnMainWindowNotify(Window window, uint32_t, FirstParameter, Second
     const NotifyHeader* header = reinterpret_cast<const NotifyHeader*>(second);
     if (!header || header->id != TabControlId || header->code != TabSelectionChanged) return 0;
     int selection = static_cast<int>(SendMessage(TabControl, TabGetCurrentSelection, 0, 0));
-    if (selection == PageExit) CloseRequest(window);
-    else ShowPage(selection);
+    if (selection == PageExit)
+        CloseRequest(window);
+    else
+        ShowPage(selection);
     return 0;
 }
 
@@ -117,7 +120,8 @@ const MessageTableEntry mainWindowMessages[] = {
 };
 // clang-format on
 
-MessageResult MainWindowProcedure(Window window, uint32_t message, FirstParameter first, SecondParameter second) {
+MessageResult MainWindowProcedure(Window window, uint32_t message, FirstParameter first,
+                                  SecondParameter second) {
     return WalkMessageTable(mainWindowMessages, window, message, first, second);
 }
 

@@ -10,23 +10,23 @@ char16_t MessageTexts[MessageTextCount][MessageTextCapacity];
 namespace {
 
 constexpr const char16_t* builtInMessageTexts[MessageTextCount] = {
-    u"Error",                                              // 900
-    u"Info",                                               // 901
-    u"You must input some criteria(s)",                    // 902
-    u"Could not open ini file for save - %s",              // 903
-    u"Bad db file  - %s",                                  // 904
-    u"Max db file = %i",                                   // 905
-    u"All installed db files - ok!",                       // 906
+    u"Error",                                                  // 900
+    u"Info",                                                   // 901
+    u"You must input some criteria(s)",                        // 902
+    u"Could not open ini file for save - %s",                  // 903
+    u"Bad db file  - %s",                                      // 904
+    u"Max db file = %i",                                       // 905
+    u"All installed db files - ok!",                           // 906
     u"Found: %i wrong db files\r\n\r\nBad entrances deleted.", // 907
-    u"Scaned: %i, results: %i",                            // 908
-    u"Query: ",                                            // 909
-    u"phone=",                                             // 910
-    u"name=",                                              // 911
-    u"street=",                                            // 912
-    u"house=",                                             // 913
-    u"flat=",                                              // 914
-    u"Start",                                              // 915
-    u"Stop",                                               // 916
+    u"Scaned: %i, results: %i",                                // 908
+    u"Query: ",                                                // 909
+    u"phone=",                                                 // 910
+    u"name=",                                                  // 911
+    u"street=",                                                // 912
+    u"house=",                                                 // 913
+    u"flat=",                                                  // 914
+    u"Start",                                                  // 915
+    u"Stop",                                                   // 916
 };
 
 // The table starts out built-in, before anything reads it.
@@ -41,7 +41,8 @@ const char16_t* MessageText(int textId) {
 }
 
 void ResetMessageTexts() {
-    for (int slot = 0; slot < MessageTextCount; slot++) CopyText(MessageTexts[slot], builtInMessageTexts[slot]);
+    for (int slot = 0; slot < MessageTextCount; slot++)
+        CopyText(MessageTexts[slot], builtInMessageTexts[slot]);
 }
 
 void ReplaceMessageTexts() {
@@ -60,6 +61,7 @@ void ShowMessageFixedCaption(Window owner, const char16_t* caption, const char16
     MessageBox(owner, text, caption, MessageBoxOk);
 }
 
-void ShowMessage(Window owner, int captionId, const char16_t* format, std::initializer_list<FormatArgument> arguments) {
+void ShowMessage(Window owner, int captionId, const char16_t* format,
+                 std::initializer_list<FormatArgument> arguments) {
     ShowMessageFixedCaption(owner, MessageText(captionId), format, arguments);
 }

@@ -41,6 +41,7 @@ void ReplaceMessageTexts();
 
 // Formats text (at most 1023 characters) and shows it in a modal box with an OK button, captioned
 // by a message text (captionId) or by a fixed caption.
-void ShowMessage(Window owner, int captionId, const char16_t* format, std::initializer_list<FormatArgument> arguments);
+void ShowMessage(Window owner, int captionId, const char16_t* format,
+                 std::initializer_list<FormatArgument> arguments);
 void ShowMessageFixedCaption(Window owner, const char16_t* caption, const char16_t* format,
                              std::initializer_list<FormatArgument> arguments);

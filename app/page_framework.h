@@ -23,11 +23,11 @@ struct ControlRectangle {
     int32_t x, y, width, height;
 };
 struct ControlDescription {
-    const char16_t* className;          // platform window class of the control
-    int32_t id;                         // child identifier and caption key; -1: addressed by no code
-    const char16_t* caption;            // built-in caption, possibly empty
-    ControlRectangle rectangles[2];     // portrait (orientation 0), then landscape (1)
-    uint32_t style;                     // the page's fixed bits are ORed in at creation
+    const char16_t* className;      // platform window class of the control
+    int32_t id;                     // child identifier and caption key; -1: addressed by no code
+    const char16_t* caption;        // built-in caption, possibly empty
+    ControlRectangle rectangles[2]; // portrait (orientation 0), then landscape (1)
+    uint32_t style;                 // the page's fixed bits are ORed in at creation
 };
 
 // Fixed style bits each page ORs into its controls' styles.
@@ -61,7 +61,8 @@ MessageResult DispatchCommand(const CommandTableEntry (&table)[Count], Window pa
 int CreatePageControls(Window page, const ControlDescription* table, int count, uint32_t fixedStyle,
                        bool translate);
 template <int Count>
-int CreatePageControls(Window page, const ControlDescription (&table)[Count], uint32_t fixedStyle, bool translate) {
+int CreatePageControls(Window page, const ControlDescription (&table)[Count], uint32_t fixedStyle,
+                       bool translate) {
     return CreatePageControls(page, table, Count, fixedStyle, translate);
 }
 

@@ -18,8 +18,8 @@ namespace {
 // The page classes in page order; registration stops at the first one refused.
 using RegisterPage = int (*)(Instance instance);
 constexpr RegisterPage pageRegistrations[PageCount] = {
-    RegisterSearchPageClass, RegisterResultPageClass, RegisterSetupPageClass, RegisterAboutPageClass,
-    RegisterExitPageClass,
+    RegisterSearchPageClass, RegisterResultPageClass, RegisterSetupPageClass,
+    RegisterAboutPageClass,  RegisterExitPageClass,
 };
 
 // Opens "dialdex.lng" in the program folder; tells the user when it cannot (the caption is fixed: no
@@ -47,7 +47,9 @@ void ProgramFolderFromPath(const char16_t* executablePath, char16_t* folder, int
     CopyText(folder, length, executablePath);
 }
 
-int OrientationForScreenHeight(int screenHeight) { return screenHeight < 295 ? 1 : 0; }
+int OrientationForScreenHeight(int screenHeight) {
+    return screenHeight < 295 ? 1 : 0;
+}
 
 int RunStartupSequence(Instance instance) {
     if (RegisterMainWindowClass(instance) != 0) return ExitStartupFailed;

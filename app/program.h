@@ -8,9 +8,9 @@
 
 // Exit codes of the program's entry.
 constexpr int ExitNormal = 0;
-constexpr int ExitStartupFailed = 1;      // main window class not registered, or no language file
-constexpr int ExitPageClassFailed = 2;    // a page class not registered
-constexpr int ExitMainWindowFailed = 16;  // main window (or its tab control, or a page) not created
+constexpr int ExitStartupFailed = 1;     // main window class not registered, or no language file
+constexpr int ExitPageClassFailed = 2;   // a page class not registered
+constexpr int ExitMainWindowFailed = 16; // main window (or its tab control, or a page) not created
 
 // Page indexes: the order of the tabs, the page windows table, the class registrations and creation.
 enum PageIndex { PageSearch = 0, PageResult = 1, PageSetup = 2, PageAbout = 3, PageExit = 4, PageCount = 5 };

@@ -18,7 +18,12 @@ constexpr unsigned RecoveryInputBufferSize = 256;
 constexpr int RecoveryReadSize = 64;
 
 // The walker's states.
-enum WalkState { BeforeHeader = 0, BeforeFirstLength = 1, InRecords = 2, Ended = 3 }; // InRecords: see NextRecordBlockInline
+enum WalkState {
+    BeforeHeader = 0,
+    BeforeFirstLength = 1,
+    InRecords = 2,
+    Ended = 3
+}; // InRecords: see NextRecordBlockInline
 
 static gzFile_s* OpenGzip(const std::string& hostPath, unsigned bufferSize) {
     gzFile file = gzopen(hostPath.c_str(), "rb");

@@ -73,8 +73,8 @@ int NextRecordBlock(DatabaseReader* reader, const unsigned char** block, int* le
 inline int NextRecordBlockInline(DatabaseReader* reader, const unsigned char** block, int* length) {
     constexpr int InRecords = 2;
     int blockLength = reader->nextLength;
-    if (reader->walkState == InRecords && blockLength >= MinimumBlockLength && blockLength != DatabaseEndMark &&
-        reader->end - reader->position >= blockLength) {
+    if (reader->walkState == InRecords && blockLength >= MinimumBlockLength &&
+        blockLength != DatabaseEndMark && reader->end - reader->position >= blockLength) {
         const unsigned char* start = reader->buffer + reader->position;
         reader->position += blockLength;
         reader->nextLength = start[blockLength - 1];

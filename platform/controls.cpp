@@ -20,8 +20,12 @@
 
 namespace {
 
-QString ToQString(const char16_t* text) { return text ? QString::fromUtf16(text) : QString(); }
-QString ToQString(const std::u16string& text) { return QString::fromStdU16String(text); }
+QString ToQString(const char16_t* text) {
+    return text ? QString::fromUtf16(text) : QString();
+}
+QString ToQString(const std::u16string& text) {
+    return QString::fromStdU16String(text);
+}
 
 // Copies a Qt string into a caller's buffer of capacity characters; returns the characters copied.
 int CopyOut(const QString& text, char16_t* buffer, int capacity) {
@@ -64,11 +68,13 @@ class StaticControl : public QLabel {
     void paintEvent(QPaintEvent* event) override {
         // Ask the parent for the brush, as the platform's static controls do before they paint.
         if (record_->parent && !record_->destroyed) {
-            Brush brush = static_cast<Brush>(SendMessage(record_->parent, MessageStaticColour, 0,
-                                                         reinterpret_cast<SecondParameter>(HandleOf(record_))));
+            Brush brush =
+                static_cast<Brush>(SendMessage(record_->parent, MessageStaticColour, 0,
+                                               reinterpret_cast<SecondParameter>(HandleOf(record_))));
             if (brush) {
                 QPainter painter(this);
-                painter.fillRect(rect(), brush == StockWhiteBrush ? QColor(Qt::white) : QColor(0xEC, 0xEC, 0xEC));
+                painter.fillRect(rect(),
+                                 brush == StockWhiteBrush ? QColor(Qt::white) : QColor(0xEC, 0xEC, 0xEC));
             }
         }
         QLabel::paintEvent(event);
@@ -146,7 +152,7 @@ class ListBoxControl : public QListWidget {
     ListBoxControl(WindowRecord* record, QWidget* parent) : QListWidget(parent), record_(record) {
         setFrameStyle((record->style & StyleBorder) ? (QFrame::Box | QFrame::Plain) : QFrame::NoFrame);
         setHorizontalScrollBarPolicy((record->style & StyleHorizontalScroll) ? Qt::ScrollBarAsNeeded
-                                                                                : Qt::ScrollBarAlwaysOff);
+                                                                             : Qt::ScrollBarAlwaysOff);
         connect(this, &QListWidget::currentRowChanged, [this](int) {
             if (record_->style & ListBoxNotify) NotifyParentCommand(record_, ListBoxSelectionChange);
         });
@@ -183,7 +189,9 @@ class TabControl : public QWidget {
     WindowRecord* record_;
 };
 
-template <typename Control> Control* Face(WindowRecord* record) { return dynamic_cast<Control*>(record->widget); }
+template <typename Control> Control* Face(WindowRecord* record) {
+    return dynamic_cast<Control*>(record->widget);
+}
 
 bool ComboBoxMessage(ComboBoxControl* combo, uint32_t message, FirstParameter first, SecondParameter second,
                      MessageResult* result) {
@@ -288,14 +296,16 @@ bool ProgressMessage(QProgressBar* bar, uint32_t message, FirstParameter first, 
     case ProgressSetRange32: {
         int low = static_cast<int>(static_cast<intptr_t>(first));
         int high = static_cast<int>(second);
-        *result = MakeFirstParameter(static_cast<uint16_t>(bar->minimum()), static_cast<uint16_t>(bar->maximum()));
+        *result =
+            MakeFirstParameter(static_cast<uint16_t>(bar->minimum()), static_cast<uint16_t>(bar->maximum()));
         bar->setRange(low, high < low ? low : high);
         return true;
     }
     case ProgressSetPosition:
         *result = bar->value() < bar->minimum() ? bar->minimum() : bar->value();
         // The platform keeps the position inside the range.
-        bar->setValue(std::clamp(static_cast<int>(static_cast<intptr_t>(first)), bar->minimum(), bar->maximum()));
+        bar->setValue(
+            std::clamp(static_cast<int>(static_cast<intptr_t>(first)), bar->minimum(), bar->maximum()));
         return true;
     case ProgressGetPosition:
         *result = bar->value() < bar->minimum() ? bar->minimum() : bar->value();
@@ -410,8 +420,8 @@ void ApplyControlText(WindowRecord* record) {
     }
 }
 
-bool ControlDefaultProcessing(WindowRecord* record, uint32_t message, FirstParameter first, SecondParameter second,
-                              MessageResult* result) {
+bool ControlDefaultProcessing(WindowRecord* record, uint32_t message, FirstParameter first,
+                              SecondParameter second, MessageResult* result) {
     if (!record->widget) return false;
     switch (record->windowClass->kind) {
     case ControlKind::ComboBox:
@@ -435,7 +445,8 @@ void DescribeControl(WindowRecord* record, QJsonObject& object) {
     case ControlKind::ComboBox: {
         auto* combo = Face<ComboBoxControl>(record);
         QJsonArray items;
-        for (int i = 0; i < combo->count(); i++) items.append(combo->itemText(i));
+        for (int i = 0; i < combo->count(); i++)
+            items.append(combo->itemText(i));
         object["items"] = items;
         object["selected"] = combo->currentIndex();
         break;
@@ -443,7 +454,8 @@ void DescribeControl(WindowRecord* record, QJsonObject& object) {
     case ControlKind::ListBox: {
         auto* list = Face<ListBoxControl>(record);
         QJsonArray items;
-        for (int i = 0; i < list->count(); i++) items.append(list->item(i)->text());
+        for (int i = 0; i < list->count(); i++)
+            items.append(list->item(i)->text());
         object["items"] = items;
         QList<QListWidgetItem*> selected = list->selectedItems();
         object["selected"] = selected.isEmpty() ? -1 : list->row(selected.first());
@@ -459,7 +471,8 @@ void DescribeControl(WindowRecord* record, QJsonObject& object) {
     case ControlKind::Tab: {
         QTabBar* bar = Face<TabControl>(record)->bar;
         QJsonArray tabs;
-        for (int i = 0; i < bar->count(); i++) tabs.append(bar->tabText(i));
+        for (int i = 0; i < bar->count(); i++)
+            tabs.append(bar->tabText(i));
         object["tabs"] = tabs;
         object["current"] = bar->currentIndex();
         break;

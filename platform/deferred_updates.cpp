@@ -73,10 +73,12 @@ void ApplyDeferredUpdates() {
         if (!record) continue;
         switch (update.kind) {
         case UpdateKind::Text:
-            record->procedure(update.window, MessageSetText, 0, reinterpret_cast<SecondParameter>(update.text.c_str()));
+            record->procedure(update.window, MessageSetText, 0,
+                              reinterpret_cast<SecondParameter>(update.text.c_str()));
             break;
         case UpdateKind::ProgressPosition:
-            record->procedure(update.window, ProgressSetPosition, static_cast<FirstParameter>(update.position), 0);
+            record->procedure(update.window, ProgressSetPosition,
+                              static_cast<FirstParameter>(update.position), 0);
             break;
         case UpdateKind::Repaint:
             if (record->windowClass->kind == ControlKind::ListView) ListViewTellNewRows(record);
@@ -91,7 +93,9 @@ void DeferText(Window window, const char16_t* text) {
     Defer(DeferredUpdate{window, UpdateKind::Text, std::u16string(text), 0});
 }
 
-void DeferRepaint(Window window) { Defer(DeferredUpdate{window, UpdateKind::Repaint, std::u16string(), 0}); }
+void DeferRepaint(Window window) {
+    Defer(DeferredUpdate{window, UpdateKind::Repaint, std::u16string(), 0});
+}
 
 void DeferProgressPosition(Window window, int position) {
     ObserveMessage(window, ProgressSetPosition, static_cast<FirstParameter>(position), 0);

@@ -43,15 +43,22 @@ std::string DumpWindowTree() {
         DescribeControl(record, object);
         list.append(object);
     }
-    QJsonObject tree{{"windows", list}};
+    QJsonObject tree{
+        {"windows", list}
+    };
     return QJsonDocument(tree).toJson(QJsonDocument::Compact).toStdString();
 }
 
 std::string DescribeMessageBox(Window owner, const char16_t* text, const char16_t* caption) {
     const WindowRecord* record = FindWindowRecord(owner);
     QJsonObject box;
-    box["owner"] = record ? QJsonValue(QString::fromStdU16String(record->windowClass->name)) : QJsonValue::Null;
+    box["owner"] =
+        record ? QJsonValue(QString::fromStdU16String(record->windowClass->name)) : QJsonValue::Null;
     box["caption"] = QString::fromUtf16(caption);
     box["text"] = QString::fromUtf16(text);
-    return QJsonDocument(QJsonObject{{"box", box}}).toJson(QJsonDocument::Compact).toStdString();
+    return QJsonDocument(QJsonObject{
+                             {"box", box}
+    })
+        .toJson(QJsonDocument::Compact)
+        .toStdString();
 }

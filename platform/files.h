@@ -46,7 +46,7 @@ constexpr uint32_t InvalidFileAttributes = 0xFFFFFFFFu;
 uint32_t GetFileAttributesOf(const char16_t* devicePath);
 
 struct FindData {
-    uint32_t attributes;   // FileAttributeFolder for a folder, FileAttributeNormal otherwise
+    uint32_t attributes;    // FileAttributeFolder for a folder, FileAttributeNormal otherwise
     char16_t fileName[260]; // the entry's name, without its folder
 };
 struct FolderSearch;

@@ -29,9 +29,11 @@ struct FormatArgument {
 
 // Wide output. Device (8-bit) text arguments are converted from the device code page.
 // Returns the number of characters written (excluding the terminator).
-int FormatWide(char16_t* output, int capacity, const char16_t* format, std::initializer_list<FormatArgument> arguments);
+int FormatWide(char16_t* output, int capacity, const char16_t* format,
+               std::initializer_list<FormatArgument> arguments);
 // 8-bit output in the device code page. Wide text arguments are converted to the device code page.
-int FormatDevice(char* output, int capacity, const char* format, std::initializer_list<FormatArgument> arguments);
+int FormatDevice(char* output, int capacity, const char* format,
+                 std::initializer_list<FormatArgument> arguments);
 
 template <int Capacity, typename... Arguments>
 int FormatText(char16_t (&output)[Capacity], const char16_t* format, Arguments... arguments) {

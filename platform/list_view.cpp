@@ -7,13 +7,13 @@
 #include "platform/text.h"
 
 #include <QAbstractTableModel>
+#include <QCoreApplication>
+#include <QEvent>
 #include <QHeaderView>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QTimer>
 #include <QTreeView>
-#include <QCoreApplication>
-#include <QEvent>
 #include <algorithm>
 #include <memory>
 #include <mutex>
@@ -22,10 +22,10 @@
 namespace {
 
 struct ListRow {
-    SecondParameter parameter = 0;             // item data
-    uint32_t state = 0;                        // item state bits
-    uint32_t callbackCells = 0;                // bit i: the text of column i is supplied on demand
-    std::unique_ptr<std::u16string[]> texts;   // stored texts, only for rows that have any
+    SecondParameter parameter = 0;           // item data
+    uint32_t state = 0;                      // item state bits
+    uint32_t callbackCells = 0;              // bit i: the text of column i is supplied on demand
+    std::unique_ptr<std::u16string[]> texts; // stored texts, only for rows that have any
 };
 
 // The rows of one list view. The search worker appends rows from its own thread: they go into the
@@ -37,7 +37,7 @@ struct ListStore {
     int shown = 0;             // rows the view has been told of (user-interface thread only)
     bool tellPosted = false;   // a batch notice is on its way to the user-interface thread
     Window window = nullptr;
-    QObject* view = nullptr;   // where batch notices go
+    QObject* view = nullptr; // where batch notices go
 };
 
 std::mutex storesMutex;
@@ -102,7 +102,8 @@ class ListModel : public QAbstractTableModel {
             if (!info.item.text || info.item.text == TextCallback) return std::u16string();
             // The parent may point at its own text; read at most what a cell shows.
             std::u16string text;
-            for (int i = 0; i < 1024 && info.item.text[i]; i++) text.push_back(info.item.text[i]);
+            for (int i = 0; i < 1024 && info.item.text[i]; i++)
+                text.push_back(info.item.text[i]);
             return text;
         }
         return stored;
@@ -154,7 +155,8 @@ class NewRowsEvent : public QEvent {
 
 class ListViewControl : public QTreeView {
   public:
-    ListViewControl(WindowRecord* record, QWidget* parent) : QTreeView(parent), model(record), record_(record) {
+    ListViewControl(WindowRecord* record, QWidget* parent)
+        : QTreeView(parent), model(record), record_(record) {
         setModel(&model);
         setRootIsDecorated(false);
         setUniformRowHeights(true);
@@ -206,7 +208,8 @@ class ListViewControl : public QTreeView {
         notification.subItem = 0;
         {
             std::lock_guard<std::mutex> lock(model.store->mutex);
-            if (row >= 0 && row < int(model.store->rows.size())) notification.parameter = model.store->rows[row].parameter;
+            if (row >= 0 && row < int(model.store->rows.size()))
+                notification.parameter = model.store->rows[row].parameter;
         }
         NotifyParent(record_, &notification.header, ListViewItemActivate);
     }
@@ -222,7 +225,9 @@ class ListViewControl : public QTreeView {
     QTimer tellTimer_; // pending batch notice
 };
 
-ListViewControl* Face(WindowRecord* record) { return dynamic_cast<ListViewControl*>(record->widget); }
+ListViewControl* Face(WindowRecord* record) {
+    return dynamic_cast<ListViewControl*>(record->widget);
+}
 
 void SetCellText(const std::vector<ListColumn>& columns, ListRow& row, int column, const char16_t* text) {
     if (column < 0 || column >= 32) return;
@@ -275,7 +280,8 @@ bool ListViewStoreMessage(Window window, uint32_t message, FirstParameter first,
     case ListViewInsertItem: {
         const ListViewItem* item = reinterpret_cast<const ListViewItem*>(second);
         // Only appending at the end can go past the view; anything else is carried over.
-        if (!item || item->item != int(store->rows.size()) || (item->mask & ListViewItemText && item->text != TextCallback))
+        if (!item || item->item != int(store->rows.size()) ||
+            (item->mask & ListViewItemText && item->text != TextCallback))
             return false;
         static const std::vector<ListColumn> noColumns;
         *result = AppendRow(*store, noColumns, item);
@@ -295,7 +301,8 @@ bool ListViewStoreMessage(Window window, uint32_t message, FirstParameter first,
     case ListViewSetItemText: {
         const ListViewItem* item = reinterpret_cast<const ListViewItem*>(second);
         int index = static_cast<int>(first);
-        if (!item || item->text != TextCallback || index < 0 || index >= int(store->rows.size())) return false;
+        if (!item || item->text != TextCallback || index < 0 || index >= int(store->rows.size()))
+            return false;
         if (item->subItem >= 0 && item->subItem < 32) store->rows[index].callbackCells |= 1u << item->subItem;
         *result = 1;
         return true;
@@ -318,8 +325,8 @@ bool ListViewStoreMessage(Window window, uint32_t message, FirstParameter first,
     }
 }
 
-bool ListViewDefaultProcessing(WindowRecord* record, uint32_t message, FirstParameter first, SecondParameter second,
-                               MessageResult* result) {
+bool ListViewDefaultProcessing(WindowRecord* record, uint32_t message, FirstParameter first,
+                               SecondParameter second, MessageResult* result) {
     ListViewControl* view = Face(record);
     if (!view) return false;
     ListModel& model = view->model;
@@ -352,9 +359,10 @@ bool ListViewDefaultProcessing(WindowRecord* record, uint32_t message, FirstPara
         }
         index = std::min(index, int(model.columns.size()));
         model.BeginColumn(index);
-        model.columns.insert(model.columns.begin() + index,
-                             ListColumn{(column->mask & ListViewColumnText) && column->text ? column->text : u"",
-                                        (column->mask & ListViewColumnWidth) ? column->width : 50});
+        model.columns.insert(
+            model.columns.begin() + index,
+            ListColumn{(column->mask & ListViewColumnText) && column->text ? column->text : u"",
+                       (column->mask & ListViewColumnWidth) ? column->width : 50});
         {
             std::lock_guard<std::mutex> lock(store.mutex);
             for (ListRow& row : store.rows)
@@ -474,10 +482,12 @@ bool ListViewDefaultProcessing(WindowRecord* record, uint32_t message, FirstPara
         {
             // The rows present are sorted; the worker's next row waits for the lock and then goes to the end.
             std::lock_guard<std::mutex> lock(store.mutex);
-            if (focused >= 0 && focused < int(store.rows.size())) focusedParameter = store.rows[focused].parameter;
-            std::stable_sort(store.rows.begin(), store.rows.end(), [&](const ListRow& left, const ListRow& right) {
-                return compare(left.parameter, right.parameter, sortParameter) < 0;
-            });
+            if (focused >= 0 && focused < int(store.rows.size()))
+                focusedParameter = store.rows[focused].parameter;
+            std::stable_sort(store.rows.begin(), store.rows.end(),
+                             [&](const ListRow& left, const ListRow& right) {
+                                 return compare(left.parameter, right.parameter, sortParameter) < 0;
+                             });
             if (focused >= 0)
                 for (size_t i = 0; i < store.rows.size(); i++)
                     if (store.rows[i].parameter == focusedParameter) {
@@ -518,7 +528,10 @@ void DescribeListView(WindowRecord* record, QJsonObject& object) {
     model.TellNewRows();
     QJsonArray columns;
     for (const ListColumn& column : model.columns)
-        columns.append(QJsonObject{{"text", QString::fromStdU16String(column.heading)}, {"width", column.width}});
+        columns.append(QJsonObject{
+            {"text",  QString::fromStdU16String(column.heading)},
+            {"width", column.width                             }
+        });
     object["columns"] = columns;
     QJsonArray rows;
     for (int row = 0; row < model.store->shown; row++) {

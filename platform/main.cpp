@@ -10,9 +10,9 @@
 #include <QApplication>
 #include <QFont>
 #include <cstdio>
-#include <malloc.h>
 #include <cstdlib>
 #include <cstring>
+#include <malloc.h>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -37,8 +37,10 @@ std::string ExecutableFolder() {
 }
 
 int Usage(const char* problem) {
-    std::fprintf(stderr, "dialdex: %s\nusage: dialdex [--device DIR] [--card DIR] [--screen WxH] "
-                         "[--codepage N] [--script FILE|-]\n", problem);
+    std::fprintf(stderr,
+                 "dialdex: %s\nusage: dialdex [--device DIR] [--card DIR] [--screen WxH] "
+                 "[--codepage N] [--script FILE|-]\n",
+                 problem);
     return 64;
 }
 
@@ -83,20 +85,26 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; i++) {
         std::string option = argv[i];
         bool hasValue = i + 1 < argc;
-        if (option == "--device" && hasValue) device = argv[++i];
-        else if (option == "--card" && hasValue) card = argv[++i];
-        else if (option == "--script" && hasValue) script = argv[++i];
-        else if (option == "--codepage" && hasValue) codePage = std::atoi(argv[++i]);
+        if (option == "--device" && hasValue)
+            device = argv[++i];
+        else if (option == "--card" && hasValue)
+            card = argv[++i];
+        else if (option == "--script" && hasValue)
+            script = argv[++i];
+        else if (option == "--codepage" && hasValue)
+            codePage = std::atoi(argv[++i]);
         else if (option == "--screen" && hasValue) {
             if (std::sscanf(argv[++i], "%dx%d", &screenWidth, &screenHeight) != 2 || screenWidth <= 0 ||
                 screenHeight <= 0)
                 return Usage("--screen wants WIDTHxHEIGHT");
-        } else return Usage(("unknown option " + option).c_str());
+        } else
+            return Usage(("unknown option " + option).c_str());
     }
     if (SetDeviceCodePage(codePage) != 0) return Usage("--codepage wants a single-byte code page");
 
     bool haveDisplay = std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY");
-    if ((!script.empty() || !haveDisplay) && !std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    if ((!script.empty() || !haveDisplay) && !std::getenv("QT_QPA_PLATFORM"))
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
     EnsureRuntimeFolder();
 
     QApplication application(argc, argv);

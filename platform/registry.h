@@ -30,7 +30,9 @@ long RegistryOpenKey(const char16_t* path, RegistryKey* key);
 long RegistryCreateKey(const char16_t* path, RegistryKey* key);
 // Copies the value into data; *byteCount is the room on entry and the value's size on return.
 // type may be null. A value longer than the room gives RegistryErrorMoreData and writes nothing.
-long RegistryQueryValue(RegistryKey key, const char16_t* name, uint32_t* type, void* data, uint32_t* byteCount);
+long RegistryQueryValue(RegistryKey key, const char16_t* name, uint32_t* type, void* data,
+                        uint32_t* byteCount);
 // Stores exactly byteCount bytes of data with the given type, and writes the store.
-long RegistrySetValue(RegistryKey key, const char16_t* name, uint32_t type, const void* data, uint32_t byteCount);
+long RegistrySetValue(RegistryKey key, const char16_t* name, uint32_t type, const void* data,
+                      uint32_t byteCount);
 long RegistryCloseKey(RegistryKey key);

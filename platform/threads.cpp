@@ -43,7 +43,9 @@ bool CloseHandle(ThreadHandle thread) {
     return thread != nullptr;
 }
 
-int RunningThreadCount() { return runningThreads; }
+int RunningThreadCount() {
+    return runningThreads;
+}
 
 void WaitForThreadsServingMessages() {
     while (runningThreads > 0) {

@@ -9,10 +9,21 @@
 #include <string>
 #include <vector>
 
-enum class ControlKind { Registered, Static, Edit, Button, ComboBox, ListBox, ListView, Progress, Tab, InputPanel };
+enum class ControlKind {
+    Registered,
+    Static,
+    Edit,
+    Button,
+    ComboBox,
+    ListBox,
+    ListView,
+    Progress,
+    Tab,
+    InputPanel
+};
 
 struct ClassRecord {
-    std::u16string name;      // as registered; compared without letter case
+    std::u16string name;       // as registered; compared without letter case
     WindowProcedure procedure; // the program's, or DefWindowProc for built-in controls
     Brush background;          // the class brush that paints a registered window
     ControlKind kind;          // which Qt face a window of this class gets
@@ -23,16 +34,16 @@ struct WindowRecord {
     ClassRecord* windowClass = nullptr; // its class
     WindowProcedure procedure = nullptr;
     Window parent = nullptr;
-    int id = 0;                     // control identifier
-    uint32_t style = 0;             // style bits as created (the visible bit follows ShowWindow)
-    uint32_t extendedStyle = 0;     // extended style bits
-    std::u16string text;            // window text
+    int id = 0;                              // control identifier
+    uint32_t style = 0;                      // style bits as created (the visible bit follows ShowWindow)
+    uint32_t extendedStyle = 0;              // extended style bits
+    std::u16string text;                     // window text
     int x = 0, y = 0, width = 0, height = 0; // relative to the parent's client area
-    bool visible = false;           // its own visible bit
+    bool visible = false;                    // its own visible bit
     bool enabled = true;
-    bool destroyed = false;         // the handle stays known after destruction, so tests on it are safe
-    QWidget* widget = nullptr;      // its face
-    std::vector<Window> children;   // in creation order
+    bool destroyed = false;       // the handle stays known after destruction, so tests on it are safe
+    QWidget* widget = nullptr;    // its face
+    std::vector<Window> children; // in creation order
 };
 
 // The record of a live window, or null (for null, unknown or destroyed handles).

@@ -26,7 +26,7 @@ std::vector<ClassRecord*> classes;
 // index = handle - 1. Records live as long as the process (a handle never names another window), so
 // the table itself is never destroyed: static destruction at exit would leave the records unreachable.
 std::vector<WindowRecord*>& windows = *new std::vector<WindowRecord*>;
-std::mutex windowsMutex;  // held while the table grows (user-interface thread) and by readers on other threads
+std::mutex windowsMutex; // held while the table grows (user-interface thread) and by readers on other threads
 std::mutex observerMutex; // the observer hears from both threads
 std::mutex postedMutex;
 std::deque<Message> posted; // posted messages, served by GetMessage

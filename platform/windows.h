@@ -28,8 +28,12 @@ struct Rectangle {
     int left, top, right, bottom;
 };
 
-inline uint16_t LowWord(uintptr_t value) { return static_cast<uint16_t>(value & 0xFFFF); }
-inline uint16_t HighWord(uintptr_t value) { return static_cast<uint16_t>((value >> 16) & 0xFFFF); }
+inline uint16_t LowWord(uintptr_t value) {
+    return static_cast<uint16_t>(value & 0xFFFF);
+}
+inline uint16_t HighWord(uintptr_t value) {
+    return static_cast<uint16_t>((value >> 16) & 0xFFFF);
+}
 inline FirstParameter MakeFirstParameter(uint16_t low, uint16_t high) {
     return static_cast<FirstParameter>(low) | (static_cast<FirstParameter>(high) << 16);
 }

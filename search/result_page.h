@@ -16,7 +16,7 @@ struct ResultItem {
 };
 static_assert(ResultFieldCapacities[0] == PhoneTextCapacity, "the phone text field holds the phone text");
 
-extern Window ResultList;           // control 1201, kept from the page's creation on
+extern Window ResultList;                  // control 1201, kept from the page's creation on
 extern int ColumnWidths[ResultFieldCount]; // in column order; defaults 55, 100, 110, 40, 40
 
 // Frees the result item of every row, deleting the rows first (a row never outlives its item).

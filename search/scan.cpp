@@ -115,7 +115,8 @@ static bool BlockTextsPass(const Query* query, const CriterionLengths& lengths, 
             // A criterion holds no terminator, so a text that ends first differs at its terminator.
             const char* criterion = criteria[field];
             for (int index = 0; index < criterionLengths[field]; index++)
-                if (text + index >= limit || text[index] != static_cast<unsigned char>(criterion[index])) return false;
+                if (text + index >= limit || text[index] != static_cast<unsigned char>(criterion[index]))
+                    return false;
         }
         const void* terminator = std::memchr(text, 0, size_t(limit - text));
         text = terminator != nullptr ? static_cast<const unsigned char*>(terminator) + 1 : limit;
@@ -162,7 +163,8 @@ int ScanDatabase(DatabaseReader* reader, const Query* query, const ScanCallbacks
         if (walk < 0) return 1;
         counts->scanned++;
         if (callbacks->onRecord != nullptr) callbacks->onRecord(callbacks->context, counts);
-        if (PhonePasses(query, lengths, RecordPhone(block)) && BlockTextsPass(query, lengths, block, length)) {
+        if (PhonePasses(query, lengths, RecordPhone(block)) &&
+            BlockTextsPass(query, lengths, block, length)) {
             DecodeRecord(block, length, &record);
             if (callbacks->onMatch != nullptr && callbacks->onMatch(callbacks->context, &record, counts) != 0)
                 return 3;

@@ -55,7 +55,9 @@ MessageResult OnSearchPageCreate(Window page, uint32_t, FirstParameter, SecondPa
     return 0;
 }
 
-MessageResult OnStaticColour(Window, uint32_t, FirstParameter, SecondParameter) { return StockWhiteBrush; }
+MessageResult OnStaticColour(Window, uint32_t, FirstParameter, SecondParameter) {
+    return StockWhiteBrush;
+}
 
 MessageResult OnStartStop(Window page, int, Window, int notificationCode) {
     if (notificationCode != ButtonClicked) return 0;
@@ -67,7 +69,8 @@ MessageResult OnStartStop(Window page, int, Window, int notificationCode) {
 
 MessageResult OnReset(Window page, int, Window, int notificationCode) {
     if (notificationCode != ButtonClicked) return 0;
-    for (int id = FirstCriteriaEditId; id <= LastCriteriaEditId; id++) SetWindowText(GetDlgItem(page, id), u"");
+    for (int id = FirstCriteriaEditId; id <= LastCriteriaEditId; id++)
+        SetWindowText(GetDlgItem(page, id), u"");
     return 0;
 }
 
@@ -90,7 +93,8 @@ const MessageTableEntry searchPageMessages[] = {
 };
 // clang-format on
 
-MessageResult SearchPageProcedure(Window window, uint32_t message, FirstParameter first, SecondParameter second) {
+MessageResult SearchPageProcedure(Window window, uint32_t message, FirstParameter first,
+                                  SecondParameter second) {
     return WalkMessageTable(searchPageMessages, window, message, first, second);
 }
 
@@ -139,8 +143,8 @@ void CaptureQuery() {
         StopFlag = 1;
         return;
     }
-    ChosenDatabaseIndex = static_cast<int>(SendMessage(GetDlgItem(SearchPage, DatabaseSelectorId),
-                                                       ComboBoxGetCurrentSelection, 0, 0));
+    ChosenDatabaseIndex = static_cast<int>(
+        SendMessage(GetDlgItem(SearchPage, DatabaseSelectorId), ComboBoxGetCurrentSelection, 0, 0));
     if (ChosenDatabaseIndex < 0 || ChosenDatabaseIndex >= InstalledDatabaseCount) {
         // There is no entry to search: say so instead of reading one that does not exist.
         ShowMessage(SearchPage, TextError, u"No database is installed: install one on the Setup page.", {});
@@ -162,6 +166,7 @@ void CaptureQuery() {
 }
 
 void RestoreSearchPage() {
-    for (int id = DatabaseSelectorId; id <= LastSearchControlId; id++) EnableWindow(GetDlgItem(SearchPage, id), true);
+    for (int id = DatabaseSelectorId; id <= LastSearchControlId; id++)
+        EnableWindow(GetDlgItem(SearchPage, id), true);
     SetWindowText(GetDlgItem(SearchPage, StartStopButtonId), MessageText(TextStart));
 }

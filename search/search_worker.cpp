@@ -24,7 +24,7 @@ constexpr int ProgressBarId = 1203;
 constexpr int FirstSearchControlId = 1100;
 constexpr int LastSearchControlId = 1106;
 constexpr int StartStopButtonId = 1107;
-constexpr int StatusWidening = 140;   // the final counts take the hidden progress bar's place too
+constexpr int StatusWidening = 140;     // the final counts take the hidden progress bar's place too
 constexpr int ImmediateRedrawRows = 10; // the first rows show as they are found
 
 // One run's state (the worker runs at most once at a time).
@@ -68,7 +68,8 @@ int OnMatch(void* context, const DatabaseRecord* record, const ScanCounts* count
     row.item = counts->results;
     row.text = TextCallback;
     row.parameter = reinterpret_cast<SecondParameter>(item);
-    int index = static_cast<int>(SendMessage(ResultList, ListViewInsertItem, 0, reinterpret_cast<SecondParameter>(&row)));
+    int index = static_cast<int>(
+        SendMessage(ResultList, ListViewInsertItem, 0, reinterpret_cast<SecondParameter>(&row)));
     if (index < 0) {
         // The list refused the row: the scan cannot go on; the end steps still run.
         delete item;
@@ -78,14 +79,17 @@ int OnMatch(void* context, const DatabaseRecord* record, const ScanCounts* count
         ListViewItem cell{};
         cell.subItem = subItem;
         cell.text = TextCallback;
-        SendMessage(ResultList, ListViewSetItemText, static_cast<FirstParameter>(index), reinterpret_cast<SecondParameter>(&cell));
+        SendMessage(ResultList, ListViewSetItemText, static_cast<FirstParameter>(index),
+                    reinterpret_cast<SecondParameter>(&cell));
     }
     run.refreshCounter++;
     if (counts->results + 1 <= ImmediateRedrawRows) UpdateWindow(ResultList);
     return 0;
 }
 
-bool ShouldStop(void*) { return StopFlag == 1; }
+bool ShouldStop(void*) {
+    return StopFlag == 1;
+}
 
 // Every way out of a run leaves the Search page usable and the stop flag at 1.
 void EndRun() {
@@ -95,7 +99,9 @@ void EndRun() {
 
 } // namespace
 
-bool ProgressRefreshDue(int scanned, int refreshCounter) { return scanned % 1000 == 0 || refreshCounter % 51 == 0; }
+bool ProgressRefreshDue(int scanned, int refreshCounter) {
+    return scanned % 1000 == 0 || refreshCounter % 51 == 0;
+}
 
 unsigned long RunSearch(void*) {
     SearchRun run;
@@ -103,7 +109,8 @@ unsigned long RunSearch(void*) {
     run.status = GetDlgItem(resultPage, StatusTextId);
     run.progress = GetDlgItem(resultPage, ProgressBarId);
 
-    for (int id = FirstSearchControlId; id <= LastSearchControlId; id++) EnableWindow(GetDlgItem(SearchPage, id), false);
+    for (int id = FirstSearchControlId; id <= LastSearchControlId; id++)
+        EnableWindow(GetDlgItem(SearchPage, id), false);
     ClearResultList();
     uint32_t extendedStyle = static_cast<uint32_t>(SendMessage(ResultList, ListViewGetExtendedStyle, 0, 0));
     SendMessage(ResultList, ListViewSetExtendedStyle, 0, extendedStyle | ListViewExtendedFullRowSelect);
@@ -129,7 +136,8 @@ unsigned long RunSearch(void*) {
     run.phoneDigits = HeaderPhoneDigits(header);
 
     const ControlRectangle& statusRectangle = StatusRectangle();
-    MoveWindow(run.status, statusRectangle.x, statusRectangle.y, statusRectangle.width, statusRectangle.height, true);
+    MoveWindow(run.status, statusRectangle.x, statusRectangle.y, statusRectangle.width,
+               statusRectangle.height, true);
     SendMessage(run.progress, ProgressSetRange32, 0, HeaderRecordCount(header));
     SendMessage(run.progress, ProgressSetPosition, 0, 0);
     ShowWindow(run.progress, ShowShow);

@@ -23,7 +23,8 @@ constexpr int MinimumStoredWidth = 4; // a width of 3 pixels or less is neither 
 long CreateSettingsKey(RegistryKey* key, Window owner) {
     long error = RegistryCreateKey(SettingsKeyPath, key);
     if (error != RegistrySuccess)
-        ShowMessage(owner, TextError, u"RegCreateKeyEx '%s' - %d", {SettingsKeyPath, static_cast<int>(error)});
+        ShowMessage(owner, TextError, u"RegCreateKeyEx '%s' - %d",
+                    {SettingsKeyPath, static_cast<int>(error)});
     return error;
 }
 
@@ -48,7 +49,8 @@ int SaveLanguageSetting(Window owner) {
     if (CreateSettingsKey(&key, owner) != RegistrySuccess) return -1;
     // The user asked for this save and is told to restart after it: a value that could not be written
     // (a full or read-only device) is reported instead, or the choice would be lost without a word.
-    long error = RegistrySetValue(key, u"Language", RegistryTypeString, CurrentLanguageName, LanguageValueBytes);
+    long error =
+        RegistrySetValue(key, u"Language", RegistryTypeString, CurrentLanguageName, LanguageValueBytes);
     RegistryCloseKey(key);
     if (error != RegistrySuccess) {
         ShowMessage(owner, TextError, u"RegSetValueEx '%s' - %d", {u"Language", static_cast<int>(error)});

@@ -19,9 +19,11 @@ namespace {
 // Runs a built tool; returns its standard output (fails the test on a non-zero exit).
 std::string RunTool(const std::string& tool, const QStringList& arguments) {
     std::vector<std::string> list;
-    for (const QString& argument : arguments) list.push_back(argument.toStdString());
+    for (const QString& argument : arguments)
+        list.push_back(argument.toStdString());
     ProcessRun process = RunProcess(BuiltProgram(tool), list, 300);
-    EXPECT_EQ(process.exitCode, 0) << tool << " " << arguments.join(' ').toStdString() << ": " << process.errors;
+    EXPECT_EQ(process.exitCode, 0) << tool << " " << arguments.join(' ').toStdString() << ": "
+                                   << process.errors;
     return process.output;
 }
 
@@ -51,8 +53,9 @@ SearchDevice MakeDemoDevice(int subscribers, const std::string& name = "demo.zdb
     made.device = MakeDevice("[RUSSIAN]\r\n");
     made.databaseHostPath = made.device + "/Databases/" + name;
     std::filesystem::create_directories(made.device + "/Databases");
-    RunTool("dialdex-mkdb", {"demo", QString::number(subscribers), QString::fromStdString(made.databaseHostPath),
-                             "--seed", "7", "--title", "DEMO"});
+    RunTool("dialdex-mkdb",
+            {"demo", QString::number(subscribers), QString::fromStdString(made.databaseHostPath), "--seed",
+             "7", "--title", "DEMO"});
     WriteHostFile(made.device + "/Program Files/Dialdex/dialdex.ini", "\\Databases\\" + name + ";DEMO\r\n");
     return made;
 }
@@ -60,7 +63,8 @@ SearchDevice MakeDemoDevice(int subscribers, const std::string& name = "demo.zdb
 // CSV of count records numbered from first; names "NAME<i>", except where marked.
 std::string NumberedCsv(int count, const std::string& name = "NAME") {
     std::string csv = "phone,name,street,house,flat\n";
-    for (int i = 1; i <= count; i++) csv += std::to_string(1000000 + i) + "," + name + ",STREET,1,2\n";
+    for (int i = 1; i <= count; i++)
+        csv += std::to_string(1000000 + i) + "," + name + ",STREET,1,2\n";
     return csv;
 }
 
@@ -69,7 +73,8 @@ std::vector<std::string> Rows(const QJsonObject& dump) {
     for (const QJsonValue& row : FindWindow(dump, "SysListView32", 1201)["rows"].toArray()) {
         std::string line;
         QJsonArray cells = row.toArray();
-        for (int i = 0; i < cells.size(); i++) line += (i ? ";" : "") + Text(cells[i]);
+        for (int i = 0; i < cells.size(); i++)
+            line += (i ? ";" : "") + Text(cells[i]);
         rows.push_back(line);
     }
     return rows;
@@ -79,11 +84,14 @@ std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
     std::istringstream stream(text);
     std::string line;
-    while (std::getline(stream, line)) lines.push_back(line);
+    while (std::getline(stream, line))
+        lines.push_back(line);
     return lines;
 }
 
-QJsonObject DumpNow() { return QJsonDocument::fromJson(QByteArray::fromStdString(DumpWindowTree())).object(); }
+QJsonObject DumpNow() {
+    return QJsonDocument::fromJson(QByteArray::fromStdString(DumpWindowTree())).object();
+}
 
 // Positions given to the progress bar and texts given to the status text while the program runs.
 struct Observed {
@@ -105,8 +113,8 @@ void ObserveProgress(Observed* observed) {
 
 TEST(Search, RowsMatchTheCommandLineLookupInFileOrder) {
     SearchDevice made = MakeDemoDevice(20000);
-    std::string expected = RunTool("dialdex-find", {QString::fromStdString(made.databaseHostPath), "--name", "иванов",
-                                                    "--street", "лен"});
+    std::string expected = RunTool("dialdex-find", {QString::fromStdString(made.databaseHostPath), "--name",
+                                                    "иванов", "--street", "лен"});
     ScriptRun run = RunScript(made.device, "type SearchWnd/1102 иванов\ntype SearchWnd/1103 лен\n"
                                            "click SearchWnd/1107\nwait\ndump\n");
     ASSERT_EQ(run.exitCode, 0) << run.errors;
@@ -131,7 +139,8 @@ TEST(Search, ProgressIsRefreshedAtTheFirstRecordEveryThousandthAndAfterFiftyRows
     ObserveProgress(&observed);
     Act("type SearchWnd/1102 NOBODY\nclick SearchWnd/1107\nwait");
     EXPECT_EQ(observed.positions, (std::vector<int>{0, 1, 1000, 2000, 0}));
-    EXPECT_EQ(observed.statusTexts, (std::vector<std::string>{"0/1", "0/1000", "0/2000", "Scaned: 2500, results: 0"}));
+    EXPECT_EQ(observed.statusTexts,
+              (std::vector<std::string>{"0/1", "0/1000", "0/2000", "Scaned: 2500, results: 0"}));
     EXPECT_EQ(StopProgram(), 0);
 
     // Every record matches: every 50 rows, and the 1000th record restarts the count.
@@ -141,8 +150,10 @@ TEST(Search, ProgressIsRefreshedAtTheFirstRecordEveryThousandthAndAfterFiftyRows
     ObserveProgress(&observed);
     Act("type SearchWnd/1102 NAME\nclick SearchWnd/1107\nwait");
     std::vector<int> expected{0};
-    for (int record = 1; record <= 951; record += 50) expected.push_back(record);
-    for (int record = 1000; record <= 1200; record += 50) expected.push_back(record);
+    for (int record = 1; record <= 951; record += 50)
+        expected.push_back(record);
+    for (int record = 1000; record <= 1200; record += 50)
+        expected.push_back(record);
     expected.push_back(0);
     EXPECT_EQ(observed.positions, expected);
     EXPECT_EQ(observed.statusTexts.back(), "Scaned: 1200, results: 1200");
@@ -165,7 +176,10 @@ TEST(Search, ProgressIsRefreshedAtTheFirstRecordEveryThousandthAndAfterFiftyRows
 
 TEST(Search, EmptyDatabaseAndStatusRectanglesInBothOrientations) {
     SearchDevice empty = MakeSearchDevice("phone,name,street,house,flat\n");
-    for (auto [width, height, y] : {std::tuple{240, 320, 225}, std::tuple{640, 240, 170}}) {
+    for (auto [width, height, y] : {
+             std::tuple{240, 320, 225},
+             std::tuple{640, 240, 170}
+    }) {
         ASSERT_EQ(StartProgram(empty.device, width, height), 0);
         Observed observed;
         ObserveProgress(&observed);
@@ -197,10 +211,12 @@ TEST(Search, QueryCaptureRefusesEmptyQueriesAndBuildsTheSummary) {
     EXPECT_EQ(SearchQuery.phonePatternFlag, 1);
     // Reset empties the five edits and leaves the previous summary.
     Act("click SearchWnd/1106");
-    for (int id = 1101; id <= 1105; id++) EXPECT_EQ(ControlText("SearchWnd/" + std::to_string(id)), "");
+    for (int id = 1101; id <= 1105; id++)
+        EXPECT_EQ(ControlText("SearchWnd/" + std::to_string(id)), "");
     EXPECT_EQ(ControlText("ResultWnd/1205"), "Query: phone=12?4, street=LENINA");
     // Criteria longer than their buffers are cut; a summary is cut to 255 characters.
-    Act("type SearchWnd/1104 123456789\ntype SearchWnd/1102 " + std::string(300, 'A') + "\nclick SearchWnd/1107\nwait");
+    Act("type SearchWnd/1104 123456789\ntype SearchWnd/1102 " + std::string(300, 'A') +
+        "\nclick SearchWnd/1107\nwait");
     EXPECT_EQ(std::string(SearchQuery.house), "1234567");
     EXPECT_EQ(std::string(SearchQuery.name), std::string(51, 'A'));
     EXPECT_EQ(WideFromUtf8(ControlText("ResultWnd/1205")).size(), 255u);
@@ -253,7 +269,8 @@ TEST(Search, StopKeepsTheRowsSoFarAndASecondSearchStartsEmpty) {
 
     Act("clear SearchWnd/1101\ntype SearchWnd/1102 ЯКОВЛЕВ ЯКОВ\nclick SearchWnd/1107\nwait");
     std::vector<std::string> rows = Rows(DumpNow());
-    for (const std::string& row : rows) EXPECT_NE(row.find(";ЯКОВЛЕВ ЯКОВ"), std::string::npos) << row;
+    for (const std::string& row : rows)
+        EXPECT_NE(row.find(";ЯКОВЛЕВ ЯКОВ"), std::string::npos) << row;
     EXPECT_EQ(ControlText("ResultWnd/1202"), "Scaned: 400000, results: " + std::to_string(rows.size()));
     EXPECT_EQ(StopProgram(), 0);
 }
@@ -270,7 +287,11 @@ TEST(Search, ResultListHeadingsWidthsSortingAndDetails) {
     EXPECT_EQ(StopProgram(), 0);
     RegistryKey key;
     ASSERT_EQ(RegistryCreateKey(SettingsKeyPath, &key), RegistrySuccess);
-    for (auto [name, width] : {std::pair{u"Col0Width", 3u}, std::pair{u"Col1Width", 4u}, std::pair{u"Col2Width", 0u}})
+    for (auto [name, width] : {
+             std::pair{u"Col0Width", 3u},
+             std::pair{u"Col1Width", 4u},
+             std::pair{u"Col2Width", 0u}
+    })
         RegistrySetValue(key, name, RegistryTypeNumber, &width, 4);
     RegistryCloseKey(key);
 
@@ -278,19 +299,27 @@ TEST(Search, ResultListHeadingsWidthsSortingAndDetails) {
     QJsonArray columns = FindWindow(DumpNow(), "SysListView32", 1201)["columns"].toArray();
     ASSERT_EQ(columns.size(), 5);
     std::vector<std::pair<std::string, int>> headings;
-    for (const QJsonValue& column : columns) headings.emplace_back(Text(column["text"]), column["width"].toInt());
+    for (const QJsonValue& column : columns)
+        headings.emplace_back(Text(column["text"]), column["width"].toInt());
     EXPECT_EQ(headings, (std::vector<std::pair<std::string, int>>{
-                            {"Telepho", 55}, {"Surname", 4}, {"Street", 110}, {"House", 40}, {"Flat", 40}}));
+                            {"Telepho", 55 },
+                            {"Surname", 4  },
+                            {"Street",  110},
+                            {"House",   40 },
+                            {"Flat",    40 }
+    }));
     EXPECT_EQ(ControlText("SearchWnd/1110"), "Telephone number");
 
     Act("type SearchWnd/1101 ?\nclick SearchWnd/1107\nwait");
-    EXPECT_EQ(Rows(DumpNow()), (std::vector<std::string>{"0001234;PETROV;LENINA;5;7", "7654321;ABRAMOV;ARBAT;;",
-                                                        "0000012;ivanov;MIRA;1A;"}));
+    EXPECT_EQ(Rows(DumpNow()),
+              (std::vector<std::string>{"0001234;PETROV;LENINA;5;7", "7654321;ABRAMOV;ARBAT;;",
+                                        "0000012;ivanov;MIRA;1A;"}));
     // Sorting by a clicked column is ascending, ignoring case, and stays ascending when clicked again.
     for (int click = 0; click < 2; click++) {
         Act("header ResultWnd/1201 1");
-        EXPECT_EQ(Rows(DumpNow()), (std::vector<std::string>{"7654321;ABRAMOV;ARBAT;;", "0000012;ivanov;MIRA;1A;",
-                                                            "0001234;PETROV;LENINA;5;7"}));
+        EXPECT_EQ(Rows(DumpNow()),
+                  (std::vector<std::string>{"7654321;ABRAMOV;ARBAT;;", "0000012;ivanov;MIRA;1A;",
+                                            "0001234;PETROV;LENINA;5;7"}));
     }
     Act("header ResultWnd/1201 0");
     EXPECT_EQ(Rows(DumpNow()).front(), "0000012;ivanov;MIRA;1A;");
@@ -312,7 +341,8 @@ TEST(Search, ResultListHeadingsWidthsSortingAndDetails) {
 
 TEST(Search, SortDuringAScanLeavesLaterRowsAtTheEndUnsorted) {
     SearchDevice made = MakeDemoDevice(60000);
-    std::string fileOrder = RunTool("dialdex-find", {QString::fromStdString(made.databaseHostPath), "--phone", "?"});
+    std::string fileOrder =
+        RunTool("dialdex-find", {QString::fromStdString(made.databaseHostPath), "--phone", "?"});
     std::vector<std::string> expected = Lines(fileOrder);
     ASSERT_EQ(StartProgram(made.device), 0);
     Act("type SearchWnd/1101 ?\nclick SearchWnd/1107\nheader ResultWnd/1201 1\nwait");
@@ -320,7 +350,8 @@ TEST(Search, SortDuringAScanLeavesLaterRowsAtTheEndUnsorted) {
     ASSERT_EQ(rows.size(), expected.size());
     // The longest tail in file order; what comes before it was sorted by name when the heading was clicked.
     size_t tail = 0;
-    while (tail < rows.size() && rows[rows.size() - 1 - tail] == expected[expected.size() - 1 - tail]) tail++;
+    while (tail < rows.size() && rows[rows.size() - 1 - tail] == expected[expected.size() - 1 - tail])
+        tail++;
     size_t sorted = rows.size() - tail;
     EXPECT_GT(tail, 0u);
     auto nameOf = [](const std::string& row) {

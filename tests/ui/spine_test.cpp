@@ -8,13 +8,15 @@ namespace {
 // A language file in code page 1251 with CR LF line ends (these tests keep to ASCII texts).
 std::string LanguageFile(std::initializer_list<std::string> lines) {
     std::string file;
-    for (const std::string& line : lines) file += line + "\r\n";
+    for (const std::string& line : lines)
+        file += line + "\r\n";
     return file;
 }
 
 std::vector<std::string> Tabs(const QJsonObject& dump) {
     std::vector<std::string> tabs;
-    for (const QJsonValue& tab : FindWindow(dump, "SysTabControl32", 200)["tabs"].toArray()) tabs.push_back(Text(tab));
+    for (const QJsonValue& tab : FindWindow(dump, "SysTabControl32", 200)["tabs"].toArray())
+        tabs.push_back(Text(tab));
     return tabs;
 }
 
@@ -80,9 +82,21 @@ TEST(Spine, PortraitAndLandscapeLayouts) {
 
 TEST(Spine, CaptionsFollowTheLanguageFileRules) {
     std::string device = MakeDevice(LanguageFile({
-        "[ENGLISH]", "700=Wrong section", "[RUSSIAN]", "-1=Shared title", "702=Options", "1101=never shown",
-        "1201=never shown", "1202=never shown", "1203=Bar text", "1402=never shown", "1110=Telephone number",
-        "1107=", "904=Broken file %s", "[GERMAN]", "701=Next section",
+        "[ENGLISH]",
+        "700=Wrong section",
+        "[RUSSIAN]",
+        "-1=Shared title",
+        "702=Options",
+        "1101=never shown",
+        "1201=never shown",
+        "1202=never shown",
+        "1203=Bar text",
+        "1402=never shown",
+        "1110=Telephone number",
+        "1107=",
+        "904=Broken file %s",
+        "[GERMAN]",
+        "701=Next section",
     }));
     ScriptRun run = RunScript(device, "dump\n");
     ASSERT_EQ(run.exitCode, 0) << run.errors;
@@ -126,7 +140,8 @@ TEST(Spine, ExitTabAndCommandsClose) {
     EXPECT_TRUE(PageVisible(commands.dumps[2], "AboutWnd", 8));
     EXPECT_FALSE(PageVisible(commands.dumps[2], "SetupWnd", 7));
     EXPECT_EQ(FindWindow(commands.dumps[2], "SysTabControl32", 200)["current"].toInt(), 3);
-    for (const QJsonObject& dump : commands.dumps) EXPECT_FALSE(PageVisible(dump, "Exit", 9));
+    for (const QJsonObject& dump : commands.dumps)
+        EXPECT_FALSE(PageVisible(dump, "Exit", 9));
 }
 
 TEST(Spine, MissingLanguageFileIsReportedAndEndsWithOne) {
@@ -137,5 +152,6 @@ TEST(Spine, MissingLanguageFileIsReportedAndEndsWithOne) {
     ASSERT_EQ(run.boxes.size(), 1u);
     EXPECT_TRUE(run.boxes[0]["owner"].isNull());
     EXPECT_EQ(Text(run.boxes[0]["caption"]), "Error");
-    EXPECT_EQ(Text(run.boxes[0]["text"]), "Could not open Language file - \\Program Files\\Dialdex\\dialdex.lng");
+    EXPECT_EQ(Text(run.boxes[0]["text"]),
+              "Could not open Language file - \\Program Files\\Dialdex\\dialdex.lng");
 }

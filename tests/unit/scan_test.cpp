@@ -235,11 +235,13 @@ TEST(ScanCore, TestingTheBlockAgreesWithTestingTheDecodedRecord) {
     for (int round = 0; round < 200000; round++) {
         unsigned char block[254];
         int length = 8 + int(next() % 20);
-        for (int i = 0; i < length; i++) block[i] = static_cast<unsigned char>(alphabet[next() % 3]);
+        for (int i = 0; i < length; i++)
+            block[i] = static_cast<unsigned char>(alphabet[next() % 3]);
         char criteria[4][4] = {};
         for (auto& criterion : criteria) {
             int criterionLength = int(next() % 4);
-            for (int i = 0; i < criterionLength; i++) criterion[i] = alphabet[next() % 2];
+            for (int i = 0; i < criterionLength; i++)
+                criterion[i] = alphabet[next() % 2];
         }
         Query query;
         SetQueryCriteria(&query, nullptr, criteria[0], criteria[1], criteria[2], criteria[3]);

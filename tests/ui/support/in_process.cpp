@@ -31,7 +31,8 @@ int StartProgram(const std::string& device, int screenWidth, int screenHeight) {
     ResetLanguageSection();
     // The column width table starts at its defaults in a new process; so it does here.
     const int defaultWidths[ResultFieldCount] = {55, 100, 110, 40, 40};
-    for (int column = 0; column < ResultFieldCount; column++) ColumnWidths[column] = defaultWidths[column];
+    for (int column = 0; column < ResultFieldCount; column++)
+        ColumnWidths[column] = defaultWidths[column];
     boxes.clear();
     SetMessageBoxHook(RecordBox);
     SetScreenSize(screenWidth, screenHeight);
@@ -56,7 +57,9 @@ void Act(const std::string& commands) {
     }
 }
 
-const std::vector<RecordedBox>& Boxes() { return boxes; }
+const std::vector<RecordedBox>& Boxes() {
+    return boxes;
+}
 
 int StopProgram() {
     SetMessageObserver(nullptr);
