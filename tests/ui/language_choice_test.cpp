@@ -8,13 +8,6 @@
 
 namespace {
 
-std::string LanguageFile(std::initializer_list<std::string> lines) {
-    std::string file;
-    for (const std::string& line : lines)
-        file += line + "\r\n";
-    return file;
-}
-
 std::vector<std::string> LanguageItems(const QJsonObject& dump) {
     std::vector<std::string> items;
     for (const QJsonValue& item : FindWindow(dump, "combobox", 1308)["items"].toArray())
@@ -73,14 +66,14 @@ std::vector<std::string> Boxes(const ScriptRun& run) {
 } // namespace
 
 TEST(LanguageList, SectionsInFileOrderWithTheCurrentOne) {
-    std::string device = MakeDevice(LanguageFile({"[ENGLISH]", "700=Search", "[RUSSIAN]", "[GERMAN]"}));
+    std::string device = MakeDevice(LanguageFileOf({"[ENGLISH]", "700=Search", "[RUSSIAN]", "[GERMAN]"}));
     ScriptRun run = RunScript(device, "dump\n");
     ASSERT_EQ(run.dumps.size(), 1u) << run.errors;
     EXPECT_EQ(LanguageItems(run.dumps[0]), (std::vector<std::string>{"ENGLISH", "RUSSIAN", "GERMAN"}));
     EXPECT_EQ(CurrentLanguageItem(run.dumps[0]), 1);
 
     // [russian] is current for RUSSIAN, though start-up, which compares exactly, does not select it.
-    std::string lower = MakeDevice(LanguageFile({"[ENGLISH]", "[russian]", "702=Options"}));
+    std::string lower = MakeDevice(LanguageFileOf({"[ENGLISH]", "[russian]", "702=Options"}));
     ScriptRun lowerRun = RunScript(lower, "dump\n");
     ASSERT_EQ(lowerRun.dumps.size(), 1u) << lowerRun.errors;
     EXPECT_EQ(CurrentLanguageItem(lowerRun.dumps[0]), 1);
@@ -89,8 +82,8 @@ TEST(LanguageList, SectionsInFileOrderWithTheCurrentOne) {
     // Headers: "[" must be the first byte and a "]" must follow; "[]" is an empty item; text after the
     // first "]" is ignored; of two equal names the later is current; a name over 31 characters is cut.
     std::string odd =
-        MakeDevice(LanguageFile({" [SPACE]", "x=[NOT]", "[NOCLOSE", "[]", "[A]tail]", "[RUSSIAN]", "[B]",
-                                 "[Russian] again", "[" + std::string(40, 'W') + "]"}));
+        MakeDevice(LanguageFileOf({" [SPACE]", "x=[NOT]", "[NOCLOSE", "[]", "[A]tail]", "[RUSSIAN]", "[B]",
+                                   "[Russian] again", "[" + std::string(40, 'W') + "]"}));
     ScriptRun oddRun = RunScript(odd, "dump\n");
     ASSERT_EQ(oddRun.dumps.size(), 1u) << oddRun.errors;
     EXPECT_EQ(LanguageItems(oddRun.dumps[0]),
@@ -98,7 +91,7 @@ TEST(LanguageList, SectionsInFileOrderWithTheCurrentOne) {
     EXPECT_EQ(CurrentLanguageItem(oddRun.dumps[0]), 4);
 
     // No section at all: an empty selector, and Save does nothing.
-    std::string none = MakeDevice(LanguageFile({"700=Search"}));
+    std::string none = MakeDevice(LanguageFileOf({"700=Search"}));
     ScriptRun noneRun = RunScript(none, "tab 2\nclick SetupWnd/1309\ndump\n");
     ASSERT_EQ(noneRun.dumps.size(), 1u) << noneRun.errors;
     EXPECT_TRUE(LanguageItems(noneRun.dumps[0]).empty());
@@ -108,10 +101,10 @@ TEST(LanguageList, SectionsInFileOrderWithTheCurrentOne) {
 
 TEST(LanguageList, SaveStoresTheChoiceForTheNextStart) {
     std::string device = MakeDevice(
-        LanguageFile({"[RUSSIAN]", "700=Poisk", "901=Svedeniya", "[ENGLISH]", "700=Find", "701=Found",
-                      "702=Options", "703=Info", "704=Quit", "[" + std::string(40, 'L') + "]"}));
+        LanguageFileOf({"[RUSSIAN]", "700=Poisk", "901=Svedeniya", "[ENGLISH]", "700=Find", "701=Found",
+                        "702=Options", "703=Info", "704=Quit", "[" + std::string(40, 'L') + "]"}));
     // The current language matches no item: Save does nothing until the user picks one.
-    std::string unmatched = MakeDevice(LanguageFile({"[ENGLISH]"}));
+    std::string unmatched = MakeDevice(LanguageFileOf({"[ENGLISH]"}));
     ScriptRun nothing = RunScript(unmatched, "tab 2\nclick SetupWnd/1309\ndump\n");
     ASSERT_EQ(nothing.dumps.size(), 1u) << nothing.errors;
     EXPECT_EQ(CurrentLanguageItem(nothing.dumps[0]), -1);
@@ -146,7 +139,7 @@ TEST(LanguageList, SaveStoresTheChoiceForTheNextStart) {
 }
 
 TEST(LanguageList, UnwritableStoreShowsTheKeyErrorAndNoRestartBox) {
-    std::string device = MakeDevice(LanguageFile({"[RUSSIAN]", "900=Oshibka", "[ENGLISH]"}));
+    std::string device = MakeDevice(LanguageFileOf({"[RUSSIAN]", "900=Oshibka", "[ENGLISH]"}));
     // The store's folder is a file: the key can be neither created nor opened.
     WriteHostFile(device + "/Windows", "not a folder");
     ScriptRun run = RunScript(device, "tab 2\nchoose SetupWnd/1308 1\nclick SetupWnd/1309\n");

@@ -17,22 +17,6 @@
 
 namespace {
 
-std::string LanguageFileOf(std::initializer_list<std::string> lines) {
-    std::string file;
-    for (const std::string& line : lines)
-        file += line + "\r\n";
-    return file;
-}
-
-// One record, phone 1234567, name A, street B, house 1, no flat.
-std::string ExampleDatabase() {
-    static const unsigned char bytes[] = {0x01, 0x00, 0x00, 0x00, 0x0B, 0x07, 'C',  'I',  'T',  'Y',  0x00,
-                                          0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
-                                          0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x0B, 0x87, 0xD6, 0x12,
-                                          'A',  0x00, 'B',  0x00, '1',  0x00, 0x00, 0xFF};
-    return std::string(reinterpret_cast<const char*>(bytes), sizeof bytes);
-}
-
 QJsonObject DumpNow() {
     return QJsonDocument::fromJson(QByteArray::fromStdString(DumpWindowTree())).object();
 }

@@ -5,14 +5,6 @@
 
 namespace {
 
-// A language file in code page 1251 with CR LF line ends (these tests keep to ASCII texts).
-std::string LanguageFile(std::initializer_list<std::string> lines) {
-    std::string file;
-    for (const std::string& line : lines)
-        file += line + "\r\n";
-    return file;
-}
-
 std::vector<std::string> Tabs(const QJsonObject& dump) {
     std::vector<std::string> tabs;
     for (const QJsonValue& tab : FindWindow(dump, "SysTabControl32", 200)["tabs"].toArray())
@@ -44,7 +36,7 @@ TEST(Spine, NewDeviceStartsWithTheShippedRussianTextsAndSwitchesPages) {
 }
 
 TEST(Spine, PortraitAndLandscapeLayouts) {
-    std::string device = MakeDevice(LanguageFile({"[ENGLISH]"}));
+    std::string device = MakeDevice(LanguageFileOf({"[ENGLISH]"}));
     ScriptRun portrait = RunScript(device, "dump\n", {"--screen", "240x295"});
     ASSERT_EQ(portrait.dumps.size(), 1u) << portrait.errors;
     QJsonObject main = FindWindow(portrait.dumps[0], "Dialdex", 0);
@@ -81,7 +73,7 @@ TEST(Spine, PortraitAndLandscapeLayouts) {
 }
 
 TEST(Spine, CaptionsFollowTheLanguageFileRules) {
-    std::string device = MakeDevice(LanguageFile({
+    std::string device = MakeDevice(LanguageFileOf({
         "[ENGLISH]",
         "700=Wrong section",
         "[RUSSIAN]",
@@ -122,7 +114,7 @@ TEST(Spine, CaptionsFollowTheLanguageFileRules) {
 }
 
 TEST(Spine, ExitTabAndCommandsClose) {
-    std::string device = MakeDevice(LanguageFile({"[RUSSIAN]"}));
+    std::string device = MakeDevice(LanguageFileOf({"[RUSSIAN]"}));
     // Choosing the Exit tab closes the program; commands after it are not run.
     ScriptRun exitTab = RunScript(device, "tab 1\ntab 4\ndump\n");
     EXPECT_EQ(exitTab.exitCode, 0);

@@ -54,6 +54,21 @@ std::string ReadHostFile(const std::string& path) {
     return content.str();
 }
 
+std::string LanguageFileOf(std::initializer_list<std::string> lines) {
+    std::string file;
+    for (const std::string& line : lines)
+        file += line + "\r\n";
+    return file;
+}
+
+std::string ExampleDatabase() {
+    static const unsigned char bytes[] = {0x01, 0x00, 0x00, 0x00, 0x0B, 0x07, 'C',  'I',  'T',  'Y',  0x00,
+                                          0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+                                          0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x0B, 0x87, 0xD6, 0x12,
+                                          'A',  0x00, 'B',  0x00, '1',  0x00, 0x00, 0xFF};
+    return std::string(reinterpret_cast<const char*>(bytes), sizeof bytes);
+}
+
 std::string ShippedLanguageFile() {
     return ReadHostFile(std::string(DIALDEX_SOURCE_FOLDER) + "/data/dialdex.lng");
 }

@@ -4,6 +4,7 @@
 
 #include <QJsonArray>
 #include <QJsonObject>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,10 @@ void WriteHostFile(const std::string& path, const std::string& bytes);
 std::string ReadHostFile(const std::string& path);
 // A device folder with the program folder and the given language file bytes (none when empty).
 std::string MakeDevice(const std::string& languageFile);
+// A language file: the lines joined with CR LF line ends (tests keep to ASCII or give 1251 bytes).
+std::string LanguageFileOf(std::initializer_list<std::string> lines);
+// The small example database (41 bytes): one record, phone 1234567, name A, street B, house 1, no flat.
+std::string ExampleDatabase();
 // The shipped language file's bytes.
 std::string ShippedLanguageFile();
 // Path of a built program (dialdex, dialdex-mkdb, dialdex-find).
