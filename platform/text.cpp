@@ -1,6 +1,6 @@
 // Wide text, the device code page and the host's UTF-8. Conversions between the device's 8-bit code page
-// and wide text go through two tables built once from iconv: a scan converts millions of short texts, and
-// a table lookup per character is all that costs.
+// and wide text go through two tables built once (from iconv, or built in for code page 1251): a scan
+// converts millions of short texts, and a table lookup per character is all that costs.
 #include "platform/text.h"
 
 #include <iconv.h>
@@ -9,7 +9,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <mutex>
 
 // --- Copying and comparing ----------------------------------------------------------------------------
 
@@ -66,9 +65,6 @@ struct CodePageTables {
     uint16_t byteFromWide[0x10000]; // UnmappedByte where the character has no byte
 };
 
-static CodePageTables DeviceTables;
-static std::once_flag DefaultTablesBuilt;
-
 // Converts one byte through iconv. Returns the wide character, 0 when the byte has no character, or
 // -1 when the byte starts a longer sequence (the code page is not a single-byte one).
 static int ConvertOneByte(iconv_t converter, unsigned char byte) {
@@ -87,7 +83,61 @@ static int ConvertOneByte(iconv_t converter, unsigned char byte) {
     return output[0];
 }
 
-// Fills tables for the code page. Returns 0, or -1 when iconv does not know it as a single-byte code page.
+// Code page 1251, the device's default, is built in so that start-up loads no iconv modules: the
+// characters of bytes 128 to 255, 0 where a byte has none. Bytes below 128 are ASCII.
+// clang-format off
+static constexpr char16_t BuiltInCodePage1251[128] = {
+    0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x20AC, 0x2030, 0x0409, 0x2039, 0x040A, 0x040C, 0x040B, 0x040F,
+    0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x0000, 0x2122, 0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F,
+    0x00A0, 0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6, 0x00A7,
+    0x0401, 0x00A9, 0x0404, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x0407,
+    0x00B0, 0x00B1, 0x0406, 0x0456, 0x0491, 0x00B5, 0x00B6, 0x00B7,
+    0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457,
+    0x0410, 0x0411, 0x0412, 0x0413, 0x0414, 0x0415, 0x0416, 0x0417,
+    0x0418, 0x0419, 0x041A, 0x041B, 0x041C, 0x041D, 0x041E, 0x041F,
+    0x0420, 0x0421, 0x0422, 0x0423, 0x0424, 0x0425, 0x0426, 0x0427,
+    0x0428, 0x0429, 0x042A, 0x042B, 0x042C, 0x042D, 0x042E, 0x042F,
+    0x0430, 0x0431, 0x0432, 0x0433, 0x0434, 0x0435, 0x0436, 0x0437,
+    0x0438, 0x0439, 0x043A, 0x043B, 0x043C, 0x043D, 0x043E, 0x043F,
+    0x0440, 0x0441, 0x0442, 0x0443, 0x0444, 0x0445, 0x0446, 0x0447,
+    0x0448, 0x0449, 0x044A, 0x044B, 0x044C, 0x044D, 0x044E, 0x044F,
+};
+// clang-format on
+
+static constexpr void StartTables(int codePage, CodePageTables* tables) {
+    tables->codePage = codePage;
+    for (int character = 0; character < 0x10000; character++)
+        tables->byteFromWide[character] = UnmappedByte;
+}
+
+// character: the byte's wide character, 0 when it has none (byte 0 is the terminator and maps to 0).
+static constexpr void MapByte(CodePageTables* tables, int byte, int character) {
+    bool mapped = character > 0 || byte == 0;
+    tables->byteMapped[byte] = mapped;
+    tables->wideFromByte[byte] = mapped ? static_cast<char16_t>(character) : DefaultCharacter;
+    // The first byte for a character wins, so that a round trip is stable.
+    if (mapped && tables->byteFromWide[character] == UnmappedByte) tables->byteFromWide[character] = byte;
+}
+
+// The built-in tables are made by the compiler: start-up does no work for them, and only the pages of
+// the tables a conversion touches are ever read in.
+static constexpr CodePageTables MakeBuiltInTables() {
+    CodePageTables tables{};
+    StartTables(DefaultDeviceCodePage, &tables);
+    for (int byte = 0; byte < 256; byte++)
+        MapByte(&tables, byte, byte < 128 ? byte : BuiltInCodePage1251[byte - 128]);
+    return tables;
+}
+static constexpr CodePageTables BuiltInTables = MakeBuiltInTables();
+
+// The tables in use: the built-in ones, or those of another code page chosen at start-up.
+static const CodePageTables* DeviceTables = &BuiltInTables;
+static CodePageTables OtherTables;
+
+// Fills tables for a code page from iconv. Returns 0, or -1 when iconv does not know it as a single-byte
+// code page.
 static int BuildTables(int codePage, CodePageTables* tables) {
     if (codePage <= 0 || codePage > 99999) return -1;
     char name[16];
@@ -97,18 +147,14 @@ static int BuildTables(int codePage, CodePageTables* tables) {
         iconv_open(std::endian::native == std::endian::little ? "UTF-16LE" : "UTF-16BE", name);
     if (converter == reinterpret_cast<iconv_t>(-1)) return -1;
 
-    tables->codePage = codePage;
-    for (int character = 0; character < 0x10000; character++)
-        tables->byteFromWide[character] = UnmappedByte;
+    StartTables(codePage, tables);
     int result = 0;
     for (int byte = 0; byte < 256 && result == 0; byte++) {
         int character = ConvertOneByte(converter, static_cast<unsigned char>(byte));
-        if (character < 0) result = -1;
-        bool mapped = character > 0 || byte == 0;
-        tables->byteMapped[byte] = mapped;
-        tables->wideFromByte[byte] = mapped ? static_cast<char16_t>(character) : DefaultCharacter;
-        // The first byte for a character wins, so that a round trip is stable.
-        if (mapped && tables->byteFromWide[character] == UnmappedByte) tables->byteFromWide[character] = byte;
+        if (character < 0)
+            result = -1;
+        else
+            MapByte(tables, byte, character);
     }
     iconv_close(converter);
     // ASCII must come through unchanged, or texts such as "%s;%s" and paths would not survive.
@@ -118,32 +164,21 @@ static int BuildTables(int codePage, CodePageTables* tables) {
     return result;
 }
 
-static void BuildDefaultTables() {
-    if (BuildTables(DefaultDeviceCodePage, &DeviceTables) != 0) {
-        // Without iconv's tables the device still has ASCII; everything else becomes the default character.
-        DeviceTables.codePage = DefaultDeviceCodePage;
-        for (int character = 0; character < 0x10000; character++) {
-            DeviceTables.byteFromWide[character] = character < 128 ? character : UnmappedByte;
-        }
-        for (int byte = 0; byte < 256; byte++) {
-            DeviceTables.byteMapped[byte] = byte < 128;
-            DeviceTables.wideFromByte[byte] = byte < 128 ? byte : DefaultCharacter;
-        }
-    }
-}
-
 static const CodePageTables& Tables() {
-    std::call_once(DefaultTablesBuilt, BuildDefaultTables);
-    return DeviceTables;
+    return *DeviceTables;
 }
 
 // The code page is a device setting chosen at start-up, before any other thread runs.
 int SetDeviceCodePage(int codePage) {
-    Tables();
-    if (codePage == DeviceTables.codePage) return 0;
+    if (codePage == DeviceTables->codePage) return 0;
+    if (codePage == DefaultDeviceCodePage) {
+        DeviceTables = &BuiltInTables;
+        return 0;
+    }
     static CodePageTables candidate;
     if (BuildTables(codePage, &candidate) != 0) return -1;
-    std::memcpy(&DeviceTables, &candidate, sizeof candidate);
+    std::memcpy(&OtherTables, &candidate, sizeof candidate);
+    DeviceTables = &OtherTables;
     return 0;
 }
 

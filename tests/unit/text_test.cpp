@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <iconv.h>
 
 TEST(Text, CopyTextNeverPassesTheCapacity) {
     char narrow[8];
@@ -59,6 +60,28 @@ TEST(Text, Cp1251RoundTripsCyrillic) {
             EXPECT_EQ(static_cast<unsigned char>(DeviceByteFromWide(character)), byte);
         }
     }
+}
+
+// Code page 1251 is built in rather than taken from iconv: every byte must still mean what iconv says.
+TEST(Text, BuiltInCp1251AgreesWithIconv) {
+    ASSERT_EQ(SetDeviceCodePage(1251), 0);
+    iconv_t converter = iconv_open("UTF-16LE", "CP1251");
+    ASSERT_NE(converter, reinterpret_cast<iconv_t>(-1));
+    for (int byte = 1; byte < 256; byte++) {
+        iconv(converter, nullptr, nullptr, nullptr, nullptr);
+        char input[1] = {static_cast<char>(byte)};
+        unsigned char output[4] = {};
+        char* inputPointer = input;
+        char* outputPointer = reinterpret_cast<char*>(output);
+        size_t inputLeft = 1, outputLeft = sizeof output;
+        bool mapped = iconv(converter, &inputPointer, &inputLeft, &outputPointer, &outputLeft) != size_t(-1);
+        char16_t expected = mapped ? char16_t(output[0] | output[1] << 8) : u'?';
+        EXPECT_EQ(WideFromDeviceByte(static_cast<unsigned char>(byte)), expected) << "byte " << byte;
+        if (mapped) {
+            EXPECT_EQ(static_cast<unsigned char>(DeviceByteFromWide(expected)), byte) << "byte " << byte;
+        }
+    }
+    iconv_close(converter);
 }
 
 TEST(Text, UnmappableCharactersBecomeTheDefaultCharacter) {
