@@ -23,7 +23,7 @@ enum WalkState {
     BeforeFirstLength = 1,
     InRecords = 2,
     Ended = 3
-}; // InRecords: see NextRecordBlockInline
+}; // InRecords: see BeginBlockRun
 
 static gzFile_s* OpenGzip(const std::string& hostPath, unsigned bufferSize) {
     gzFile file = gzopen(hostPath.c_str(), "rb");
@@ -34,7 +34,8 @@ static gzFile_s* OpenGzip(const std::string& hostPath, unsigned bufferSize) {
 int OpenDatabaseReader(DatabaseReader* reader, const char16_t* path, bool compressed) {
     *reader = DatabaseReader();
     reader->compressed = compressed;
-    reader->buffer = static_cast<unsigned char*>(std::malloc(DatabaseReaderBufferSize));
+    reader->capacity = compressed ? CompressedReaderBufferSize : PlainReaderBufferSize;
+    reader->buffer = static_cast<unsigned char*>(std::malloc(size_t(reader->capacity)));
     if (reader->buffer == nullptr) return -2;
     if (compressed) {
         reader->hostPath = HostPathOf(path);
@@ -122,7 +123,7 @@ static bool FillBuffer(DatabaseReader* reader, int needed) {
     reader->position = 0;
     reader->end = kept;
     while (reader->end < needed) {
-        int got = ReadSource(reader, reader->buffer + reader->end, DatabaseReaderBufferSize - reader->end);
+        int got = ReadSource(reader, reader->buffer + reader->end, reader->capacity - reader->end);
         if (got <= 0) {
             reader->sourceFinished = true;
             break;

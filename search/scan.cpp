@@ -97,24 +97,52 @@ static bool TextsPass(const Query* query, const CriterionLengths& lengths, const
     return true;
 }
 
-// The text tests on the block itself, so that a record that fails them is never copied out. The block
-// is read exactly as DecodeRecord lays it out: the texts lie between the phone number and the block's
-// last byte, and a text without its terminator runs up to that byte (the texts after it are empty).
-static bool BlockTextsPass(const Query* query, const CriterionLengths& lengths, const unsigned char* block,
-                           int length) {
+// What the block tests need, worked out once per scan rather than once per record.
+struct TextTestPlan {
+    int lastGiven = -1;           // the last given text field (0 name .. 3 flat), -1 when none is
+    bool given[4] = {};           // the text fields' given-flags, in block order
+    const char* criteria[4] = {}; // their criteria
+    int lengths[4] = {};          // and the criteria's lengths
+    bool namePrefixTest = false;  // the name is given: test its first bytes as one word first
+    uint32_t namePrefix = 0;      // the name criterion's first (up to) four bytes, as a word
+    uint32_t namePrefixMask = 0;  // the bits of the word the criterion covers
+};
+
+static TextTestPlan PlanTextTests(const Query* query, const CriterionLengths& lengths) {
+    TextTestPlan plan;
     const int given[4] = {query->nameGiven, query->streetGiven, query->houseGiven, query->flatGiven};
     const char* criteria[4] = {query->name, query->street, query->house, query->flat};
     const int criterionLengths[4] = {lengths.name, lengths.street, lengths.house, lengths.flat};
-    int lastGiven = -1;
-    for (int field = 0; field < 4; field++)
-        if (given[field]) lastGiven = field;
+    for (int field = 0; field < 4; field++) {
+        plan.given[field] = given[field] != 0;
+        plan.criteria[field] = criteria[field];
+        plan.lengths[field] = criterionLengths[field];
+        if (given[field]) plan.lastGiven = field;
+    }
+    if (plan.given[0]) {
+        unsigned char prefix[4] = {}, mask[4] = {};
+        for (int index = 0; index < 4 && index < plan.lengths[0]; index++) {
+            prefix[index] = static_cast<unsigned char>(query->name[index]);
+            mask[index] = 0xFF;
+        }
+        plan.namePrefixTest = true;
+        std::memcpy(&plan.namePrefix, prefix, 4);
+        std::memcpy(&plan.namePrefixMask, mask, 4);
+    }
+    return plan;
+}
+
+// The text tests on the block itself, so that a record that fails them is never copied out. The block
+// is read exactly as DecodeRecord lays it out: the texts lie between the phone number and the block's
+// last byte, and a text without its terminator runs up to that byte (the texts after it are empty).
+static bool BlockTextsPass(const TextTestPlan& plan, const unsigned char* block, int length) {
     const unsigned char* text = block + 3;
     const unsigned char* limit = block + 3 + (length > 4 ? length - 4 : 0);
-    for (int field = 0; field <= lastGiven; field++) {
-        if (given[field]) {
+    for (int field = 0; field <= plan.lastGiven; field++) {
+        if (plan.given[field]) {
             // A criterion holds no terminator, so a text that ends first differs at its terminator.
-            const char* criterion = criteria[field];
-            for (int index = 0; index < criterionLengths[field]; index++)
+            const char* criterion = plan.criteria[field];
+            for (int index = 0; index < plan.lengths[field]; index++)
                 if (text + index >= limit || text[index] != static_cast<unsigned char>(criterion[index]))
                     return false;
         }
@@ -126,7 +154,8 @@ static bool BlockTextsPass(const Query* query, const CriterionLengths& lengths, 
 
 bool BlockMatches(const Query* query, const unsigned char* block, int length) {
     CriterionLengths lengths = MeasureCriteria(query);
-    return PhonePasses(query, lengths, RecordPhone(block)) && BlockTextsPass(query, lengths, block, length);
+    return PhonePasses(query, lengths, RecordPhone(block)) &&
+           BlockTextsPass(PlanTextTests(query, lengths), block, length);
 }
 
 bool RecordMatches(const Query* query, const DatabaseRecord* record) {
@@ -150,26 +179,80 @@ int FormatPhoneText(uint32_t phone, int phoneDigits, char16_t* output, int capac
     return written;
 }
 
+// What the scan needs for the tests past the first word, and for reporting a match.
+struct ScanState {
+    const Query* query;
+    CriterionLengths lengths;
+    TextTestPlan plan;
+    DatabaseRecord record;
+};
+
+// The tests past the name's first word, and the report of a match. Returns -1 to go on, 3 when onMatch
+// could not keep the match.
+static int TestAndReport(ScanState* state, const ScanCallbacks& callbacks, ScanCounts* now,
+                         const unsigned char* block, int length) {
+    if (!PhonePasses(state->query, state->lengths, RecordPhone(block)) ||
+        !BlockTextsPass(state->plan, block, length))
+        return -1;
+    DecodeRecord(block, length, &state->record);
+    ScanCounts copy = *now;
+    if (callbacks.onMatch != nullptr && callbacks.onMatch(callbacks.context, &state->record, &copy) != 0)
+        return 3;
+    now->results++;
+    return -1;
+}
+
+// Everything the scan does with one record; returns -1 to go on, or the scan's code 2 or 3 to end it.
+// The callbacks, the counts and the first-word test arrive as copies in locals, so that nothing a callback
+// may reach has to come back from memory between one record and the next.
+static inline int ScanRecord(ScanState* state, const ScanCallbacks& callbacks, ScanCounts* now,
+                             bool namePrefixTest, uint32_t namePrefix, uint32_t namePrefixMask,
+                             const unsigned char* block, int length) {
+    now->scanned++;
+    if (callbacks.onRecord != nullptr) {
+        ScanCounts copy = *now;
+        callbacks.onRecord(callbacks.context, &copy);
+    }
+    // Most records differ from a name criterion within its first four bytes, so those are tested first, as
+    // one word. They are inside the block and before its text limit (a block holds at least 8 bytes), and
+    // a name that ends sooner differs at its terminator, as in the full test.
+    bool candidate = true;
+    if (namePrefixTest) {
+        uint32_t word;
+        std::memcpy(&word, block + 3, 4);
+        candidate = (word & namePrefixMask) == namePrefix;
+    }
+    if (candidate && TestAndReport(state, callbacks, now, block, length) == 3) return 3;
+    if (callbacks.shouldStop != nullptr && callbacks.shouldStop(callbacks.context)) return 2;
+    return -1;
+}
+
 int ScanDatabase(DatabaseReader* reader, const Query* query, const ScanCallbacks* callbacks,
                  ScanCounts* counts) {
-    *counts = ScanCounts();
-    CriterionLengths lengths = MeasureCriteria(query);
-    DatabaseRecord record;
-    for (;;) {
+    ScanState state;
+    state.query = query;
+    state.lengths = MeasureCriteria(query);
+    state.plan = PlanTextTests(query, state.lengths);
+    const ScanCallbacks calls = *callbacks;
+    const bool namePrefixTest = state.plan.namePrefixTest;
+    const uint32_t namePrefix = state.plan.namePrefix, namePrefixMask = state.plan.namePrefixMask;
+    ScanCounts now;
+    int code = -1;
+    while (code < 0) {
+        BlockRun run = BeginBlockRun(reader);
         const unsigned char* block = nullptr;
         int length = 0;
-        int walk = NextRecordBlockInline(reader, &block, &length);
-        if (walk == 0) return 0;
-        if (walk < 0) return 1;
-        counts->scanned++;
-        if (callbacks->onRecord != nullptr) callbacks->onRecord(callbacks->context, counts);
-        if (PhonePasses(query, lengths, RecordPhone(block)) &&
-            BlockTextsPass(query, lengths, block, length)) {
-            DecodeRecord(block, length, &record);
-            if (callbacks->onMatch != nullptr && callbacks->onMatch(callbacks->context, &record, counts) != 0)
-                return 3;
-            counts->results++;
+        while (code < 0 && TakeBlockFromRun(&run, &block, &length))
+            code = ScanRecord(&state, calls, &now, namePrefixTest, namePrefix, namePrefixMask, block, length);
+        EndBlockRun(reader, run);
+        if (code >= 0) break;
+        int walk = NextRecordBlock(reader, &block, &length);
+        if (walk <= 0) {
+            code = walk == 0 ? 0 : 1;
+            break;
         }
-        if (callbacks->shouldStop != nullptr && callbacks->shouldStop(callbacks->context)) return 2;
+        code = ScanRecord(&state, calls, &now, namePrefixTest, namePrefix, namePrefixMask, block, length);
     }
+    *counts = now;
+    return code;
 }

@@ -253,3 +253,107 @@ TEST(ScanCore, TestingTheBlockAgreesWithTestingTheDecodedRecord) {
     }
     EXPECT_GT(matches, 1000);
 }
+
+// The scan loop takes most blocks straight from the reader's buffer and the rest (across a refill)
+// through the walker; its first test looks at the name's first four bytes as one word. Over a stream of
+// random blocks, plain and compressed, it must report exactly the records that the plain test on each
+// decoded record passes, in order, and a stop must leave the walker on the next record.
+TEST(ScanCore, TheScanLoopAgreesWithTestingEachRecord) {
+    uint32_t seed = 777;
+    auto next = [&seed] {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) & 0x7FFF;
+    };
+    const char alphabet[] = {'A', 'B', 0};
+    std::vector<Bytes> blocks;
+    Bytes stream = MakeDatabaseBytes({});
+    stream.resize(29); // the header alone
+    int firstLength = 8 + int(next() % 247);
+    stream.push_back(static_cast<unsigned char>(firstLength));
+    int length = firstLength;
+    for (int index = 0; index < 20000; index++) {
+        int nextLength = index + 1 < 20000 ? 8 + int(next() % 247) : 255;
+        Bytes block(size_t(length), 0);
+        block[0] = static_cast<unsigned char>(index), block[1] = static_cast<unsigned char>(index >> 8);
+        // Mostly short texts, so that names begin with every prefix of the alphabet.
+        for (int i = 3; i < length - 1; i++)
+            block[size_t(i)] = static_cast<unsigned char>(alphabet[next() % (i < 9 ? 2 : 3)]);
+        if (next() % 2) block[3 + next() % 6] = 0;
+        block[size_t(length - 1)] = static_cast<unsigned char>(nextLength);
+        stream.insert(stream.end(), block.begin(), block.end());
+        blocks.push_back(block);
+        length = nextLength;
+    }
+    WritePlain("loop.db", stream);
+    WriteCompressed("loop.zdb", stream);
+    struct Criteria {
+        const char *phone, *name, *street;
+    };
+    const Criteria queries[] = {
+        {nullptr, "A",     nullptr},
+        {nullptr, "AB",    nullptr},
+        {nullptr, "ABA",   nullptr},
+        {nullptr, "ABBA",  nullptr},
+        {nullptr, "ABBAB", nullptr},
+        {nullptr, nullptr, "B"    },
+        {"1",     "B",     nullptr},
+        {"2?",    "BA",    "A"    },
+    };
+    for (const Criteria& criteria : queries) {
+        Query query;
+        SetQueryCriteria(&query, criteria.phone, criteria.name, criteria.street, nullptr, nullptr);
+        std::vector<int> expected;
+        for (int index = 0; index < int(blocks.size()); index++) {
+            DatabaseRecord record;
+            DecodeRecord(blocks[size_t(index)].data(), int(blocks[size_t(index)].size()), &record);
+            if (RecordMatches(&query, &record)) expected.push_back(index);
+        }
+        for (bool compressed : {false, true}) {
+            DatabaseReader reader;
+            ASSERT_EQ(OpenDatabaseReader(&reader, DevicePath(compressed ? "loop.zdb" : "loop.db").c_str(),
+                                         compressed),
+                      0);
+            std::vector<int> found;
+            ScanCallbacks callbacks;
+            callbacks.context = &found;
+            callbacks.onMatch = [](void* context, const DatabaseRecord* record, const ScanCounts*) {
+                static_cast<std::vector<int>*>(context)->push_back(int(record->phone));
+                return 0;
+            };
+            ScanCounts counts;
+            EXPECT_EQ(ScanDatabase(&reader, &query, &callbacks, &counts), 0);
+            CloseDatabaseReader(&reader);
+            EXPECT_EQ(counts.scanned, 20000);
+            EXPECT_EQ(found, expected) << criteria.name << " compressed " << compressed;
+            EXPECT_EQ(counts.results, int(expected.size()));
+        }
+        EXPECT_FALSE(expected.empty());
+    }
+    // A stop inside a run of buffered blocks leaves the walker on the record after the one in hand.
+    for (int stopAt : {1, 777, 2690, 19999}) {
+        DatabaseReader reader;
+        ASSERT_EQ(OpenDatabaseReader(&reader, DevicePath("loop.db").c_str(), false), 0);
+        Query query;
+        SetQueryCriteria(&query, nullptr, "A", nullptr, nullptr, nullptr);
+        struct Stop {
+            int seen = 0, at = 0;
+        } stop{0, stopAt};
+        ScanCallbacks callbacks;
+        callbacks.context = &stop;
+        callbacks.onRecord = [](void* context, const ScanCounts*) { static_cast<Stop*>(context)->seen++; };
+        callbacks.shouldStop = [](void* context) {
+            Stop* state = static_cast<Stop*>(context);
+            return state->seen >= state->at;
+        };
+        ScanCounts counts;
+        EXPECT_EQ(ScanDatabase(&reader, &query, &callbacks, &counts), 2);
+        EXPECT_EQ(counts.scanned, stopAt);
+        const unsigned char* block = nullptr;
+        int blockLength = 0;
+        if (stopAt < 20000) {
+            ASSERT_EQ(NextRecordBlock(&reader, &block, &blockLength), 1);
+            EXPECT_EQ(Bytes(block, block + blockLength), blocks[size_t(stopAt)]) << "stop at " << stopAt;
+        }
+        CloseDatabaseReader(&reader);
+    }
+}
