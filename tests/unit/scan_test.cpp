@@ -278,7 +278,7 @@ TEST(ScanCore, TheScanLoopAgreesWithTestingEachRecord) {
         // Mostly short texts, so that names begin with every prefix of the alphabet.
         for (int i = 3; i < length - 1; i++)
             block[size_t(i)] = static_cast<unsigned char>(alphabet[next() % (i < 9 ? 2 : 3)]);
-        if (next() % 2) block[3 + next() % 6] = 0;
+        if (next() % 2) block[3 + next() % 4] = 0; // a short name (bytes 3 to 6 are always text)
         block[size_t(length - 1)] = static_cast<unsigned char>(nextLength);
         stream.insert(stream.end(), block.begin(), block.end());
         blocks.push_back(block);
