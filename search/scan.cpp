@@ -97,15 +97,21 @@ static bool TextsPass(const Query* query, const CriterionLengths& lengths, const
     return true;
 }
 
+// The first test of a scan: the name criterion's first (up to) four bytes against the name's first four
+// bytes, as one masked word.
+struct NameWordTest {
+    bool given = false; // the name is given
+    uint32_t word = 0;  // the criterion's first bytes
+    uint32_t mask = 0;  // the bits of the word the criterion covers
+};
+
 // What the block tests need, worked out once per scan rather than once per record.
 struct TextTestPlan {
     int lastGiven = -1;           // the last given text field (0 name .. 3 flat), -1 when none is
     bool given[4] = {};           // the text fields' given-flags, in block order
     const char* criteria[4] = {}; // their criteria
     int lengths[4] = {};          // and the criteria's lengths
-    bool namePrefixTest = false;  // the name is given: test its first bytes as one word first
-    uint32_t namePrefix = 0;      // the name criterion's first (up to) four bytes, as a word
-    uint32_t namePrefixMask = 0;  // the bits of the word the criterion covers
+    NameWordTest nameWord;        // tested before all the rest
 };
 
 static TextTestPlan PlanTextTests(const Query* query, const CriterionLengths& lengths) {
@@ -125,9 +131,9 @@ static TextTestPlan PlanTextTests(const Query* query, const CriterionLengths& le
             prefix[index] = static_cast<unsigned char>(query->name[index]);
             mask[index] = 0xFF;
         }
-        plan.namePrefixTest = true;
-        std::memcpy(&plan.namePrefix, prefix, 4);
-        std::memcpy(&plan.namePrefixMask, mask, 4);
+        plan.nameWord.given = true;
+        std::memcpy(&plan.nameWord.word, prefix, 4);
+        std::memcpy(&plan.nameWord.mask, mask, 4);
     }
     return plan;
 }
@@ -206,8 +212,7 @@ static int TestAndReport(ScanState* state, const ScanCallbacks& callbacks, ScanC
 // The callbacks, the counts and the first-word test arrive as copies in locals, so that nothing a callback
 // may reach has to come back from memory between one record and the next.
 static inline int ScanRecord(ScanState* state, const ScanCallbacks& callbacks, ScanCounts* now,
-                             bool namePrefixTest, uint32_t namePrefix, uint32_t namePrefixMask,
-                             const unsigned char* block, int length) {
+                             NameWordTest nameWord, const unsigned char* block, int length) {
     now->scanned++;
     if (callbacks.onRecord != nullptr) {
         ScanCounts copy = *now;
@@ -217,10 +222,10 @@ static inline int ScanRecord(ScanState* state, const ScanCallbacks& callbacks, S
     // one word. They are inside the block and before its text limit (a block holds at least 8 bytes), and
     // a name that ends sooner differs at its terminator, as in the full test.
     bool candidate = true;
-    if (namePrefixTest) {
+    if (nameWord.given) {
         uint32_t word;
         std::memcpy(&word, block + 3, 4);
-        candidate = (word & namePrefixMask) == namePrefix;
+        candidate = (word & nameWord.mask) == nameWord.word;
     }
     if (candidate && TestAndReport(state, callbacks, now, block, length) == 3) return 3;
     if (callbacks.shouldStop != nullptr && callbacks.shouldStop(callbacks.context)) return 2;
@@ -234,8 +239,7 @@ int ScanDatabase(DatabaseReader* reader, const Query* query, const ScanCallbacks
     state.lengths = MeasureCriteria(query);
     state.plan = PlanTextTests(query, state.lengths);
     const ScanCallbacks calls = *callbacks;
-    const bool namePrefixTest = state.plan.namePrefixTest;
-    const uint32_t namePrefix = state.plan.namePrefix, namePrefixMask = state.plan.namePrefixMask;
+    const NameWordTest nameWord = state.plan.nameWord;
     ScanCounts now;
     int code = -1;
     while (code < 0) {
@@ -243,7 +247,7 @@ int ScanDatabase(DatabaseReader* reader, const Query* query, const ScanCallbacks
         const unsigned char* block = nullptr;
         int length = 0;
         while (code < 0 && TakeBlockFromRun(&run, &block, &length))
-            code = ScanRecord(&state, calls, &now, namePrefixTest, namePrefix, namePrefixMask, block, length);
+            code = ScanRecord(&state, calls, &now, nameWord, block, length);
         EndBlockRun(reader, run);
         if (code >= 0) break;
         int walk = NextRecordBlock(reader, &block, &length);
@@ -251,7 +255,7 @@ int ScanDatabase(DatabaseReader* reader, const Query* query, const ScanCallbacks
             code = walk == 0 ? 0 : 1;
             break;
         }
-        code = ScanRecord(&state, calls, &now, namePrefixTest, namePrefix, namePrefixMask, block, length);
+        code = ScanRecord(&state, calls, &now, nameWord, block, length);
     }
     *counts = now;
     return code;
