@@ -22,5 +22,6 @@ run_as_root() {
 }
 echo "Installing: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
-run_as_root apt-get update -qq
-run_as_root apt-get install -y -qq --no-install-recommends "${missing[@]}"
+# Another apt run (a second build of this project, say) may hold the lock for a while: wait for it.
+run_as_root apt-get -o DPkg::Lock::Timeout=600 update -qq
+run_as_root apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "${missing[@]}"
