@@ -136,12 +136,44 @@ static constexpr CodePageTables BuiltInTables = MakeBuiltInTables();
 static const CodePageTables* DeviceTables = &BuiltInTables;
 static CodePageTables OtherTables;
 
+// The code page numbers whose iconv names are not "CP" and the number (those iconv knows as such).
+struct CodePageName {
+    int codePage;
+    const char* iconvName;
+};
+// clang-format off
+static constexpr CodePageName CodePageNames[] = {
+    {708,   "ASMO-708"         },
+    {10000, "MACINTOSH"        },
+    {10017, "MACUKRAINIAN"     },
+    {10029, "MAC-CENTRALEUROPE"},
+    {10079, "MAC-IS"           },
+    {20127, "ASCII"            },
+    {20866, "KOI8-R"           },
+    {21866, "KOI8-U"           },
+    {28591, "ISO-8859-1"       },
+    {28592, "ISO-8859-2"       },
+    {28593, "ISO-8859-3"       },
+    {28594, "ISO-8859-4"       },
+    {28595, "ISO-8859-5"       },
+    {28596, "ISO-8859-6"       },
+    {28597, "ISO-8859-7"       },
+    {28598, "ISO-8859-8"       },
+    {28599, "ISO-8859-9"       },
+    {28603, "ISO-8859-13"      },
+    {28605, "ISO-8859-15"      },
+    {38598, "ISO-8859-8"       },
+};
+// clang-format on
+
 // Fills tables for a code page from iconv. Returns 0, or -1 when iconv does not know it as a single-byte
 // code page.
 static int BuildTables(int codePage, CodePageTables* tables) {
     if (codePage <= 0 || codePage > 99999) return -1;
-    char name[16];
+    char name[24];
     std::snprintf(name, sizeof name, "CP%d", codePage);
+    for (const CodePageName& row : CodePageNames)
+        if (row.codePage == codePage) std::snprintf(name, sizeof name, "%s", row.iconvName);
     // UTF-16 in the host's byte order, without a byte-order mark.
     iconv_t converter =
         iconv_open(std::endian::native == std::endian::little ? "UTF-16LE" : "UTF-16BE", name);

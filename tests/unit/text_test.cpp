@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <iconv.h>
+#include <tuple>
 
 TEST(Text, CopyTextNeverPassesTheCapacity) {
     char narrow[8];
@@ -144,6 +145,17 @@ TEST(Text, OtherCodePages) {
     EXPECT_EQ(SetDeviceCodePage(866), 0);
     WideToDevice(u"Ж", -1, device, sizeof device);
     EXPECT_STREQ(device, "\x86");
+    // Code pages whose iconv names are not "CP" and their number: KOI8-R, ISO 8859-5 and -15, US-ASCII.
+    for (auto [codePage, text, bytes] : {
+             std::tuple{20866, u"Ж",  "\xF6"},
+             std::tuple{28595, u"Ж",  "\xB6"},
+             std::tuple{28605, u"€", "\xA4"},
+             std::tuple{20127, u"é",  "?"   },
+    }) {
+        ASSERT_EQ(SetDeviceCodePage(codePage), 0) << codePage;
+        WideToDevice(text, -1, device, sizeof device);
+        EXPECT_STREQ(device, bytes) << codePage;
+    }
     EXPECT_EQ(SetDeviceCodePage(1251), 0);
     WideToDevice(u"Ж", -1, device, sizeof device);
     EXPECT_STREQ(device, "\xC6");
