@@ -41,8 +41,9 @@ int SelectLanguageSection(StreamFile* stream, const char16_t* languageName) {
     if (stream == nullptr || languageName == nullptr) return -1;
     if (SeekStreamFile(stream, 0, SeekFromStart) != 0) return -1;
 
-    // The name is cut to 14 bytes so that "[" + name + terminator fit the 16 bytes of the header pattern;
-    // a longer section name in the file can then never be selected.
+    // "[" + name + terminator fit the 16 bytes of the header pattern. A longer name, or one the code page
+    // cannot write, selects nothing: cut or with stand-in characters it would name another section.
+    if (WideLength(languageName) >= LanguageNameCapacity || !WideFitsDevice(languageName, -1)) return -1;
     char name[LanguageNameCapacity];
     WideToDevice(languageName, -1, name, LanguageNameCapacity);
     char headerPattern[LanguageNameCapacity + 1];

@@ -30,8 +30,9 @@ extern char16_t LanguageLookupBuffer[LanguageTextCapacity];
 StreamFile* OpenLanguageFileStream(const char16_t* programFolder, char16_t* pathOut, int pathCapacity);
 
 // `SelectLanguageSection`: finds the header "[languageName]" (exact, case-sensitive; anything after the
-// first "]" of the header line is ignored) and records the section's bounds. A name longer than 14 bytes
-// in the device code page is cut to 14 bytes before the header is sought.
+// first "]" of the header line is ignored) and records the section's bounds. A name selects its own
+// section or none: one longer than 14 bytes in the device code page, or with a character the code page
+// cannot write, is not found.
 // Returns 0 when found, -1 when not (the section start and end keep their earlier values).
 int SelectLanguageSection(StreamFile* stream, const char16_t* languageName);
 

@@ -77,9 +77,16 @@ TEST_F(LanguageFileTest, HeaderCompareIsExactAndCaseSensitive) {
     Use("");
     EXPECT_EQ(Select("RUSSIAN"), -1);
 
-    // Names are cut to 14 bytes: the 14-byte prefix of a longer name selects, a longer header never.
-    Use("[ABCDEFGHIJKLMNOPQ]\r\n1=long\r\n[ABCDEFGHIJKLMN]\r\n1=cut\r\n");
-    EXPECT_EQ(Select("ABCDEFGHIJKLMNOPQ"), 0);
+    // A name selects exactly its own section or none: a name over 14 bytes never selects the section
+    // named by its first 14 bytes (nor its own, longer header), and a name the code page cannot write
+    // never selects the section of its stand-in characters.
+    Use("[ABCDEFGHIJKLMNOPQ]\r\n1=long\r\n[ABCDEFGHIJKLMN]\r\n1=cut\r\n[??]\r\n1=stand-ins\r\n");
+    ResetLanguageSection();
+    EXPECT_EQ(Select("ABCDEFGHIJKLMNOPQ"), -1);
+    EXPECT_EQ(Select("ABCDEFGHIJKLMNO"), -1);
+    EXPECT_EQ(Select("日本"), -1);
+    EXPECT_EQ(Lookup(1), "1:");
+    EXPECT_EQ(Select("ABCDEFGHIJKLMN"), 0);
     EXPECT_EQ(Lookup(1), "0:cut");
 }
 
