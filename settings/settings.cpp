@@ -89,10 +89,12 @@ void LoadColumnWidths() {
     for (int column = 0; column < ResultFieldCount; column++) {
         char16_t name[16];
         FormatText(name, u"Col%dWidth", column);
-        uint32_t width = 0, byteCount = 4;
+        // Taken as signed, as it is written: FFFFFFFF is a width of -1, not a wide column.
+        int32_t width = 0;
+        uint32_t byteCount = 4;
         if (RegistryQueryValue(key, name, nullptr, &width, &byteCount) == RegistrySuccess &&
             width >= MinimumStoredWidth)
-            ColumnWidths[column] = static_cast<int>(width);
+            ColumnWidths[column] = width;
     }
     RegistryCloseKey(key);
 }

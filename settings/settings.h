@@ -14,7 +14,7 @@ int SaveLanguageSetting(Window owner);
 void LoadLastDatabase(char16_t* path /* 260 */);
 // Writes the chosen installed database's path as "Last db".
 void SaveLastDatabase(int databaseIndex, Window owner);
-// Reads Col0Width to Col4Width into the column width table (values greater than 3 only).
+// Reads Col0Width to Col4Width into the column width table (values greater than 3, taken as signed).
 void LoadColumnWidths();
 // Writes each result column's current width that is greater than 3.
 void SaveColumnWidths();

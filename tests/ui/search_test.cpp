@@ -282,15 +282,16 @@ TEST(Search, ResultListHeadingsWidthsSortingAndDetails) {
                       "12,ivanov,MIRA,1A,\n";
     SearchDevice made = MakeSearchDevice(csv, {"--phone-digits", "7"},
                                          "[RUSSIAN]\r\n1110=Telephone number\r\n1111=Surname\r\n");
-    // Stored widths of 3 or less are ignored; 4 is taken.
+    // Stored widths of 3 or less are ignored, negative ones too (FFFFFFFF is -1); 4 is taken.
     ASSERT_EQ(StartProgram(made.device), 0);
     EXPECT_EQ(StopProgram(), 0);
     RegistryKey key;
     ASSERT_EQ(RegistryCreateKey(SettingsKeyPath, &key), RegistrySuccess);
     for (auto [name, width] : {
-             std::pair{u"Col0Width", 3u},
-             std::pair{u"Col1Width", 4u},
-             std::pair{u"Col2Width", 0u}
+             std::pair{u"Col0Width", 3u         },
+             std::pair{u"Col1Width", 4u         },
+             std::pair{u"Col2Width", 0u         },
+             std::pair{u"Col4Width", 0xFFFFFFFFu}
     })
         RegistrySetValue(key, name, RegistryTypeNumber, &width, 4);
     RegistryCloseKey(key);
@@ -337,6 +338,12 @@ TEST(Search, ResultListHeadingsWidthsSortingAndDetails) {
     EXPECT_EQ(columns[2].toObject()["width"].toInt(), 110);
     EXPECT_EQ(columns[3].toObject()["width"].toInt(), 77);
     EXPECT_EQ(StopProgram(), 0);
+    // The negative width was not kept either: the shown width replaced it.
+    uint32_t stored = 0, byteCount = 4;
+    ASSERT_EQ(RegistryOpenKey(SettingsKeyPath, &key), RegistrySuccess);
+    EXPECT_EQ(RegistryQueryValue(key, u"Col4Width", nullptr, &stored, &byteCount), RegistrySuccess);
+    RegistryCloseKey(key);
+    EXPECT_EQ(stored, 40u);
 }
 
 TEST(Search, SortDuringAScanLeavesLaterRowsAtTheEndUnsorted) {
