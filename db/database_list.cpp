@@ -57,7 +57,8 @@ int LoadDatabaseList(Window searchPage) {
         DeviceToWide(entry.title, -1, title, 260);
         SendMessage(selector, ComboBoxAddString, 0, reinterpret_cast<SecondParameter>(title));
         DeviceToWide(entry.path, -1, path, 260);
-        if (CompareWide(path, lastDatabase) == 0) {
+        // A missing "Last db" reads as the empty text, which names no entry, not one with an empty path.
+        if (lastDatabase[0] != 0 && CompareWide(path, lastDatabase) == 0) {
             SendMessage(selector, ComboBoxSetCurrentSelection,
                         static_cast<FirstParameter>(InstalledDatabaseCount), 0);
             selected = true;

@@ -141,6 +141,10 @@ TEST(DatabaseList, LineRules) {
                                                         "Empty path", "Cut", ""}));
     EXPECT_EQ(selector.selected, 0);
     EXPECT_EQ(StopProgram(), 0);
+    // No "Last db" stored: the missing value names no entry, not the one with the empty path.
+    ASSERT_EQ(StartProgram(MakeListDevice(lines)), 0);
+    EXPECT_EQ(SelectorNow().selected, 0);
+    EXPECT_EQ(StopProgram(), 0);
 
     // Two entries with the path "Last db" names: the later one is selected.
     ASSERT_EQ(StartProgram(MakeListDevice("\\same.db;First\r\n\\other.db;Other\r\n\\same.db;Second\r\n",
