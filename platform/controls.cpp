@@ -84,6 +84,8 @@ class StaticControl : public QLabel {
     WindowRecord* record_;
 };
 
+constexpr int EditMaximumLength = 32767; // what a line edit holds without a limit
+
 class EditControl : public QLineEdit {
   public:
     EditControl(WindowRecord* record, QWidget* parent) : QLineEdit(parent), record_(record) {
@@ -242,6 +244,15 @@ bool ComboBoxMessage(ComboBoxControl* combo, uint32_t message, FirstParameter fi
     default:
         return false;
     }
+}
+
+bool EditMessage(EditControl* edit, uint32_t message, FirstParameter first, SecondParameter,
+                 MessageResult* result) {
+    if (message != EditLimitText) return false;
+    int limit = static_cast<int>(first);
+    edit->setMaxLength(limit <= 0 ? EditMaximumLength : limit);
+    *result = 0;
+    return true;
 }
 
 bool ListBoxMessage(ListBoxControl* list, uint32_t message, FirstParameter first, SecondParameter second,
@@ -409,9 +420,13 @@ void ApplyControlText(WindowRecord* record) {
     case ControlKind::Static:
         if ((record->style & 0x3) != StaticIcon) Face<QLabel>(record)->setText(text);
         break;
-    case ControlKind::Edit:
-        if (Face<EditControl>(record)->text() != text) Face<EditControl>(record)->SetTextQuietly(text);
+    case ControlKind::Edit: {
+        auto* edit = Face<EditControl>(record);
+        if (edit->text() != text) edit->SetTextQuietly(text);
+        // A text longer than the edit's limit is cut to it; the window text is what the edit holds.
+        if (edit->text() != text) record->text = edit->text().toStdU16String();
         break;
+    }
     case ControlKind::Button:
         Face<QPushButton>(record)->setText(text);
         break;
@@ -424,6 +439,8 @@ bool ControlDefaultProcessing(WindowRecord* record, uint32_t message, FirstParam
                               SecondParameter second, MessageResult* result) {
     if (!record->widget) return false;
     switch (record->windowClass->kind) {
+    case ControlKind::Edit:
+        return EditMessage(Face<EditControl>(record), message, first, second, result);
     case ControlKind::ComboBox:
         return ComboBoxMessage(Face<ComboBoxControl>(record), message, first, second, result);
     case ControlKind::ListBox:

@@ -75,6 +75,9 @@ constexpr uint32_t ListBoxGetHorizontalExtent = 0x0193;
 constexpr uint32_t ListBoxSetHorizontalExtent = 0x0194;
 constexpr MessageResult ListError = -1;
 
+// Edit: the most characters the user may type or paste (0: as many as the edit holds).
+constexpr uint32_t EditLimitText = 0x00C5;
+
 // Progress bar.
 constexpr uint32_t ProgressSetPosition = 0x0402;
 constexpr uint32_t ProgressSetRange32 = 0x0406;

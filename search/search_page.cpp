@@ -50,6 +50,11 @@ void AppendToSummary(const char16_t* text) {
 
 MessageResult OnSearchPageCreate(Window page, uint32_t, FirstParameter, SecondParameter) {
     CreatePageControls(page, SearchControls, PageFixedStyle, true);
+    // An edit takes no more characters than its criterion holds, so the summary (built from the edits'
+    // texts) shows exactly what is searched. Each character is one byte in the device code page.
+    for (const CriterionField& field : criterionFields)
+        SendMessage(GetDlgItem(page, field.editId), EditLimitText,
+                    static_cast<FirstParameter>(field.capacity - 1), 0);
     FormDatabaseListPath();
     LoadDatabaseList(page);
     return 0;
@@ -123,7 +128,7 @@ void CaptureQuery() {
         const CriterionField& field = criterionFields[index];
         char16_t text[256];
         GetWindowText(GetDlgItem(SearchPage, field.editId), text, 256);
-        // Longer criteria are cut to their buffers, in the device code page.
+        // The edits' limits keep the criteria within their buffers; the cut stays as a bound.
         WideToDevice(text, -1, criteria[index], field.capacity);
         if (text[0] == 0) continue;
         if (QuerySummary[0] != 0) AppendToSummary(u", ");

@@ -214,16 +214,33 @@ TEST(Search, QueryCaptureRefusesEmptyQueriesAndBuildsTheSummary) {
     for (int id = 1101; id <= 1105; id++)
         EXPECT_EQ(ControlText("SearchWnd/" + std::to_string(id)), "");
     EXPECT_EQ(ControlText("ResultWnd/1205"), "Query: phone=12?4, street=LENINA");
-    // Criteria longer than their buffers are cut; a summary is cut to 255 characters.
+    // The edits take no more than their criteria hold (31, 51, 51, 7, 7), so the summary shows what
+    // is searched.
     Act("type SearchWnd/1104 123456789\ntype SearchWnd/1102 " + std::string(300, 'A') +
-        "\nclick SearchWnd/1107\nwait");
+        "\ntype SearchWnd/1101 " + std::string(40, '1') + "\ntype SearchWnd/1103 " + std::string(60, 'S') +
+        "\ntype SearchWnd/1105 " + std::string(9, 'F') + "\nclick SearchWnd/1107\nwait");
+    EXPECT_EQ(ControlText("SearchWnd/1104"), "1234567");
     EXPECT_EQ(std::string(SearchQuery.house), "1234567");
     EXPECT_EQ(std::string(SearchQuery.name), std::string(51, 'A'));
-    EXPECT_EQ(WideFromUtf8(ControlText("ResultWnd/1205")).size(), 255u);
+    EXPECT_EQ(ControlText("ResultWnd/1205"),
+              "Query: phone=" + std::string(31, '1') + ", name=" + std::string(51, 'A') +
+                  ", street=" + std::string(51, 'S') + ", house=1234567, flat=" + std::string(7, 'F'));
     // The last database is remembered.
     char16_t lastDatabase[260];
     LoadLastDatabase(lastDatabase);
     EXPECT_EQ(Utf8FromWide(lastDatabase), "\\Databases\\test.db");
+    EXPECT_EQ(StopProgram(), 0);
+
+    // Long translated key texts make a summary longer than its 255 characters: it is cut there.
+    std::string key(70, 'K');
+    SearchDevice translated = MakeSearchDevice(NumberedCsv(3), {},
+                                               "[RUSSIAN]\r\n909=" + key + "\r\n910=" + key +
+                                                   "\r\n911=" + key + "\r\n912=" + key + "\r\n");
+    ASSERT_EQ(StartProgram(translated.device), 0);
+    Act("type SearchWnd/1101 1\ntype SearchWnd/1102 N\ntype SearchWnd/1103 S\nclick SearchWnd/1107\nwait");
+    std::string summary = ControlText("ResultWnd/1205");
+    EXPECT_EQ(WideFromUtf8(summary).size(), 255u);
+    EXPECT_EQ(summary.substr(0, 143), key + key + "1, ");
     EXPECT_EQ(StopProgram(), 0);
 }
 
