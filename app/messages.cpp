@@ -10,23 +10,24 @@ char16_t MessageTexts[MessageTextCount][MessageTextCapacity];
 namespace {
 
 constexpr const char16_t* builtInMessageTexts[MessageTextCount] = {
-    u"Error",                                                  // 900
-    u"Info",                                                   // 901
-    u"You must input some criteria(s)",                        // 902
-    u"Could not open ini file for save - %s",                  // 903
-    u"Bad db file  - %s",                                      // 904
-    u"Max db file = %i",                                       // 905
-    u"All installed db files - ok!",                           // 906
-    u"Found: %i wrong db files\r\n\r\nBad entrances deleted.", // 907
-    u"Scaned: %i, results: %i",                                // 908
-    u"Query: ",                                                // 909
-    u"phone=",                                                 // 910
-    u"name=",                                                  // 911
-    u"street=",                                                // 912
-    u"house=",                                                 // 913
-    u"flat=",                                                  // 914
-    u"Start",                                                  // 915
-    u"Stop",                                                   // 916
+    u"Error",                                                    // 900
+    u"Info",                                                     // 901
+    u"You must input some criteria(s)",                          // 902
+    u"Could not open ini file for save - %s",                    // 903
+    u"Bad db file  - %s",                                        // 904
+    u"Max db file = %i",                                         // 905
+    u"All installed db files - ok!",                             // 906
+    u"Found: %i wrong db files\r\n\r\nBad entrances deleted.",   // 907
+    u"Scaned: %i, results: %i",                                  // 908
+    u"Query: ",                                                  // 909
+    u"phone=",                                                   // 910
+    u"name=",                                                    // 911
+    u"street=",                                                  // 912
+    u"house=",                                                   // 913
+    u"flat=",                                                    // 914
+    u"Start",                                                    // 915
+    u"Stop",                                                     // 916
+    u"No database is installed: install one on the Setup page.", // 917
 };
 
 // The table starts out built-in, before anything reads it.

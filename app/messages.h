@@ -23,19 +23,21 @@ enum MessageTextId {
     TextFlatKey = 914,
     TextStart = 915,
     TextStop = 916,
+    TextNoDatabase = 917, // Start with no database installed
 };
 constexpr int FirstMessageTextId = 900;
-constexpr int MessageTextCount = 17;
-static_assert(TextStop - TextError + 1 == MessageTextCount, "the message texts are identifiers 900 to 916");
+constexpr int MessageTextCount = 18;
+static_assert(TextNoDatabase - TextError + 1 == MessageTextCount,
+              "the message texts are identifiers 900 to 917");
 constexpr int MessageTextCapacity = 80; // 79 characters and the terminator
 
 extern char16_t MessageTexts[MessageTextCount][MessageTextCapacity];
 
-// The slot of a message text by its identifier (900 to 916).
+// The slot of a message text by its identifier (900 to 917).
 const char16_t* MessageText(int textId);
 // Puts the built-in texts back into every slot.
 void ResetMessageTexts();
-// Start-up step 6: every non-empty text of identifiers 900 to 916 in the selected section replaces the
+// Start-up step 6: every non-empty text of identifiers 900 to 917 in the selected section replaces the
 // slot's text (cut to 79 characters).
 void ReplaceMessageTexts();
 

@@ -152,7 +152,7 @@ void CaptureQuery() {
         SendMessage(GetDlgItem(SearchPage, DatabaseSelectorId), ComboBoxGetCurrentSelection, 0, 0));
     if (ChosenDatabaseIndex < 0 || ChosenDatabaseIndex >= InstalledDatabaseCount) {
         // There is no entry to search: say so instead of reading one that does not exist.
-        ShowMessage(SearchPage, TextError, u"No database is installed: install one on the Setup page.", {});
+        ShowMessage(SearchPage, TextError, MessageText(TextNoDatabase), {});
         StopFlag = 1;
         return;
     }

@@ -38,6 +38,7 @@ BUILT_IN = {
     914: "flat=",
     915: "Start",
     916: "Stop",
+    917: "No database is installed: install one on the Setup page.",
     # -1 is both the Search page's title and the Setup page's "Language:" label.
     -1: "Dialdex v.2.0 beta",  # and the Setup page's "Language:" label
     1106: "Reset",
@@ -83,6 +84,7 @@ SECTIONS = [
         914: "кв=",
         915: "Старт",
         916: "Стоп",
+        917: "Нет установленных баз: установите базу на странице «Опции».",
         -1: "Dialdex",
         1106: "Сброс",
         1107: "Старт",
@@ -125,6 +127,7 @@ SECTIONS = [
         914: "flat=",
         915: "Start",
         916: "Stop",
+        917: "No database is installed: install one on the Setup page.",
         -1: "Dialdex",
         1106: "Reset",
         1107: "Start",
@@ -167,6 +170,7 @@ SECTIONS = [
         914: "кв=",
         915: "Старт",
         916: "Стоп",
+        917: "Немає встановлених баз: встановіть базу на сторінці «Опції».",
         -1: "Dialdex",
         1106: "Скинути",
         1107: "Старт",
@@ -191,6 +195,7 @@ SECTIONS = [
 LINE_LIMIT = 511          # the reader takes a line in pieces of at most 511 bytes
 TEXT_LIMIT = 127          # the lookup buffer keeps 127 characters
 MESSAGE_TEXT_LIMIT = 79   # a message text slot keeps 79 characters
+LAST_MESSAGE_TEXT = 917   # the message texts are identifiers 900 to 917
 SECTION_NAME_LIMIT = 14   # the longest section name that can be selected, in bytes
 PHONE_LABEL_LIMIT = 7     # the phone label (1110) shares its 59 pixels with nothing else
 
@@ -222,7 +227,7 @@ def check_section(name, texts):
             continue
         if len(line) - 2 > LINE_LIMIT:
             problems.append(f"{where}: line longer than {LINE_LIMIT} bytes")
-        limit = MESSAGE_TEXT_LIMIT if 900 <= identifier <= 916 else TEXT_LIMIT
+        limit = MESSAGE_TEXT_LIMIT if 900 <= identifier <= LAST_MESSAGE_TEXT else TEXT_LIMIT
         if len(text) > limit:
             problems.append(f"{where}: text longer than {limit} characters")
         if identifier in BUILT_IN and specifiers(text) != specifiers(BUILT_IN[identifier]):

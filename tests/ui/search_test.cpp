@@ -253,6 +253,13 @@ TEST(Search, NoDatabaseInstalledAndAFileDeletedAfterItWasChosen) {
     EXPECT_EQ(Boxes()[0].text, "No database is installed: install one on the Setup page.");
     EXPECT_EQ(StopFlag.load(), 1);
     EXPECT_EQ(StopProgram(), 0);
+    // The box speaks the language in use, like every other message.
+    ASSERT_EQ(StartProgram(MakeDevice(ShippedLanguageFile())), 0);
+    Act("type SearchWnd/1102 A\nclick SearchWnd/1107");
+    ASSERT_EQ(Boxes().size(), 1u);
+    EXPECT_EQ(Boxes()[0].caption, "Ошибка");
+    EXPECT_EQ(Boxes()[0].text, "Нет установленных баз: установите базу на странице «Опции».");
+    EXPECT_EQ(StopProgram(), 0);
 
     SearchDevice made = MakeSearchDevice(NumberedCsv(5));
     ASSERT_EQ(StartProgram(made.device), 0);
