@@ -39,7 +39,7 @@ BUILT_IN = {
     915: "Start",
     916: "Stop",
     917: "No database is installed: install one on the Setup page.",
-    # -1 is both the Search page's title and the Setup page's "Language:" label.
+    # -1 is both the Search page's title and the Setup page's "Language:" label (see UNTRANSLATED).
     -1: "Dialdex v.2.0 beta",  # and the Setup page's "Language:" label
     1106: "Reset",
     1107: "Start",
@@ -85,7 +85,6 @@ SECTIONS = [
         915: "Старт",
         916: "Стоп",
         917: "Нет установленных баз: установите базу на странице «Опции».",
-        -1: "Dialdex",
         1106: "Сброс",
         1107: "Старт",
         1109: "База",
@@ -128,7 +127,6 @@ SECTIONS = [
         915: "Start",
         916: "Stop",
         917: "No database is installed: install one on the Setup page.",
-        -1: "Dialdex",
         1106: "Reset",
         1107: "Start",
         1109: "DB",
@@ -171,7 +169,6 @@ SECTIONS = [
         915: "Старт",
         916: "Стоп",
         917: "Немає встановлених баз: встановіть базу на сторінці «Опції».",
-        -1: "Dialdex",
         1106: "Скинути",
         1107: "Старт",
         1109: "База",
@@ -192,6 +189,11 @@ SECTIONS = [
     }),
 ]
 
+# Identifiers no section may give. -1 keys two captions, the Search page's title and the label of the
+# language selector: no text suits both (a translated "Language:" would title the Search page), so both
+# keep their built-in texts, the program's name and "Language:" beside the English section names.
+UNTRANSLATED = {-1}
+
 LINE_LIMIT = 511          # the reader takes a line in pieces of at most 511 bytes
 TEXT_LIMIT = 127          # the lookup buffer keeps 127 characters
 MESSAGE_TEXT_LIMIT = 79   # a message text slot keeps 79 characters
@@ -208,12 +210,15 @@ def check_section(name, texts):
     problems = []
     if len(name.encode(CODE_PAGE)) > SECTION_NAME_LIMIT:
         problems.append(f"section name {name} is longer than {SECTION_NAME_LIMIT} bytes")
-    missing = sorted(set(BUILT_IN) - set(texts))
+    missing = sorted(set(BUILT_IN) - set(texts) - UNTRANSLATED)
     unknown = sorted(set(texts) - set(BUILT_IN))
+    shared = sorted(set(texts) & UNTRANSLATED)
     if missing:
         problems.append(f"[{name}] lacks {missing}")
     if unknown:
         problems.append(f"[{name}] has identifiers the program never asks for: {unknown}")
+    if shared:
+        problems.append(f"[{name}] gives {shared}, which would change two captions at once")
     for identifier, text in texts.items():
         where = f"[{name}] {identifier}"
         if not text:
@@ -242,7 +247,8 @@ def build():
     for name, texts in SECTIONS:
         lines.append(f"[{name}]")
         for identifier in BUILT_IN:
-            lines.append(f"{identifier}={texts[identifier]}")
+            if identifier not in UNTRANSLATED:
+                lines.append(f"{identifier}={texts[identifier]}")
     return ("\r\n".join(lines) + "\r\n").encode(CODE_PAGE)
 
 

@@ -285,7 +285,7 @@ TEST(Startup, ProgramFolderAndOrientationRules) {
     EXPECT_EQ(OrientationForScreenHeight(640), 0);
 }
 
-TEST(Startup, TheAboutPageIsTheSameInEveryLanguage) {
+TEST(Startup, TheAboutPageIsTheSameInEveryLanguageAndTheLanguageLabelReadsAsOne) {
     // The shipped file, in each of its languages, and a file that names the About controls.
     std::vector<std::string> aboutTexts;
     std::vector<std::string> firstTabs;
@@ -302,6 +302,10 @@ TEST(Startup, TheAboutPageIsTheSameInEveryLanguage) {
         aboutTexts.push_back(ControlText("AboutWnd/1402"));
         EXPECT_EQ(ControlText("AboutWnd/1401"), "DIALICON");
         firstTabs.push_back(TabLabels()[0]);
+        // Identifier -1 is both the Search page's title and the language selector's label: each keeps
+        // a text that suits it.
+        EXPECT_EQ(ControlText("SetupWnd/-1"), "Language:");
+        EXPECT_EQ(ControlText("SearchWnd/-1"), "Dialdex v.2.0 beta");
         EXPECT_EQ(StopProgram(), 0);
     }
     ASSERT_EQ(StartProgram(MakeDevice(LanguageFileOf({"[RUSSIAN]", "1402=Translated", "1401=OTHERICON"}))),
