@@ -33,6 +33,15 @@ int CopyOut(const QString& text, char16_t* buffer, int capacity) {
     return CopyText(buffer, capacity, wide.c_str());
 }
 
+// Buttons and tabs take "&" as the mark of a shortcut key; doubled, it shows as itself. The program's
+// captions are shown as they stand.
+QString WithLiteralAmpersands(QString text) {
+    return text.replace(u'&', QStringLiteral("&&"));
+}
+QString WithoutLiteralAmpersands(QString text) {
+    return text.replace(QStringLiteral("&&"), QStringLiteral("&"));
+}
+
 // The program's icon, drawn rather than loaded: a directory card with a handset.
 QPixmap ProgramIcon() {
     QPixmap pixmap(32, 32);
@@ -60,6 +69,8 @@ class StaticControl : public QLabel {
         if (type == StaticIcon) {
             setPixmap(ProgramIcon());
         } else {
+            // A caption is text as it stands, never markup (a language text "<h1>" or "&amp;").
+            setTextFormat(Qt::PlainText);
             setAlignment((type == StaticCentre ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignTop);
             setWordWrap(true);
         }
@@ -341,7 +352,8 @@ bool TabMessage(TabControl* tab, uint32_t message, FirstParameter first, SecondP
             return true;
         }
         const QSignalBlocker blocker(bar);
-        *result = bar->insertTab(index, (item->mask & TabItemText) ? ToQString(item->text) : QString());
+        *result = bar->insertTab(
+            index, (item->mask & TabItemText) ? WithLiteralAmpersands(ToQString(item->text)) : QString());
         bar->adjustSize();
         bar->resize(tab->width(), 24);
         return true;
@@ -428,7 +440,7 @@ void ApplyControlText(WindowRecord* record) {
         break;
     }
     case ControlKind::Button:
-        Face<QPushButton>(record)->setText(text);
+        Face<QPushButton>(record)->setText(WithLiteralAmpersands(text));
         break;
     default:
         break;
@@ -489,7 +501,7 @@ void DescribeControl(WindowRecord* record, QJsonObject& object) {
         QTabBar* bar = Face<TabControl>(record)->bar;
         QJsonArray tabs;
         for (int i = 0; i < bar->count(); i++)
-            tabs.append(bar->tabText(i));
+            tabs.append(WithoutLiteralAmpersands(bar->tabText(i)));
         object["tabs"] = tabs;
         object["current"] = bar->currentIndex();
         break;

@@ -142,6 +142,12 @@ QColor BrushColour(Brush brush) {
     return Qt::white;
 }
 
+// A window title as it stands: Qt takes "[*]" as the place of a modified mark and drops it; doubled, it
+// shows once.
+QString PlainWindowTitle(const std::u16string& text) {
+    return QString::fromStdU16String(text).replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
+}
+
 // The face of a window of a registered class: a plain panel painted with the class brush.
 QWidget* CreatePanelWidget(WindowRecord* record, QWidget* parentWidget) {
     auto* frame = new QFrame(parentWidget);
@@ -151,7 +157,7 @@ QWidget* CreatePanelWidget(WindowRecord* record, QWidget* parentWidget) {
     palette.setColor(QPalette::Window, BrushColour(record->windowClass->background));
     frame->setPalette(palette);
     if (!parentWidget) {
-        frame->setWindowTitle(QString::fromStdU16String(record->text));
+        frame->setWindowTitle(PlainWindowTitle(record->text));
         frame->setAttribute(Qt::WA_QuitOnClose, false);
     }
     return frame;
@@ -566,8 +572,7 @@ MessageResult DefWindowProc(Window window, uint32_t message, FirstParameter firs
     case MessageSetText: {
         const char16_t* text = reinterpret_cast<const char16_t*>(second);
         record->text = text ? std::u16string(text) : std::u16string();
-        if (record->widget && !record->parent)
-            record->widget->setWindowTitle(QString::fromStdU16String(record->text));
+        if (record->widget && !record->parent) record->widget->setWindowTitle(PlainWindowTitle(record->text));
         if (record->windowClass->kind != ControlKind::Registered) ApplyControlText(record);
         return 1;
     }
@@ -645,9 +650,11 @@ int MessageBox(Window owner, const char16_t* text, const char16_t* caption, uint
             return;
         }
         WindowRecord* ownerRecord = FindWindowRecord(owner);
-        QMessageBox box(QMessageBox::NoIcon, QString::fromStdU16String(caption ? caption : u""),
+        QMessageBox box(QMessageBox::NoIcon, PlainWindowTitle(caption ? caption : u""),
                         QString::fromStdU16String(text ? text : u""), QMessageBox::Ok,
                         ownerRecord && ownerRecord->widget ? ownerRecord->widget->window() : nullptr);
+        // The texts come from the language file, database paths and the user: never markup.
+        box.setTextFormat(Qt::PlainText);
         box.exec();
     });
     return result;

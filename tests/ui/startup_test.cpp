@@ -15,7 +15,13 @@
 #include "tests/ui/support/harness.h"
 #include "tests/ui/support/in_process.h"
 
+#include <QApplication>
 #include <QJsonDocument>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTimer>
+#include <QWindow>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <random>
@@ -251,6 +257,60 @@ TEST(Startup, LanguageTextsReplaceMessagesAndTabLabelsWithinTheirLimits) {
     EXPECT_EQ(TabLabels(), (std::vector<std::string>{"Search", "Result", "Setup", "About", "Exit"}));
     EXPECT_EQ(ControlText("SearchWnd/1107"), "Start");
     EXPECT_EQ(ControlText("SetupWnd/1303"), "Find DB");
+    EXPECT_EQ(StopProgram(), 0);
+}
+
+// Texts from the language file (or anywhere else) are shown as they stand: no markup, no mnemonics.
+TEST(Startup, EveryTextIsShownAsItStands) {
+    std::string device = MakeDevice(LanguageFileOf(
+        {"[RUSSIAN]", "-1=<font color=red>RED RED RED</font>", "1109=<h1>zz", "1107=R&D", "700=X&Y"}));
+    ASSERT_EQ(StartProgram(device), 0);
+    auto face = [](int page, int id) { return FindWindowRecord(GetDlgItem(PageWindows[page], id))->widget; };
+    auto showsRed = [](QWidget* widget) {
+        QImage image = widget->grab().toImage();
+        for (int y = 0; y < image.height(); y++)
+            for (int x = 0; x < image.width(); x++) {
+                QColor colour = image.pixelColor(x, y);
+                if (colour.red() > 200 && colour.green() < 80 && colour.blue() < 80) return true;
+            }
+        return false;
+    };
+    // A static control: no colour from markup, no heading taller than a line.
+    EXPECT_FALSE(showsRed(face(PageSearch, -1)));
+    QWidget* label = face(PageSearch, 1109);
+    EXPECT_LT(label->sizeHint().height(), 2 * label->fontMetrics().height());
+    // A button and a tab: an ampersand is a character, not the mark of a shortcut.
+    auto* button = static_cast<QPushButton*>(face(PageSearch, 1107));
+    EXPECT_EQ(button->fontMetrics().size(Qt::TextShowMnemonic, button->text()),
+              button->fontMetrics().size(0, "R&D"));
+    QTabBar* tabs = face(PageSearch, 1107)->window()->findChild<QTabBar*>();
+    ASSERT_NE(tabs, nullptr);
+    EXPECT_EQ(tabs->fontMetrics().size(Qt::TextShowMnemonic, tabs->tabText(0)),
+              tabs->fontMetrics().size(0, "X&Y"));
+    EXPECT_EQ(TabLabels()[0], "X&Y");
+    EXPECT_EQ(ControlText("SearchWnd/1107"), "R&D");
+
+    // A message box, shown for real: its text and its caption as they stand.
+    SetMessageBoxHook(nullptr);
+    bool seen = false, red = true;
+    QString title;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            auto* box = qobject_cast<QMessageBox*>(widget);
+            if (!box || !box->isVisible()) continue;
+            seen = true;
+            red = showsRed(box);
+            title = box->windowHandle() ? box->windowHandle()->title() : QString();
+            box->accept();
+        }
+    });
+    poll.start(10);
+    ShowMessageFixedCaption(nullptr, u"[*]<b>Caption</b>", u"<font color=red>RED RED RED</font> &amp;", {});
+    poll.stop();
+    EXPECT_TRUE(seen);
+    EXPECT_FALSE(red);
+    EXPECT_EQ(title.toStdString(), "[*]<b>Caption</b>");
     EXPECT_EQ(StopProgram(), 0);
 }
 
