@@ -10,6 +10,8 @@
 #include "search/search_worker.h"
 #include "settings/settings.h"
 
+#include <new>
+
 Window SearchPage;
 Query SearchQuery;
 int ChosenDatabaseIndex;
@@ -156,12 +158,21 @@ void CaptureQuery() {
         StopFlag = 1;
         return;
     }
+    // The worker reads the entry long after Start, while Check or Install may move the list's entries.
+    SearchInputs* inputs = new (std::nothrow) SearchInputs;
+    if (!inputs) {
+        StopFlag = 1;
+        return;
+    }
+    inputs->database = InstalledDatabases[ChosenDatabaseIndex];
+    CopyText(inputs->summary, QuerySummary);
     SaveLastDatabase(ChosenDatabaseIndex, SearchPage);
     SelectPage(PageResult);
     StopFlag = 0;
     SearchRunning = true;
-    ThreadHandle worker = CreateThread(RunSearch, nullptr);
+    ThreadHandle worker = CreateThread(RunSearch, inputs);
     if (!worker) {
+        delete inputs;
         SearchRunning = false;
         StopFlag = 1;
         return;

@@ -1,10 +1,18 @@
 // The Search page and the query it captures for the search worker.
 #pragma once
 
+#include "db/database_list.h"
 #include "platform/windows.h"
 #include "search/scan.h"
 
 #include <atomic>
+
+// What one search works on, copied when Start is pressed and handed to the worker, which owns it from
+// then on: Install or Check during the search change the installed-database list, not the search.
+struct SearchInputs {
+    InstalledDatabase database; // the chosen entry (path and title) as it was at Start
+    char16_t summary[256];      // the query summary the worker shows
+};
 
 extern Window SearchPage;          // the page whose Start/Stop button was pressed
 extern Query SearchQuery;          // written by CaptureQuery before the worker starts, then only read
@@ -19,7 +27,7 @@ extern std::atomic<bool> SearchRunning;
 // Start/Stop: starts a search when none runs, otherwise asks the running one to stop.
 void StartOrStopSearch();
 // Captures the criteria, builds the summary, refuses an empty query, records "Last db", brings the
-// Result page forward and starts the worker.
+// Result page forward and starts the worker with its own SearchInputs.
 void CaptureQuery();
 // Enables controls 1100 to 1106 and gives 1107 the Start text (message text 915).
 void RestoreSearchPage();

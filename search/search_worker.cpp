@@ -6,7 +6,6 @@
 #include "app/messages.h"
 #include "app/page_framework.h"
 #include "app/program.h"
-#include "db/database_list.h"
 #include "db/database_reader.h"
 #include "platform/format.h"
 #include "platform/text.h"
@@ -14,6 +13,7 @@
 #include "search/scan.h"
 #include "search/search_page.h"
 
+#include <memory>
 #include <new>
 
 namespace {
@@ -103,7 +103,8 @@ bool ProgressRefreshDue(int scanned, int refreshCounter) {
     return scanned % 1000 == 0 || refreshCounter % 51 == 0;
 }
 
-unsigned long RunSearch(void*) {
+unsigned long RunSearch(void* argument) {
+    std::unique_ptr<SearchInputs> inputs(static_cast<SearchInputs*>(argument));
     SearchRun run;
     Window resultPage = PageWindows[PageResult];
     run.status = GetDlgItem(resultPage, StatusTextId);
@@ -116,7 +117,7 @@ unsigned long RunSearch(void*) {
     SendMessage(ResultList, ListViewSetExtendedStyle, 0, extendedStyle | ListViewExtendedFullRowSelect);
 
     char16_t path[260];
-    DeviceToWide(InstalledDatabases[ChosenDatabaseIndex].path, -1, path, 260);
+    DeviceToWide(inputs->database.path, -1, path, 260);
     unsigned char header[DatabaseHeaderSize];
     bool compressed = false;
     if (ValidateDatabaseFile(path, header, &compressed) != 0) {
@@ -131,7 +132,7 @@ unsigned long RunSearch(void*) {
         EndRun();
         return 0;
     }
-    SetWindowText(GetDlgItem(resultPage, QueryDetailsId), QuerySummary);
+    SetWindowText(GetDlgItem(resultPage, QueryDetailsId), inputs->summary);
     ReadDatabaseHeader(&reader, header);
     run.phoneDigits = HeaderPhoneDigits(header);
 

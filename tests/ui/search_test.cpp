@@ -276,6 +276,36 @@ TEST(Search, NoDatabaseInstalledAndAFileDeletedAfterItWasChosen) {
     EXPECT_EQ(StopProgram(), 0);
 }
 
+TEST(Search, CheckDuringASearchLeavesItOnTheDatabaseChosenAtStart) {
+    // "\bad.db" is missing, so Check drops it and the entries after it move up by one.
+    std::string device = MakeDevice("[RUSSIAN]\r\n");
+    std::string folder = MakeTemporaryFolder();
+    for (std::string name : {"A", "B"}) {
+        WriteHostFile(folder + "/" + name + ".csv", NumberedCsv(name == "A" ? 3 : 5, name + name));
+        RunTool("dialdex-mkdb", {"build", QString::fromStdString(folder + "/" + name + ".csv"),
+                                 QString::fromStdString(device + "/" + name + ".db"), "--title",
+                                 QString::fromStdString(name)});
+    }
+    WriteHostFile(device + "/Program Files/Dialdex/dialdex.ini", "\\bad.db;BAD\r\n\\A.db;A\r\n\\B.db;B\r\n");
+    ASSERT_EQ(StartProgram(device), 0);
+    Act("choose SearchWnd/1100 1\ntype SearchWnd/1101 ?");
+    // Start, then Check before the worker has been served a single window call.
+    Window start = GetDlgItem(PageWindows[PageSearch], 1107);
+    Window check = GetDlgItem(PageWindows[PageSetup], 1305);
+    SendMessage(PageWindows[PageSearch], MessageCommand, MakeFirstParameter(1107, ButtonClicked),
+                reinterpret_cast<SecondParameter>(start));
+    SendMessage(PageWindows[PageSetup], MessageCommand, MakeFirstParameter(1305, ButtonClicked),
+                reinterpret_cast<SecondParameter>(check));
+    Act("wait");
+    ASSERT_EQ(Boxes().size(), 2u);
+    EXPECT_EQ(Boxes()[0].text, "Bad db file  - \\bad.db");
+    EXPECT_EQ(Rows(DumpNow()), (std::vector<std::string>{"1000001;AA;STREET;1;2", "1000002;AA;STREET;1;2",
+                                                         "1000003;AA;STREET;1;2"}));
+    EXPECT_EQ(ControlText("ResultWnd/1202"), "Scaned: 3, results: 3");
+    EXPECT_EQ(ControlText("ResultWnd/1205"), "Query: phone=?");
+    EXPECT_EQ(StopProgram(), 0);
+}
+
 TEST(Search, StopKeepsTheRowsSoFarAndASecondSearchStartsEmpty) {
     SearchDevice made = MakeDemoDevice(400000);
     ASSERT_EQ(StartProgram(made.device), 0);
