@@ -14,6 +14,11 @@
 #include <string_view>
 #include <vector>
 
+#ifndef DIALDEX_DATA_FROM_PROGRAM
+#define DIALDEX_DATA_FROM_PROGRAM "../share/dialdex"
+#endif
+const char* const InstalledDataFolderFromProgram = DIALDEX_DATA_FROM_PROGRAM;
+
 static std::string DeviceFolderPath;
 static std::string StorageCardFolderPath;
 
@@ -33,6 +38,17 @@ static std::string CanonicalFolder(const std::string& folder) {
 static bool IsFolder(const std::string& path) {
     struct stat status;
     return stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+// A program run from its build folder has the file beside it; an installed one has it in the data folder.
+std::string FindShippedLanguageFile(const std::string& executableFolder) {
+    std::string beside = executableFolder + "/dialdex.lng";
+    std::string installed = executableFolder + "/" + InstalledDataFolderFromProgram + "/dialdex.lng";
+    struct stat status;
+    if (stat(beside.c_str(), &status) != 0 && stat(installed.c_str(), &status) == 0 &&
+        S_ISREG(status.st_mode))
+        return installed;
+    return beside;
 }
 
 // Creates the folder and the folders above it. Returns 0, or -1.

@@ -8,6 +8,12 @@
 inline constexpr const char16_t* ProgramFolderDevicePath = u"\\Program Files\\Dialdex\\";
 inline constexpr const char16_t* ProgramExecutableDevicePath = u"\\Program Files\\Dialdex\\dialdex.exe";
 
+// The installed data folder seen from the folder of the program's executable ("../share/dialdex").
+extern const char* const InstalledDataFolderFromProgram;
+// The shipped "dialdex.lng" that a new device folder gets: the one beside the program's executable, else
+// the installed one in InstalledDataFolderFromProgram; when neither exists, the path beside the executable.
+std::string FindShippedLanguageFile(const std::string& executableFolder);
+
 // Uses hostFolder as the device's root. When it does not exist yet, it is created with the program
 // folder in it and shippedLanguageFile (a host path; may be empty) copied there as "dialdex.lng";
 // an existing folder is used exactly as it is. Returns 0, or -1 when the folder cannot be made.

@@ -113,7 +113,7 @@ int main(int argc, char** argv) {
     QApplication::setFont(font);
     if (screenWidth > 0) SetScreenSize(screenWidth, screenHeight);
 
-    if (PrepareDeviceFolder(device, ExecutableFolder() + "/dialdex.lng") != 0) {
+    if (PrepareDeviceFolder(device, FindShippedLanguageFile(ExecutableFolder())) != 0) {
         std::fprintf(stderr, "dialdex: cannot make the device folder %s\n", device.c_str());
         return 1;
     }

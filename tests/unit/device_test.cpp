@@ -49,6 +49,29 @@ TEST_F(DeviceTest, NewDeviceGetsTheProgramFolderAndLanguageFile) {
     EXPECT_FALSE(std::filesystem::exists(bare + "/Program Files/Dialdex/dialdex.lng"));
 }
 
+TEST_F(DeviceTest, ShippedLanguageFileBesideTheProgramThenInstalled) {
+    // An installed layout: PREFIX/bin/dialdex and the data folder where the program looks for it.
+    std::string programFolder = scratch + "/prefix/bin";
+    std::string installed = programFolder + "/" + InstalledDataFolderFromProgram + "/dialdex.lng";
+    std::filesystem::create_directories(std::filesystem::path(installed).parent_path());
+    std::filesystem::create_directories(programFolder);
+    std::string beside = programFolder + "/dialdex.lng";
+
+    // Neither: the path beside the program, so that the device's preparation fails and makes nothing.
+    EXPECT_EQ(FindShippedLanguageFile(programFolder), beside);
+    std::ofstream(installed) << "installed";
+    EXPECT_EQ(FindShippedLanguageFile(programFolder), installed);
+    // A file beside the program (a build folder) wins over the installed one.
+    std::ofstream(beside) << "beside";
+    EXPECT_EQ(FindShippedLanguageFile(programFolder), beside);
+
+    // A folder where the installed file should be is not a language file.
+    std::filesystem::remove(beside);
+    std::filesystem::remove(installed);
+    std::filesystem::create_directory(installed);
+    EXPECT_EQ(FindShippedLanguageFile(programFolder), beside);
+}
+
 TEST_F(DeviceTest, FailedPreparationLeavesNothingBehind) {
     std::string device = scratch + "/device";
     EXPECT_EQ(PrepareDeviceFolder(device, scratch + "/missing.lng"), -1);
