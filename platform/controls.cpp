@@ -2,6 +2,7 @@
 // platform's control messages, the notifications they send, and the user input the script driver gives.
 #include "platform/window_system.h"
 
+#include "platform/program_icon.h"
 #include "platform/text.h"
 
 #include <QApplication>
@@ -42,23 +43,12 @@ QString WithoutLiteralAmpersands(QString text) {
     return text.replace(QStringLiteral("&&"), QStringLiteral("&"));
 }
 
-// The program's icon, drawn rather than loaded: a directory card with a handset.
+// The program's icon, drawn rather than loaded.
 QPixmap ProgramIcon() {
-    QPixmap pixmap(32, 32);
+    QPixmap pixmap(ProgramIconGrid, ProgramIconGrid);
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setBrush(QColor(0x1F, 0x5F, 0xA8));
-    painter.setPen(Qt::NoPen);
-    painter.drawRoundedRect(1, 1, 30, 30, 6, 6);
-    painter.setBrush(Qt::white);
-    painter.drawRoundedRect(6, 5, 20, 22, 2, 2);
-    painter.setBrush(QColor(0x1F, 0x5F, 0xA8));
-    painter.drawRect(9, 9, 14, 2);
-    painter.drawRect(9, 13, 10, 2);
-    painter.drawRect(9, 17, 12, 2);
-    painter.setBrush(QColor(0xE0, 0x40, 0x30));
-    painter.drawEllipse(18, 19, 7, 7);
+    DrawProgramIcon(painter, ProgramIconGrid);
     return pixmap;
 }
 

@@ -3,7 +3,7 @@
 # Works as root or through sudo on Debian 12.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ pkg-config qt6-base-dev zlib1g-dev fonts-dejavu-core libgtest-dev)
+packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-svg-dev zlib1g-dev fonts-dejavu-core libgtest-dev)
 if [ "${DIALDEX_EXTRA_PACKAGES:-}" != "" ]; then
   read -r -a extra <<< "$DIALDEX_EXTRA_PACKAGES"
   packages+=("${extra[@]}")
