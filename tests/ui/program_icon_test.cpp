@@ -1,4 +1,4 @@
-// The program's icon: the About page and the SVG form show one design.
+// The program's icon: the About page, the PNG files of every size and the SVG file show one design.
 #include "platform/program_icon.h"
 #include "platform/window_system.h"
 #include "tests/ui/support/harness.h"
@@ -53,6 +53,18 @@ TEST(ProgramIcon, TheAboutPageShowsTheDesignAtItsOwnSize) {
     EXPECT_EQ(shown.size(), QSize(32, 32));
     EXPECT_EQ(LargestDifference(shown, Drawn(32)), 0);
     StopProgram();
+}
+
+TEST(ProgramIcon, TheBuiltFilesAreTheDesignAtEverySize) {
+    std::string themeFolder = std::string(DIALDEX_BUILD_FOLDER) + "/icons/hicolor/";
+    for (int size : IconFileSizes) {
+        std::string name =
+            std::to_string(size) + "x" + std::to_string(size) + "/apps/org.kestrel.dialdex.png";
+        QImage file(QString::fromStdString(themeFolder + name));
+        ASSERT_EQ(file.size(), QSize(size, size)) << name;
+        EXPECT_EQ(LargestDifference(file, Drawn(size)), 0) << name;
+    }
+    EXPECT_EQ(ReadHostFile(themeFolder + "scalable/apps/org.kestrel.dialdex.svg"), ProgramIconSvg());
 }
 
 TEST(ProgramIcon, TheSvgDrawsWhatThePainterDraws) {
