@@ -1,9 +1,14 @@
 #!/usr/bin/env bash
 # Installs what Dialdex needs to build and test, each package only when it is missing.
 # Works as root or through sudo on Debian 12.
+#   install-dependencies.sh           what the build and the tests need
+#   install-dependencies.sh package   that, and what building and checking the .deb needs
 set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-svg-dev zlib1g-dev fonts-dejavu-core libgtest-dev)
+if [ "${1:-}" = package ]; then
+  packages+=(dpkg-dev file lintian desktop-file-utils appstream shared-mime-info libglib2.0-bin man-db)
+fi
 if [ "${DIALDEX_EXTRA_PACKAGES:-}" != "" ]; then
   read -r -a extra <<< "$DIALDEX_EXTRA_PACKAGES"
   packages+=("${extra[@]}")
