@@ -56,13 +56,13 @@ bool IsInstalled(const char16_t* path) {
 
 // Whether an entry made from this path could be installed and opened again: the search opens a path cut
 // to 259 characters, the list keeps paths in the device code page, and its file separates path from
-// title at the first semicolon. A path that breaks any of these would be listed, installed and then name
-// another file (or none), so it is not offered.
+// title at the first semicolon and entries at line ends. A path that breaks any of these would be
+// listed, installed and then name another file (or none), so it is not offered.
 bool IsInstallablePath(const char16_t* path, int length) {
     if (length >= OpenablePathCapacity) return false;
     if (!WideFitsDevice(path, length)) return false;
     for (int index = 0; index < length; index++)
-        if (path[index] == u';') return false;
+        if (path[index] == u';' || path[index] < 0x20) return false;
     return true;
 }
 

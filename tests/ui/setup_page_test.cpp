@@ -171,6 +171,9 @@ TEST(FindDatabases, PathsThatCannotBeInstalledLinksAndLoops) {
     WriteHostFile(device + "/\xE6\x95\xB0.db", Database(1, "CJK")); // no byte in code page 1251
     WriteHostFile(device + "/\xD0\x91\xD0\xB0\xD0\xB7\xD0\xB0.db", Database(1, "CYRILLIC"));
     WriteHostFile(device + "/title.db", Database(1, "TWO\r\nLINES"));
+    // A control character in a name would split its line of "dialdex.ini" as a semicolon would.
+    WriteHostFile(device + "/line\nfeed.db", Database(1, "LINE FEED"));
+    WriteHostFile(device + "/tab\tbed.db", Database(1, "TAB"));
     // Links: a loop to the parent, a link to itself, a link to a folder outside the device, and a link
     // to a database inside the device (a file, listed under its own name).
     std::string outside = MakeTemporaryFolder();
