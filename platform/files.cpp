@@ -245,8 +245,10 @@ static bool LinkedFileCounts(const std::string& linkPath) {
 }
 
 // Strict UTF-8: a name that does not decode (or decodes only with replacement characters) cannot be named
-// by the device, so it is left out rather than shown under a name that opens nothing.
+// by the device, so it is left out rather than shown under a name that opens nothing. A backslash in a
+// name would be read by the device as a folder separator, naming another file or none: left out too.
 static bool DecodeName(const char* name, std::u16string* wideName) {
+    if (std::strchr(name, '\\') != nullptr) return false;
     *wideName = WideFromUtf8(name);
     if (Utf8FromWide(*wideName) != name) return false;
     return !wideName->empty() && static_cast<int>(wideName->size()) < FindNameCapacity;

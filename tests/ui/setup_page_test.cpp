@@ -174,6 +174,10 @@ TEST(FindDatabases, PathsThatCannotBeInstalledLinksAndLoops) {
     // A control character in a name would split its line of "dialdex.ini" as a semicolon would.
     WriteHostFile(device + "/line\nfeed.db", Database(1, "LINE FEED"));
     WriteHostFile(device + "/tab\tbed.db", Database(1, "TAB"));
+    // A backslash in a host name: the device would read "\a\b.db" as the file b.db in folder a, so the
+    // name is not listed and the real \a\b.db is listed once.
+    WriteHostFile(device + "/a\\b.db", Database(1, "BACKSLASH"));
+    WriteHostFile(device + "/a/b.db", Database(1, "REAL"));
     // Links: a loop to the parent, a link to itself, a link to a folder outside the device, and a link
     // to a database inside the device (a file, listed under its own name).
     std::string outside = MakeTemporaryFolder();
@@ -193,7 +197,7 @@ TEST(FindDatabases, PathsThatCannotBeInstalledLinksAndLoops) {
     EXPECT_EQ(Sorted(FoundLines(run.dumps[0])),
               Sorted({"DEEP [1] \\" + level + "\\d1.db", "DEEP [2] " + twoLevels + "\\d2.db",
                       "CYRILLIC [1] \\База.db", "TWO  LINES [1] \\title.db", "LOOP [2] \\Loop\\in.db",
-                      "LOOP [2] \\linked.db"}));
+                      "LOOP [2] \\linked.db", "REAL [1] \\a\\b.db"}));
     EXPECT_TRUE(run.boxes.empty());
     // Whatever was installed is one whole line.
     std::string ini = ReadHostFile(IniPath(device));

@@ -283,6 +283,7 @@ TEST_F(FilesTest, EnumerationNeverFollowsLinksOutOrRound) {
 TEST_F(FilesTest, EnumerationSkipsUndecodableNamesAndShowsTheStorageCard) {
     WriteHost("good.db", "x");
     WriteHost("bad\xFF\xFE.db", "x");
+    WriteHost("back\\slash.db", "x"); // the device would take it for the file slash.db in folder back
     WriteHost(std::string(300, 'n'), "x"); // longer than a device name can be
     std::filesystem::create_directory(device + "/Storage Card");
     WriteHost("Storage Card/hidden.db", "x");
