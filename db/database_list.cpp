@@ -88,3 +88,12 @@ int SaveDatabaseList(Window owner) {
     ShowMessage(owner, TextError, MessageText(TextCannotSaveIni), {DatabaseListPath});
     return -1;
 }
+
+int PathToOpen(const InstalledDatabase& entry, char16_t (&path)[260]) {
+    char16_t whole[520];
+    int length = DeviceToWide(entry.path, -1, whole, 520);
+    path[0] = 0;
+    if (length >= 260) return -1;
+    CopyText(path, whole);
+    return 0;
+}

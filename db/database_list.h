@@ -26,6 +26,10 @@ int LoadDatabaseList(Window searchPage);
 // Writes the valid entries to the file, whole or not at all (a temporary file renamed over it).
 // Returns 0, or -1 after telling the owner's user "Could not open ini file for save - %s".
 int SaveDatabaseList(Window owner);
+// The path of an entry as a file is opened by it, search and Check alike: wide text of at most 259
+// characters. Returns 0, or -1 when the path does not fit whole (path is then empty): such an entry names
+// no file that can be opened, rather than another file named by its first 259 characters.
+int PathToOpen(const InstalledDatabase& entry, char16_t (&path)[260]);
 // Takes one line of the file (as read: at most 511 bytes, its line end kept) into the entry; false when
 // the line is skipped (6 bytes or fewer, or no semicolon). Texts longer than their fields are cut.
 bool ParseDatabaseListLine(char* line, InstalledDatabase* entry);

@@ -18,7 +18,7 @@ namespace {
 
 constexpr int FoundListId = 1302;
 constexpr int PathCapacity = 520;         // one path buffer per folder level: at most 519 characters
-constexpr int OpenablePathCapacity = 260; // where an installed path is opened it is cut to 259 characters
+constexpr int OpenablePathCapacity = 260; // an installed path is opened only when it fits 259 characters
 constexpr int FoundLineCapacity = 320;    // title (22), record count (11), path (259) and the separators
 constexpr int PixelsPerCharacter = 7;
 
@@ -54,8 +54,8 @@ bool IsInstalled(const char16_t* path) {
     return false;
 }
 
-// Whether an entry made from this path could be installed and opened again: the search opens a path cut
-// to 259 characters, the list keeps paths in the device code page, and its file separates path from
+// Whether an entry made from this path could be installed and opened again: a path is opened only when
+// it fits 259 characters, the list keeps paths in the device code page, and its file separates path from
 // title at the first semicolon and entries at line ends. A path that breaks any of these would be
 // listed, installed and then name another file (or none), so it is not offered.
 bool IsInstallablePath(const char16_t* path, int length) {
@@ -176,17 +176,19 @@ MessageResult CheckDatabases(Window page, int, Window, int notificationCode) {
     } else {
         int badCount = 0;
         for (int index = 0; index < InstalledDatabaseCount; index++) {
-            char16_t path[PathCapacity];
-            DeviceToWide(InstalledDatabases[index].path, -1, path, PathCapacity);
+            char16_t path[OpenablePathCapacity];
             unsigned char header[DatabaseHeaderSize];
             bool compressed = false;
-            if (ValidateDatabaseFile(path, header, &compressed) == 0) {
+            if (PathToOpen(InstalledDatabases[index], path) == 0 &&
+                ValidateDatabaseFile(path, header, &compressed) == 0) {
                 char line[PathCapacity + 80];
                 int length = FormatDatabaseListLine(InstalledDatabases[index], line, sizeof line);
                 WriteStreamBytes(file, line, length);
             } else {
+                char16_t shownPath[PathCapacity];
+                DeviceToWide(InstalledDatabases[index].path, -1, shownPath, PathCapacity);
                 ShowIdle();
-                ShowMessage(page, TextError, MessageText(TextBadDatabase), {path});
+                ShowMessage(page, TextError, MessageText(TextBadDatabase), {shownPath});
                 ShowBusy();
                 badCount++;
             }

@@ -117,10 +117,9 @@ unsigned long RunSearch(void* argument) {
     SendMessage(ResultList, ListViewSetExtendedStyle, 0, extendedStyle | ListViewExtendedFullRowSelect);
 
     char16_t path[260];
-    DeviceToWide(inputs->database.path, -1, path, 260);
     unsigned char header[DatabaseHeaderSize];
     bool compressed = false;
-    if (ValidateDatabaseFile(path, header, &compressed) != 0) {
+    if (PathToOpen(inputs->database, path) != 0 || ValidateDatabaseFile(path, header, &compressed) != 0) {
         RestoreSearchPage();
         EndRun();
         return 0;

@@ -3,6 +3,7 @@
 #include "tests/ui/support/harness.h"
 
 #include <QProcess>
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -311,6 +312,29 @@ TEST(CheckDatabases, DropsMissingEntriesKeepsGoodOnesAndTheFoundList) {
               (std::vector<std::string>{
                   "Error: Could not open ini file for save - \\Program Files\\Dialdex\\dialdex.ini"}));
     EXPECT_TRUE(std::filesystem::is_directory(IniPath(blocked) + "/inside"));
+}
+
+TEST(CheckDatabases, ValidatesExactlyThePathTheSearchOpens) {
+    // An entry of 303 characters whose first 259 characters name another database: the search may not
+    // open that one, and Check may not pass the entry as good when no search can open it.
+    std::string device = PlainDevice();
+    std::string folders = "/" + std::string(100, 'L') + "/" + std::string(100, 'M') + "/";
+    std::string shortName = std::string(53, 'x') + ".db";
+    std::string longName = shortName + "-" + std::string(40, 'y') + ".db";
+    ASSERT_EQ(folders.size() + shortName.size(), 259u);
+    WriteHostFile(device + folders + shortName, ExampleDatabase()); // one subscriber, named A
+    WriteHostFile(device + folders + longName, Database(1, "LONG"));
+    std::string path = folders + longName;
+    std::replace(path.begin(), path.end(), '/', '\\');
+    WriteHostFile(IniPath(device), path + ";LONG\r\n");
+    ScriptRun run = RunScript(device, "type SearchWnd/1102 A\nclick SearchWnd/1107\nwait\ndump\ntab 2\n"
+                                      "click SetupWnd/1305\n");
+    ASSERT_EQ(run.dumps.size(), 1u) << run.errors;
+    EXPECT_TRUE(FindWindow(run.dumps[0], "SysListView32", 1201)["rows"].toArray().isEmpty());
+    EXPECT_EQ(Boxes(run),
+              (std::vector<std::string>{"Error: Bad db file  - " + path,
+                                        "Info: Found: 1 wrong db files\r\n\r\nBad entrances deleted."}));
+    EXPECT_EQ(ReadHostFile(IniPath(device)), "");
 }
 
 TEST(CheckDatabases, KeepsTheDatabaseOfARunningSearch) {
