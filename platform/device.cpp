@@ -60,6 +60,21 @@ static int MakeFolders(const std::string& path) {
     return IsFolder(path) ? 0 : -1;
 }
 
+int CopyFileBytes(int input, int output) {
+    char buffer[65536];
+    for (;;) {
+        ssize_t got = read(input, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return got == 0 ? 0 : -1;
+        for (ssize_t done = 0; done < got;) {
+            ssize_t wrote = write(output, buffer + done, static_cast<size_t>(got - done));
+            if (wrote < 0 && errno == EINTR) continue;
+            if (wrote <= 0) return -1;
+            done += wrote;
+        }
+    }
+}
+
 // Copies a host file. Returns 0, or -1 (a partial copy is removed).
 static int CopyHostFile(const std::string& source, const std::string& destination) {
     int input = open(source.c_str(), O_RDONLY | O_CLOEXEC);
@@ -69,25 +84,7 @@ static int CopyHostFile(const std::string& source, const std::string& destinatio
         close(input);
         return -1;
     }
-    int result = 0;
-    char buffer[65536];
-    for (;;) {
-        ssize_t got = read(input, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) {
-            if (got < 0) result = -1;
-            break;
-        }
-        for (ssize_t done = 0; done < got && result == 0;) {
-            ssize_t wrote = write(output, buffer + done, got - done);
-            if (wrote < 0 && errno == EINTR) continue;
-            if (wrote <= 0)
-                result = -1;
-            else
-                done += wrote;
-        }
-        if (result != 0) break;
-    }
+    int result = CopyFileBytes(input, output);
     close(input);
     if (close(output) != 0) result = -1;
     if (result != 0) unlink(destination.c_str());

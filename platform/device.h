@@ -31,6 +31,9 @@ bool IsDeviceRoot(const char16_t* devicePath);
 // device folder (or the storage card folder).
 std::string HostPathOf(const char16_t* devicePath);
 
+// Copies the rest of one open host file to the end of what has been written to another. Returns 0, or -1.
+int CopyFileBytes(int input, int output);
+
 // The full path of the program's own executable, as the device names it (GetModuleFileName).
 // Returns the characters written.
 int GetProgramExecutablePath(char16_t* buffer, int capacity);

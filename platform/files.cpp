@@ -179,6 +179,22 @@ void AbandonReplacementFile(StreamFile* file) {
     FreeStream(file);
 }
 
+int AppendFileCopy(const char16_t* sourcePath, const char16_t* destinationPath) {
+    if (sourcePath == nullptr || destinationPath == nullptr) return -1;
+    int input = OpenRegularFile(HostPathOf(sourcePath), O_RDONLY, 0);
+    if (input < 0) return -1;
+    int output = OpenRegularFile(HostPathOf(destinationPath), O_WRONLY | O_CREAT | O_APPEND, 0644);
+    if (output < 0) {
+        close(input);
+        return -1;
+    }
+    int result = CopyFileBytes(input, output);
+    if (result == 0 && fsync(output) != 0) result = -1;
+    close(input);
+    if (close(output) != 0) result = -1;
+    return result;
+}
+
 // --- Raw read-only files -------------------------------------------------------------------------------
 
 FileHandle OpenFileForReading(const char16_t* devicePath) {

@@ -30,6 +30,10 @@ StreamFile* OpenReplacementFile(const char16_t* devicePath);
 int CommitReplacementFile(StreamFile* file);
 void AbandonReplacementFile(StreamFile* file);
 
+// Adds the whole of one file to the end of another (made when missing) and syncs it: a copy kept aside
+// before a file is rewritten. Returns 0, or -1.
+int AppendFileCopy(const char16_t* sourcePath, const char16_t* destinationPath);
+
 // --- Raw read-only files (read access, existing file only) -----------------------------------------
 using FileHandle = int; // -1 when none
 constexpr FileHandle NoFile = -1;

@@ -9,9 +9,11 @@
 // KEY is the key's path below the local-machine root, its names joined by backslashes ("SOFTWARE\Kestrel");
 // the root itself is the empty text. In KEY and NAME a backslash is written "\\", a tab "\t", a line feed
 // "\n", a carriage return "\r", and a lone surrogate (which UTF-8 cannot carry) "\uD800" with four hex
-// digits; so every name comes back unit for unit. A file that breaks any of these rules, or that is larger
-// than any registry the program writes could be, is no registry at all: it reads as empty, and the next
-// change replaces it with a valid one.
+// digits; so every name comes back unit for unit. A line that breaks these rules is skipped and every
+// other line is read (a last line without its line feed too). A file without the first line, or larger
+// than any registry the program writes could be, is no registry at all and reads as empty. Either way
+// the next change would drop what was not read, so it first adds the whole old file to
+// "\Windows\registry.txt.bad".
 #include "platform/registry.h"
 
 #include "platform/device.h"
@@ -28,6 +30,7 @@
 #include <vector>
 
 static constexpr const char16_t* RegistryStorePath = u"\\Windows\\registry.txt";
+static constexpr const char16_t* RegistryAsidePath = u"\\Windows\\registry.txt.bad";
 static constexpr const char16_t* RegistryStoreFolder = u"\\Windows";
 static constexpr std::string_view RegistryHeader = "Dialdex registry 1";
 static constexpr long LargestStoreBytes = 4L * 1024 * 1024;
@@ -45,6 +48,12 @@ struct RegistryStoredKey {
 };
 
 using RegistryStore = std::vector<RegistryStoredKey>;
+
+// The store as read, and whether anything of the file was left unread (which a rewrite would drop).
+struct LoadedStore {
+    RegistryStore keys; // every record that reads
+    bool damaged;       // a line, or the whole file, could not be read
+};
 
 struct RegistryKeyRecord {
     std::u16string path;
@@ -284,9 +293,9 @@ static bool ParseLine(std::string_view line, RegistryStore* store) {
     return true;
 }
 
-// Reads the store. A missing, unreadable or malformed file gives the empty store.
-static RegistryStore LoadStore() {
-    RegistryStore store;
+// Reads the store. A missing or empty file gives the empty store; see the top of this file for damage.
+static LoadedStore LoadStore() {
+    LoadedStore store{RegistryStore(), false};
     FileHandle file = OpenFileForReading(RegistryStorePath);
     if (file == NoFile) return store;
     std::string text;
@@ -305,31 +314,43 @@ static RegistryStore LoadStore() {
         }
     }
     CloseFile(file);
-    if (!readable) return store;
+    if (!readable) {
+        store.damaged = true;
+        return store;
+    }
+    if (text.empty()) return store;
 
     std::string_view rest(text);
     size_t lineEnd = rest.find('\n');
     std::string_view header = rest.substr(0, lineEnd);
     if (!header.empty() && header.back() == '\r') header.remove_suffix(1);
-    if (lineEnd == std::string_view::npos || header != RegistryHeader) return store;
-    rest.remove_prefix(lineEnd + 1);
+    if (header != RegistryHeader) {
+        store.damaged = true;
+        return store;
+    }
+    rest.remove_prefix(lineEnd == std::string_view::npos ? rest.size() : lineEnd + 1);
     while (!rest.empty()) {
         lineEnd = rest.find('\n');
-        if (lineEnd == std::string_view::npos) return RegistryStore(); // cut off in the middle of a line
-        if (!ParseLine(rest.substr(0, lineEnd), &store)) return RegistryStore();
-        rest.remove_prefix(lineEnd + 1);
+        std::string_view line = rest.substr(0, lineEnd);
+        if (!ParseLine(line, &store.keys)) store.damaged = true;
+        rest.remove_prefix(lineEnd == std::string_view::npos ? rest.size() : lineEnd + 1);
     }
     return store;
 }
 
-// Writes the whole store in place of the old one. Returns 0, or -1 (the old store file is then untouched).
-static int SaveStore(const RegistryStore& store) {
+// Writes the whole store in place of the old one; a damaged old store is first added to the store kept
+// aside, and if that fails nothing is written. Returns 0, or -1 (the old store file is then untouched).
+static int SaveStore(const LoadedStore& store) {
     std::string folder = HostPathOf(RegistryStoreFolder);
     if (folder.empty()) return -1;
     if (mkdir(folder.c_str(), 0755) != 0 && errno != EEXIST) return -1;
     StreamFile* file = OpenReplacementFile(RegistryStorePath);
     if (file == nullptr) return -1;
-    std::string text = StoreText(store);
+    if (store.damaged && AppendFileCopy(RegistryStorePath, RegistryAsidePath) != 0) {
+        AbandonReplacementFile(file);
+        return -1;
+    }
+    std::string text = StoreText(store.keys);
     if (WriteStreamBytes(file, text.data(), static_cast<int>(text.size())) != static_cast<int>(text.size())) {
         AbandonReplacementFile(file);
         return -1;
@@ -346,8 +367,8 @@ long RegistryOpenKey(const char16_t* path, RegistryKey* key) {
     if (path == nullptr) return RegistryErrorInvalid;
     std::u16string canonical = CanonicalKeyPath(path);
     std::lock_guard<std::mutex> guard(RegistryLock);
-    RegistryStore store = LoadStore();
-    if (!KeyExists(&store, canonical)) return RegistryErrorNotFound;
+    LoadedStore store = LoadStore();
+    if (!KeyExists(&store.keys, canonical)) return RegistryErrorNotFound;
     *key = new RegistryKeyRecord{canonical};
     return RegistrySuccess;
 }
@@ -361,11 +382,11 @@ long RegistryCreateKey(const char16_t* path, RegistryKey* key) {
     if (path == nullptr) return RegistryErrorInvalid;
     std::u16string canonical = CanonicalKeyPath(path);
     std::lock_guard<std::mutex> guard(RegistryLock);
-    RegistryStore store = LoadStore();
+    LoadedStore store = LoadStore();
     // An existing key is opened without writing the store: a device that cannot be written (read-only,
     // full) still opens its settings, and only the writes that fail are reported.
-    if (FindKey(&store, canonical) == nullptr) {
-        AddKey(&store, canonical);
+    if (FindKey(&store.keys, canonical) == nullptr) {
+        AddKey(&store.keys, canonical);
         if (SaveStore(store) != 0) return RegistryErrorAccess;
     }
     *key = new RegistryKeyRecord{canonical};
@@ -380,8 +401,8 @@ long RegistryQueryValue(RegistryKey key, const char16_t* name, uint32_t* type, v
     if (key == nullptr || byteCount == nullptr) return RegistryErrorInvalid;
     std::u16string_view valueName = name == nullptr ? u"" : name;
     std::lock_guard<std::mutex> guard(RegistryLock);
-    RegistryStore store = LoadStore();
-    RegistryStoredKey* storedKey = FindKey(&store, key->path);
+    LoadedStore store = LoadStore();
+    RegistryStoredKey* storedKey = FindKey(&store.keys, key->path);
     if (storedKey == nullptr) return RegistryErrorNotFound;
     RegistryValue* value = FindValue(storedKey, valueName);
     if (value == nullptr) return RegistryErrorNotFound;
@@ -407,8 +428,8 @@ long RegistrySetValue(RegistryKey key, const char16_t* name, uint32_t type, cons
     std::u16string_view valueName = name == nullptr ? u"" : name;
     const uint8_t* bytes = static_cast<const uint8_t*>(data);
     std::lock_guard<std::mutex> guard(RegistryLock);
-    RegistryStore store = LoadStore();
-    RegistryStoredKey* storedKey = AddKey(&store, key->path);
+    LoadedStore store = LoadStore();
+    RegistryStoredKey* storedKey = AddKey(&store.keys, key->path);
     RegistryValue* value = FindValue(storedKey, valueName);
     if (value == nullptr) {
         storedKey->values.push_back(RegistryValue{std::u16string(valueName), type, {}});

@@ -40,6 +40,8 @@ static void QueryAll(RegistryKey key) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static bool ready = PrepareDevice();
     if (!ready) return 0;
+    // A damaged store is kept aside by the first write; one input's copy must not pile up on the next.
+    std::remove((StorePath + ".bad").c_str());
     FILE* file = std::fopen(StorePath.c_str(), "wb");
     if (file == nullptr) return 0;
     std::fwrite(data, 1, size, file);

@@ -321,5 +321,35 @@ TEST(BadRegistryStore, GarbageGivesDefaultsAndTheNextSaveWritesAValidStore) {
         std::string after = ReadHostFile(store);
         EXPECT_EQ(after.rfind("Dialdex registry 1\n", 0), 0u) << after.substr(0, 80);
         EXPECT_NE(after.find("Col0Width"), std::string::npos);
+        EXPECT_TRUE(ReadHostFile(store + ".bad") == garbage) << "the old file is kept aside";
+        std::filesystem::remove(store + ".bad");
     }
+
+    // One damaged line (three fields, and no final line feed) costs neither the language nor the widths:
+    // a plain start and close keeps every line that reads.
+    std::string english;
+    for (char letter : std::string("ENGLISH"))
+        english += std::string(1, letter) + std::string(1, '\0');
+    english.resize(64, '\0');
+    std::string hex;
+    for (unsigned char byte : english) {
+        hex += "0123456789ABCDEF"[byte >> 4];
+        hex += "0123456789ABCDEF"[byte & 0xF];
+    }
+    std::string key = "SOFTWARE\\\\Kestrel\\\\Dialdex";
+    std::string damaged = "Dialdex registry 1\nSOFTWARE\nSOFTWARE\\\\Kestrel\n" + key + "\n" + key +
+                          "\tLanguage\t1\t" + hex + "\n" + key + "\tCol0Width\t4\t4D000000\n" + key +
+                          "\tbroken\t4\n" + key + "\tCol1Width\t4\t4E000000";
+    WriteHostFile(store, damaged);
+    ScriptRun kept = RunScript(device, "dump\n");
+    ASSERT_EQ(kept.dumps.size(), 1u) << kept.errors;
+    EXPECT_EQ(Text(FindWindow(kept.dumps[0], "BUTTON", 1107)["text"]), "Start");
+    QJsonArray columns = FindWindow(kept.dumps[0], "SysListView32", 1201)["columns"].toArray();
+    ASSERT_EQ(columns.size(), 5);
+    EXPECT_EQ(columns[0].toObject()["width"].toInt(), 77);
+    EXPECT_EQ(columns[1].toObject()["width"].toInt(), 78);
+    std::string after = ReadHostFile(store);
+    EXPECT_NE(after.find(key + "\tLanguage\t1\t" + hex + "\n"), std::string::npos) << after;
+    EXPECT_EQ(after.find("broken"), std::string::npos);
+    EXPECT_EQ(ReadHostFile(store + ".bad"), damaged);
 }

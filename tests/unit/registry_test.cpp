@@ -173,43 +173,92 @@ TEST_F(RegistryTest, UnwritableStoreRefusesCreateWithAccessDenied) {
     RegistryCloseKey(key);
 }
 
-TEST_F(RegistryTest, GarbageStoreReadsEmptyAndIsReplacedByTheNextWrite) {
-    // Each holds a good key before the fault: a reader that skipped only the bad line would find it.
-    const std::string good = "Dialdex registry 1\nSOFTWARE\n";
+// The number stored under the name in key "SOFTWARE", or -1 when it cannot be read.
+long StoredNumber(const char16_t* name) {
+    RegistryKey key = nullptr;
+    if (RegistryOpenKey(u"SOFTWARE", &key) != RegistrySuccess) return -1;
+    uint32_t number = 0, byteCount = 4;
+    long result = RegistryQueryValue(key, name, nullptr, &number, &byteCount);
+    RegistryCloseKey(key);
+    return result == RegistrySuccess ? static_cast<long>(number) : -1;
+}
+
+TEST_F(RegistryTest, DamagedLinesAreSkippedAndTheOldStoreIsKeptAside) {
+    const std::string before = "Dialdex registry 1\nSOFTWARE\nSOFTWARE\tKept\t4\t01000000\n";
+    const std::string after = "SOFTWARE\tAfter\t4\t02000000\n";
+    const std::string damaged[] = {
+        "SOFTWARE\tLanguage\t1\t410\n",          // odd hex
+        "SOFTWARE\tLanguage\t1\t4G00\n",         // not hex
+        "SOFTWARE\tLanguage\tone\t4100\n",       // type not a number
+        "SOFTWARE\tLanguage\t99999999999\t00\n", // type beyond 32 bits
+        "SOFTWARE\ta\tb\n",                      // three fields
+        "SOFT\\qWARE\n",                         // unknown escape
+        "SOFT\\u12G4\n",                         // bad \\u escape
+        "SOFT\xFFWARE\n",                        // not UTF-8
+    };
+    const std::string aside = store + ".bad";
+    for (const std::string& line : damaged) {
+        SCOPED_TRACE(line);
+        std::filesystem::remove(aside);
+        const std::string text = before + line + after;
+        WriteStore(text);
+        // Every line that reads is there; reading writes nothing.
+        EXPECT_EQ(StoredNumber(u"Kept"), 1);
+        EXPECT_EQ(StoredNumber(u"After"), 2);
+        EXPECT_EQ(ReadStore(), text);
+        EXPECT_FALSE(std::filesystem::exists(aside));
+        // The first write that drops the line keeps the whole old store aside first; later ones add nothing.
+        RegistryKey key = nullptr;
+        ASSERT_EQ(RegistryOpenKey(u"SOFTWARE", &key), RegistrySuccess);
+        uint32_t number = 3;
+        ASSERT_EQ(RegistrySetValue(key, u"New", RegistryTypeNumber, &number, 4), RegistrySuccess);
+        ASSERT_EQ(RegistrySetValue(key, u"New", RegistryTypeNumber, &number, 4), RegistrySuccess);
+        RegistryCloseKey(key);
+        EXPECT_EQ(StoredNumber(u"Kept"), 1);
+        EXPECT_EQ(StoredNumber(u"After"), 2);
+        EXPECT_EQ(StoredNumber(u"New"), 3);
+        EXPECT_EQ(ReadStore().find(line), std::string::npos);
+        std::ifstream keptAside(aside, std::ios::binary);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(keptAside), {}), text);
+    }
+
+    // A missing final line feed is no damage: the last line reads and nothing is set aside.
+    std::filesystem::remove(aside);
+    WriteStore(before + "SOFTWARE\tLast\t4\t04000000");
+    EXPECT_EQ(StoredNumber(u"Last"), 4);
+    RegistryKey key = nullptr;
+    ASSERT_EQ(RegistryCreateKey(SettingsKey, &key), RegistrySuccess);
+    RegistryCloseKey(key);
+    EXPECT_EQ(StoredNumber(u"Last"), 4);
+    EXPECT_EQ(StoredNumber(u"Kept"), 1);
+    EXPECT_FALSE(std::filesystem::exists(aside));
+}
+
+TEST_F(RegistryTest, AFileThatIsNoStoreReadsEmptyAndIsKeptAsideByTheNextWrite) {
     const std::string garbage[] = {
         std::string("\x00\x01\x02garbage", 10),
-        "SOFTWARE\n",                                   // no header
-        "Dialdex registry 2\nSOFTWARE\n",               // another format
-        good + "SOFTWARE\tLanguage\t1\t410\n",          // odd hex
-        good + "SOFTWARE\tLanguage\t1\t4G00\n",         // not hex
-        good + "SOFTWARE\tLanguage\tone\t4100\n",       // type not a number
-        good + "SOFTWARE\tLanguage\t99999999999\t00\n", // type beyond 32 bits
-        good + "SOFTWARE\ta\tb\n",                      // three fields
-        good + "SOFT\\qWARE\n",                         // unknown escape
-        good + "SOFT\\u12G4\n",                         // bad \u escape
-        good + "SOFT\xFFWARE\n",                        // not UTF-8
-        good + "SOFTWARE\tLanguage\t1\t41",             // cut off in the middle of a line
+        "SOFTWARE\n",                     // no header
+        "Dialdex registry 2\nSOFTWARE\n", // another format
     };
     for (const std::string& text : garbage) {
+        SCOPED_TRACE(text);
+        std::filesystem::remove(store + ".bad");
         WriteStore(text);
         RegistryKey key = nullptr;
-        EXPECT_EQ(RegistryOpenKey(u"SOFTWARE", &key), RegistryErrorNotFound) << text;
+        EXPECT_EQ(RegistryOpenKey(u"SOFTWARE", &key), RegistryErrorNotFound);
         if (key != nullptr) RegistryCloseKey(key);
+        ASSERT_EQ(RegistryCreateKey(SettingsKey, &key), RegistrySuccess);
+        uint32_t width = 120;
+        ASSERT_EQ(RegistrySetValue(key, u"Col1Width", RegistryTypeNumber, &width, 4), RegistrySuccess);
+        RegistryCloseKey(key);
+        EXPECT_EQ(ReadStore(),
+                  "Dialdex registry 1\nSOFTWARE\nSOFTWARE\\\\Kestrel\nSOFTWARE\\\\Kestrel\\\\Dialdex\n"
+                  "SOFTWARE\\\\Kestrel\\\\Dialdex\tCol1Width\t4\t78000000\n");
+        std::ifstream keptAside(store + ".bad", std::ios::binary);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(keptAside), {}), text);
     }
-    WriteStore(good);
+
     RegistryKey key = nullptr;
-    ASSERT_EQ(RegistryOpenKey(u"SOFTWARE", &key), RegistrySuccess);
-    RegistryCloseKey(key);
-
-    WriteStore("\xFF\xFE garbage");
-    ASSERT_EQ(RegistryCreateKey(SettingsKey, &key), RegistrySuccess);
-    uint32_t width = 120;
-    ASSERT_EQ(RegistrySetValue(key, u"Col1Width", RegistryTypeNumber, &width, 4), RegistrySuccess);
-    RegistryCloseKey(key);
-    EXPECT_EQ(ReadStore(),
-              "Dialdex registry 1\nSOFTWARE\nSOFTWARE\\\\Kestrel\nSOFTWARE\\\\Kestrel\\\\Dialdex\n"
-              "SOFTWARE\\\\Kestrel\\\\Dialdex\tCol1Width\t4\t78000000\n");
-
     // A store written by hand with CR LF line ends and blank lines is still a store.
     WriteStore("Dialdex registry 1\r\n\r\nA\\\\B\tName\t4\t01000000\r\n");
     ASSERT_EQ(RegistryOpenKey(u"A", &key), RegistrySuccess);
