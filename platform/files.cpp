@@ -26,9 +26,19 @@ struct StreamFile {
     FILE* file = nullptr;
     char* buffer = nullptr;
     bool replacement = false;
-    std::string temporaryPath;   // replacement files: where the text is written
-    std::string destinationPath; // replacement files: what it replaces on commit
+    std::string temporaryPath;   // replacement files: where the text is written ("" when in place)
+    std::string destinationPath; // replacement files: what it replaces on commit (a link's target)
+    int inPlaceDescriptor = -1;  // replacement in place: the destination, open for writing
+    char* inPlaceText = nullptr; // replacement in place: the text, gathered in memory until the commit
+    size_t inPlaceSize = 0;      // replacement in place: its length
 };
+
+// The folder part of a host path ("/" for a file in the root).
+static std::string FolderOf(const std::string& path) {
+    size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
 
 // --- Buffered stream files ------------------------------------------------------------------------
 
@@ -62,6 +72,7 @@ static StreamFile* WrapDescriptor(int descriptor, const char* mode) {
 
 static void FreeStream(StreamFile* stream) {
     delete[] stream->buffer;
+    free(stream->inPlaceText);
     delete stream;
 }
 
@@ -125,17 +136,70 @@ int CloseStreamFile(StreamFile* file) {
 
 // --- Files replaced whole ---------------------------------------------------------------------------
 
+// The file a host path names: a link in its last part is followed to its end (a link to a missing file
+// names that file). Returns "" for a loop of links.
+static std::string FileNamedBy(const std::string& hostPath) {
+    std::string path = hostPath;
+    for (int hop = 0; hop < 40; hop++) {
+        struct stat status;
+        if (lstat(path.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) return path;
+        char target[PATH_MAX];
+        ssize_t length = readlink(path.c_str(), target, sizeof target - 1);
+        if (length <= 0) return std::string();
+        target[length] = '\0';
+        path = target[0] == '/' ? std::string(target) : FolderOf(path) + "/" + target;
+    }
+    return std::string();
+}
+
+// Others may not write a replacement (any user could change the settings of this one) and nobody may
+// run it; the rest of the old file's permissions stay.
+static mode_t ReplacementMode(const struct stat* old) {
+    return old != nullptr ? old->st_mode & 0664 : 0644;
+}
+
+// The text is gathered in memory and written over the destination at the commit.
+static StreamFile* OpenInPlace(const std::string& destination, int destinationDescriptor) {
+    StreamFile* stream = new StreamFile;
+    stream->file = open_memstream(&stream->inPlaceText, &stream->inPlaceSize);
+    if (stream->file == nullptr) {
+        close(destinationDescriptor);
+        FreeStream(stream);
+        return nullptr;
+    }
+    stream->replacement = true;
+    stream->destinationPath = destination;
+    stream->inPlaceDescriptor = destinationDescriptor;
+    return stream;
+}
+
+// Opening the old file for writing (without emptying it) asks exactly what a "wb" open would: may this
+// user write it. Only when the folder refuses the temporary file for want of permission is the file
+// written in place; a full disk fails instead, since writing in place could then tear the old text.
 StreamFile* OpenReplacementFile(const char16_t* devicePath) {
-    if (devicePath == nullptr) return nullptr;
-    std::string destination = HostPathOf(devicePath);
-    if (destination.empty() || IsDeviceRoot(devicePath)) return nullptr;
-    std::string temporary = destination + ".tmp-" + std::to_string(getpid());
-    // The new file keeps the permissions of the one it replaces.
-    mode_t mode = 0644;
+    if (devicePath == nullptr || IsDeviceRoot(devicePath)) return nullptr;
+    std::string hostPath = HostPathOf(devicePath);
+    std::string destination = hostPath.empty() ? std::string() : FileNamedBy(hostPath);
+    if (destination.empty()) return nullptr;
     struct stat status;
-    if (stat(destination.c_str(), &status) == 0) mode = status.st_mode & 0777;
+    bool exists = lstat(destination.c_str(), &status) == 0;
+    if (!exists && errno != ENOENT) return nullptr;
+    if (exists && !S_ISREG(status.st_mode)) return nullptr;
+    int destinationDescriptor = -1;
+    if (exists) {
+        destinationDescriptor = OpenRegularFile(destination, O_WRONLY | O_NOFOLLOW, 0);
+        if (destinationDescriptor < 0) return nullptr;
+    }
+    mode_t mode = ReplacementMode(exists ? &status : nullptr);
+    std::string temporary = destination + ".tmp-" + std::to_string(getpid());
     int descriptor = OpenRegularFile(temporary, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW, mode);
-    if (descriptor < 0) return nullptr;
+    if (descriptor < 0) {
+        bool refused = errno == EACCES || errno == EPERM;
+        if (destinationDescriptor >= 0 && refused) return OpenInPlace(destination, destinationDescriptor);
+        if (destinationDescriptor >= 0) close(destinationDescriptor);
+        return nullptr;
+    }
+    if (destinationDescriptor >= 0) close(destinationDescriptor);
     fchmod(descriptor, mode);
     StreamFile* stream = WrapDescriptor(descriptor, "wb");
     if (stream == nullptr) {
@@ -148,10 +212,32 @@ StreamFile* OpenReplacementFile(const char16_t* devicePath) {
     return stream;
 }
 
+// The new text is written over the old from the start and the file is then cut to its length.
+static int CommitInPlace(StreamFile* file) {
+    int result = fclose(file->file) == 0 ? 0 : -1; // the memory stream's text is complete after this
+    size_t done = 0;
+    while (result == 0 && done < file->inPlaceSize) {
+        ssize_t wrote = pwrite(file->inPlaceDescriptor, file->inPlaceText + done, file->inPlaceSize - done,
+                               static_cast<off_t>(done));
+        if (wrote < 0 && errno == EINTR) continue;
+        if (wrote <= 0)
+            result = -1;
+        else
+            done += static_cast<size_t>(wrote);
+    }
+    if (result == 0 && ftruncate(file->inPlaceDescriptor, static_cast<off_t>(file->inPlaceSize)) != 0)
+        result = -1;
+    if (result == 0 && fsync(file->inPlaceDescriptor) != 0) result = -1;
+    close(file->inPlaceDescriptor);
+    FreeStream(file);
+    return result;
+}
+
 // The rename is what makes the new text count; the folder is synced after it so that the rename itself
 // survives a power cut. A folder that cannot be synced does not undo a rename that has happened.
 int CommitReplacementFile(StreamFile* file) {
     if (file == nullptr || !file->replacement) return -1;
+    if (file->inPlaceDescriptor >= 0) return CommitInPlace(file);
     int result = 0;
     if (fflush(file->file) != 0 || ferror(file->file)) result = -1;
     if (result == 0 && fsync(fileno(file->file)) != 0) result = -1;
@@ -160,9 +246,8 @@ int CommitReplacementFile(StreamFile* file) {
     if (result != 0) {
         unlink(file->temporaryPath.c_str());
     } else {
-        size_t slash = file->destinationPath.find_last_of('/');
-        std::string folder = slash == std::string::npos ? "." : file->destinationPath.substr(0, slash + 1);
-        int folderDescriptor = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        int folderDescriptor =
+            open(FolderOf(file->destinationPath).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (folderDescriptor >= 0) {
             fsync(folderDescriptor);
             close(folderDescriptor);
@@ -175,7 +260,8 @@ int CommitReplacementFile(StreamFile* file) {
 void AbandonReplacementFile(StreamFile* file) {
     if (file == nullptr) return;
     fclose(file->file);
-    if (file->replacement) unlink(file->temporaryPath.c_str());
+    if (file->inPlaceDescriptor >= 0) close(file->inPlaceDescriptor);
+    if (file->replacement && !file->temporaryPath.empty()) unlink(file->temporaryPath.c_str());
     FreeStream(file);
 }
 

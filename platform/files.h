@@ -23,9 +23,15 @@ long TellStreamFile(StreamFile* file);
 int CloseStreamFile(StreamFile* file);
 
 // A file written whole and then put in place of the old one, so that a crash or a full disk never
-// leaves it torn: the text goes to a temporary file beside it; CommitReplacementFile flushes it to
-// disk and renames it over the destination. Returns 0, or -1 (the old file is then untouched and the
-// temporary file removed). AbandonReplacementFile removes the temporary file.
+// leaves it torn: the text goes to a temporary file ("NAME.tmp-PID") beside it; CommitReplacementFile
+// flushes it to disk and renames it over the destination. Returns 0, or -1 (the old file is then
+// untouched and the temporary file removed). AbandonReplacementFile removes the temporary file.
+// A link is followed: the file it names is replaced and the link stays. Open returns null for what a
+// "wb" open would refuse (a file this user may not write, a folder, a pipe, a device node), and for a
+// new file in a folder that refuses it. When the folder refuses only the temporary file, an existing
+// file the user may write is written in place at the commit (not proof against a crash part way).
+// The replacement keeps the old file's permissions, except that others may not write it and nobody may
+// run it; a new file gets 0644.
 StreamFile* OpenReplacementFile(const char16_t* devicePath);
 int CommitReplacementFile(StreamFile* file);
 void AbandonReplacementFile(StreamFile* file);

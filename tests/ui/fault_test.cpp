@@ -208,6 +208,44 @@ TEST(Faults, AFullDiskWhileSaving) {
             EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos) << entry.path();
 }
 
+TEST(Faults, AReadOnlyListIsNotRewrittenAndOneInAClosedFolderIsWrittenInPlace) {
+    namespace fs = std::filesystem;
+    const char* const installAndCheck =
+        "tab 2\nclick SetupWnd/1303\nchoose SetupWnd/1302 0\nclick SetupWnd/1304\nclick SetupWnd/1305\n";
+    // A list the user may only read, in a folder that would take a new file: Install and Check each say
+    // it cannot be saved, and it stays as it was.
+    std::string device = PreparedDevice();
+    std::string ini = ReadHostFile(IniPath(device));
+    fs::permissions(device + ProgramFolder, fs::perms::all);
+    fs::permissions(IniPath(device), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    ScriptRun run = RunLimited(device, installAndCheck, {true, -1});
+    EXPECT_EQ(run.exitCode, 0) << run.errors;
+    ASSERT_EQ(run.boxes.size(), 2u) << ::testing::PrintToString(Boxes(run));
+    for (const QJsonObject& box : run.boxes)
+        EXPECT_NE(Text(box["text"]).find("\\Program Files\\Dialdex\\dialdex.ini"), std::string::npos)
+            << Text(box["text"]);
+    EXPECT_EQ(ReadHostFile(IniPath(device)), ini);
+    EXPECT_EQ(fs::status(IniPath(device)).permissions(),
+              fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+
+    // A list the user may write, in a folder that takes no new file: both are saved in place.
+    std::string closed = PreparedDevice();
+    if (geteuid() == 0) {
+        ASSERT_EQ(chown(IniPath(closed).c_str(), NobodyId, NobodyId), 0);
+    }
+    fs::permissions(IniPath(closed), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                                         fs::perms::others_read);
+    fs::permissions(closed + ProgramFolder, fs::perms::owner_read | fs::perms::owner_exec |
+                                                fs::perms::group_read | fs::perms::group_exec |
+                                                fs::perms::others_read | fs::perms::others_exec);
+    ScriptRun inPlace = RunLimited(closed, installAndCheck, {true, -1});
+    fs::permissions(closed + ProgramFolder, fs::perms::owner_all, fs::perm_options::add);
+    EXPECT_EQ(inPlace.exitCode, 0) << inPlace.errors;
+    ASSERT_EQ(inPlace.boxes.size(), 1u) << ::testing::PrintToString(Boxes(inPlace));
+    EXPECT_EQ(Text(inPlace.boxes[0]["text"]).find("dialdex.ini"), std::string::npos) << "Check's summary";
+    EXPECT_EQ(ReadHostFile(IniPath(closed)), ini + "\\Databases\\new.db;NEW\r\n");
+}
+
 TEST(Faults, FoldersFindDatabasesMayNotRead) {
     std::string device = MakeDevice("[RUSSIAN]\r\n");
     WriteHostFile(device + "/a/one.db", Database(1, "ONE"));

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -167,13 +168,10 @@ TEST_F(FilesTest, ReplacementFilesCommitWholeOrNotAtAll) {
     EXPECT_EQ(ReadHost("dialdex.ini"), "new\r\n");
     EXPECT_FALSE(std::filesystem::exists(temporary));
 
-    // A destination that cannot be replaced (a folder is in the way): -1, the folder untouched.
+    // A destination that cannot be replaced (a folder is in the way): refused, the folder untouched.
     std::filesystem::create_directory(device + "/taken");
     WriteHost("taken/inside", "kept");
-    file = OpenReplacementFile(u"\\taken");
-    ASSERT_NE(file, nullptr);
-    WriteStreamText(file, "text");
-    EXPECT_EQ(CommitReplacementFile(file), -1);
+    EXPECT_EQ(OpenReplacementFile(u"\\taken"), nullptr);
     EXPECT_EQ(ReadHost("taken/inside"), "kept");
     EXPECT_FALSE(std::filesystem::exists(device + "/taken.tmp-" + std::to_string(getpid())));
 
@@ -188,6 +186,45 @@ TEST_F(FilesTest, ReplacementFilesCommitWholeOrNotAtAll) {
     StreamFile* plain = OpenStreamFile(u"\\fresh.txt", "rb");
     EXPECT_EQ(CommitReplacementFile(plain), -1); // not a replacement file: refused, left open
     EXPECT_EQ(CloseStreamFile(plain), 0);
+}
+
+TEST_F(FilesTest, ReplacingALinkReplacesTheFileItNames) {
+    std::filesystem::create_directory(device + "/real");
+    WriteHost("real/settings.txt", "old");
+    chmod((device + "/real/settings.txt").c_str(), 0777);
+    std::filesystem::create_symlink("real/settings.txt", device + "/link.txt");
+    std::filesystem::create_symlink("link.txt", device + "/chain.txt");
+    StreamFile* file = OpenReplacementFile(u"\\chain.txt");
+    ASSERT_NE(file, nullptr);
+    // The new text is made beside the file itself, so that the rename stays within its file system.
+    EXPECT_TRUE(std::filesystem::exists(device + "/real/settings.txt.tmp-" + std::to_string(getpid())));
+    WriteStreamText(file, "new");
+    EXPECT_EQ(CommitReplacementFile(file), 0);
+    EXPECT_TRUE(std::filesystem::is_symlink(device + "/chain.txt"));
+    EXPECT_TRUE(std::filesystem::is_symlink(device + "/link.txt"));
+    EXPECT_EQ(ReadHost("real/settings.txt"), "new");
+    // Others may no longer write it, and a text file gets no execute bits.
+    struct stat status;
+    ASSERT_EQ(stat((device + "/real/settings.txt").c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, 0664u);
+
+    // A link to a missing file makes that file; the link stays.
+    std::filesystem::create_symlink("real/made.txt", device + "/dangling.txt");
+    file = OpenReplacementFile(u"\\dangling.txt");
+    ASSERT_NE(file, nullptr);
+    WriteStreamText(file, "made");
+    EXPECT_EQ(CommitReplacementFile(file), 0);
+    EXPECT_TRUE(std::filesystem::is_symlink(device + "/dangling.txt"));
+    EXPECT_EQ(ReadHost("real/made.txt"), "made");
+
+    // A link to a pipe or to a folder names nothing that can be replaced.
+    ASSERT_EQ(mkfifo((device + "/real/pipe").c_str(), 0644), 0);
+    std::filesystem::create_symlink("real/pipe", device + "/pipe.txt");
+    std::filesystem::create_directory_symlink("real", device + "/folder.txt");
+    EXPECT_EQ(OpenReplacementFile(u"\\pipe.txt"), nullptr);
+    EXPECT_EQ(OpenReplacementFile(u"\\folder.txt"), nullptr);
+    EXPECT_TRUE(std::filesystem::is_fifo(device + "/real/pipe"));
+    EXPECT_TRUE(std::filesystem::is_symlink(device + "/pipe.txt"));
 }
 
 TEST_F(FilesTest, RawReadsAndAttributes) {
@@ -283,7 +320,7 @@ TEST_F(FilesTest, EnumerationNeverFollowsLinksOutOrRound) {
 TEST_F(FilesTest, EnumerationSkipsUndecodableNamesAndShowsTheStorageCard) {
     WriteHost("good.db", "x");
     WriteHost("bad\xFF\xFE.db", "x");
-    WriteHost("back\\slash.db", "x"); // the device would take it for the file slash.db in folder back
+    WriteHost("back\\slash.db", "x");      // the device would take it for the file slash.db in folder back
     WriteHost(std::string(300, 'n'), "x"); // longer than a device name can be
     std::filesystem::create_directory(device + "/Storage Card");
     WriteHost("Storage Card/hidden.db", "x");
