@@ -39,9 +39,82 @@ void FormDatabaseListPath() {
     CopyText(DatabaseListPath + length, 520 - length, u"dialdex.ini");
 }
 
-int LoadDatabaseList(Window searchPage) {
+namespace {
+
+// The entries of the file as it is on disk now, taken as a load takes them (at most ten). Returns their
+// count, or -1 when the file cannot be opened.
+int ReadDatabaseListFile(InstalledDatabase (&entries)[MaxInstalledDatabases]) {
     StreamFile* file = OpenStreamFile(DatabaseListPath, "rb");
     if (!file) return -1;
+    int count = 0;
+    char line[LineBufferSize];
+    while (count < MaxInstalledDatabases && ReadStreamLine(line, LineBufferSize, file))
+        if (ParseDatabaseListLine(line, &entries[count])) count++;
+    CloseStreamFile(file);
+    return count;
+}
+
+// Whether one of the entries has that path.
+bool HoldsPath(const InstalledDatabase* entries, int count, const char* path) {
+    for (int index = 0; index < count; index++)
+        if (std::strcmp(entries[index].path, path) == 0) return true;
+    return false;
+}
+
+// Whether the path is that of a table entry marked in dropped (null: none is).
+bool IsDropped(const char* path, const bool* dropped) {
+    for (int index = 0; dropped && index < InstalledDatabaseCount; index++)
+        if (dropped[index] && std::strcmp(path, InstalledDatabases[index].path) == 0) return true;
+    return false;
+}
+
+// The read-change-write of both saves, under the file's exclusive lock: the entries on disk, without
+// those whose paths are among the dropped table entries (dropped may be null), with added at the end
+// (may be null) unless its path is there already. Codes: 0 saved; 1 no room for added (nothing
+// written); -1 not saved (file is closed either way).
+int RewriteDatabaseList(StreamFile* file, const InstalledDatabase* added, const bool* dropped) {
+    SharedFileLock* lock = LockSharedFile(DatabaseListPath, true);
+    if (lock == nullptr) {
+        AbandonReplacementFile(file);
+        return -1;
+    }
+    InstalledDatabase onDisk[MaxInstalledDatabases];
+    int onDiskCount = ReadDatabaseListFile(onDisk);
+    // A file that exists but cannot be read is not taken for an empty one.
+    bool readable = onDiskCount >= 0 || GetFileAttributesOf(DatabaseListPath) == InvalidFileAttributes;
+    InstalledDatabase kept[MaxInstalledDatabases];
+    int keptCount = 0;
+    for (int index = 0; index < onDiskCount; index++)
+        if (!IsDropped(onDisk[index].path, dropped)) kept[keptCount++] = onDisk[index];
+    int result = readable ? 0 : -1;
+    if (result == 0 && added && !HoldsPath(kept, keptCount, added->path)) {
+        if (keptCount < MaxInstalledDatabases)
+            kept[keptCount++] = *added;
+        else
+            result = 1;
+    }
+    if (result == 0) {
+        for (int index = 0; index < keptCount; index++) {
+            char line[600];
+            int length = FormatDatabaseListLine(kept[index], line, sizeof line);
+            WriteStreamBytes(file, line, length);
+        }
+        result = CommitReplacementFile(file);
+    } else {
+        AbandonReplacementFile(file);
+    }
+    UnlockSharedFile(lock);
+    return result;
+}
+
+} // namespace
+
+int LoadDatabaseList(Window searchPage) {
+    InstalledDatabase entries[MaxInstalledDatabases];
+    SharedFileLock* lock = LockSharedFile(DatabaseListPath, false);
+    int count = ReadDatabaseListFile(entries);
+    UnlockSharedFile(lock);
+    if (count < 0) return -1;
     char16_t lastDatabase[260];
     LoadLastDatabase(lastDatabase);
 
@@ -49,10 +122,9 @@ int LoadDatabaseList(Window searchPage) {
     InstalledDatabaseCount = 0;
     SendMessage(selector, ComboBoxResetContent, 0, 0);
     bool selected = false;
-    char line[LineBufferSize];
-    while (InstalledDatabaseCount < MaxInstalledDatabases && ReadStreamLine(line, LineBufferSize, file)) {
+    for (int index = 0; index < count; index++) {
         InstalledDatabase& entry = InstalledDatabases[InstalledDatabaseCount];
-        if (!ParseDatabaseListLine(line, &entry)) continue;
+        entry = entries[index];
         char16_t title[260], path[260];
         DeviceToWide(entry.title, -1, title, 260);
         SendMessage(selector, ComboBoxAddString, 0, reinterpret_cast<SecondParameter>(title));
@@ -67,7 +139,6 @@ int LoadDatabaseList(Window searchPage) {
     }
     if (!selected) SendMessage(selector, ComboBoxSetCurrentSelection, 0, 0);
     UpdateWindow(selector);
-    CloseStreamFile(file);
     return 0;
 }
 
@@ -75,18 +146,16 @@ int FormatDatabaseListLine(const InstalledDatabase& entry, char* line, int capac
     return FormatDevice(line, capacity, "%s;%s\r\n", {entry.path, entry.title});
 }
 
-int SaveDatabaseList(Window owner) {
+int SaveDatabaseList(Window owner, const InstalledDatabase& added) {
     StreamFile* file = OpenReplacementFile(DatabaseListPath);
-    if (file) {
-        for (int index = 0; index < InstalledDatabaseCount; index++) {
-            char line[600];
-            int length = FormatDatabaseListLine(InstalledDatabases[index], line, sizeof line);
-            WriteStreamBytes(file, line, length);
-        }
-        if (CommitReplacementFile(file) == 0) return 0;
-    }
-    ShowMessage(owner, TextError, MessageText(TextCannotSaveIni), {DatabaseListPath});
-    return -1;
+    int result = file ? RewriteDatabaseList(file, &added, nullptr) : -1;
+    if (result < 0) ShowMessage(owner, TextError, MessageText(TextCannotSaveIni), {DatabaseListPath});
+    return result;
+}
+
+int SaveDatabaseListWithout(StreamFile* file, const bool bad[MaxInstalledDatabases]) {
+    if (!file) return -1;
+    return RewriteDatabaseList(file, nullptr, bad);
 }
 
 int PathToOpen(const InstalledDatabase& entry, char16_t (&path)[260]) {

@@ -2,6 +2,7 @@
 // "path;title\r\n" in the device code page.
 #pragma once
 
+#include "platform/files.h"
 #include "platform/windows.h"
 
 #include <cstdint>
@@ -19,13 +20,25 @@ extern char16_t DatabaseListPath[520]; // "<program folder>dialdex.ini", formed 
 
 // Forms DatabaseListPath from the program folder.
 void FormDatabaseListPath();
+// Other instances of the program may change the file at any time: every change reads it as it is on disk
+// under its lock and writes it whole (or not at all) before the lock goes, so that no instance's change is
+// lost, and the table is then rebuilt from the file.
+
 // Rebuilds the table from the file and refills the Search page's database selector (control 1100),
 // selecting the entry named by "Last db", else item 0. Returns 0, or -1 when the file cannot be opened
 // (the table and the selector then stay as they were).
 int LoadDatabaseList(Window searchPage);
-// Writes the valid entries to the file, whole or not at all (a temporary file renamed over it).
-// Returns 0, or -1 after telling the owner's user "Could not open ini file for save - %s".
-int SaveDatabaseList(Window owner);
+// Install's save: the file as it is on disk with the added entry at its end (unless its path is there
+// already). Codes:
+//   0 saved
+//   1 the file holds ten entries already: nothing is written, the caller tells the user
+//  -1 the file cannot be written: the owner's user has been told "Could not open ini file for save - %s"
+int SaveDatabaseList(Window owner, const InstalledDatabase& added);
+// Check's save: the file as it is on disk without the entries whose paths are those of the table entries
+// marked bad, written through file (from OpenReplacementFile, which Check opens before it validates
+// anything). Entries added by another instance meanwhile stay. Returns 0, or -1 (the old file stays);
+// file is closed either way.
+int SaveDatabaseListWithout(StreamFile* file, const bool bad[MaxInstalledDatabases]);
 // The path of an entry as a file is opened by it, search and Check alike: wide text of at most 259
 // characters. Returns 0, or -1 when the path does not fit whole (path is then empty): such an entry names
 // no file that can be opened, rather than another file named by its first 259 characters.

@@ -153,19 +153,25 @@ MessageResult InstallDatabase(Window page, int, Window, int notificationCode) {
     MessageResult selected = SendMessage(GetDlgItem(page, FoundListId), ListBoxGetCurrentSelection, 0, 0);
     if (selected < 0 || selected >= static_cast<MessageResult>(FoundDatabases.size())) return 0;
     ShowBusy();
-    InstalledDatabases[InstalledDatabaseCount] = FoundDatabases[static_cast<size_t>(selected)];
+    InstalledDatabase added = FoundDatabases[static_cast<size_t>(selected)];
+    InstalledDatabases[InstalledDatabaseCount] = added;
     InstalledDatabaseCount++;
     RebuildFoundList(page);
     ShowIdle();
-    SaveDatabaseList(page);
+    // Another instance may have filled the list meanwhile.
+    if (SaveDatabaseList(page, added) == 1)
+        ShowMessageFixedCaption(page, u"Info", MessageText(TextMaxDatabases), {MaxInstalledDatabases});
     LoadDatabaseList(PageWindows[PageSearch]);
     return 0;
 }
 
-// The good entries go to a replacement file that takes the place of "dialdex.ini" only after the last
-// entry: while the boxes wait, and if the program dies meanwhile, the old file stays whole. A file that
-// cannot be put in place is reported like one that cannot be opened, and then there is no summary,
-// since nothing was deleted. Returns 0.
+// Whether the file may be written is asked first, as opening it for writing would, before any entry is
+// opened. The entries are then validated with no lock held, since each bad one's box waits for the
+// user and another instance must not wait meanwhile; only then is the file, as it is on disk by now,
+// rewritten without the entries found bad. The replacement takes the place of "dialdex.ini" only then:
+// while the boxes wait, and if the program dies meanwhile, the old file stays whole. A file that cannot
+// be put in place is reported like one that cannot be opened, and then there is no summary, since
+// nothing was deleted. Returns 0.
 MessageResult CheckDatabases(Window page, int, Window, int notificationCode) {
     if (notificationCode != ButtonClicked) return 0;
     ShowBusy();
@@ -174,26 +180,24 @@ MessageResult CheckDatabases(Window page, int, Window, int notificationCode) {
         ShowIdle();
         ShowMessage(page, TextError, MessageText(TextCannotSaveIni), {DatabaseListPath});
     } else {
+        bool bad[MaxInstalledDatabases] = {};
         int badCount = 0;
         for (int index = 0; index < InstalledDatabaseCount; index++) {
             char16_t path[OpenablePathCapacity];
             unsigned char header[DatabaseHeaderSize];
             bool compressed = false;
             if (PathToOpen(InstalledDatabases[index], path) == 0 &&
-                ValidateDatabaseFile(path, header, &compressed) == 0) {
-                char line[PathCapacity + 80];
-                int length = FormatDatabaseListLine(InstalledDatabases[index], line, sizeof line);
-                WriteStreamBytes(file, line, length);
-            } else {
-                char16_t shownPath[PathCapacity];
-                DeviceToWide(InstalledDatabases[index].path, -1, shownPath, PathCapacity);
-                ShowIdle();
-                ShowMessage(page, TextError, MessageText(TextBadDatabase), {shownPath});
-                ShowBusy();
-                badCount++;
-            }
+                ValidateDatabaseFile(path, header, &compressed) == 0)
+                continue;
+            char16_t shownPath[PathCapacity];
+            DeviceToWide(InstalledDatabases[index].path, -1, shownPath, PathCapacity);
+            ShowIdle();
+            ShowMessage(page, TextError, MessageText(TextBadDatabase), {shownPath});
+            ShowBusy();
+            bad[index] = true;
+            badCount++;
         }
-        int committed = CommitReplacementFile(file);
+        int committed = SaveDatabaseListWithout(file, bad);
         ShowIdle();
         if (committed != 0) {
             ShowMessage(page, TextError, MessageText(TextCannotSaveIni), {DatabaseListPath});

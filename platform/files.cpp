@@ -1,7 +1,7 @@
-// Files by device path on the host: stream files over the C library's FILE, files replaced whole, raw
-// read-only files, attributes and folder enumeration. Only regular files are ever opened (a folder, a pipe
-// or a device node behind a device path fails to open and never blocks), and an enumeration never leads
-// out of the device folder nor round a loop of links.
+// Files by device path on the host: stream files over the C library's FILE, files replaced whole, locks
+// on files that several processes change, raw read-only files, attributes and folder enumeration. Only
+// regular files are ever opened (a folder, a pipe or a device node behind a device path fails to open
+// and never blocks), and an enumeration never leads out of the device folder nor round a loop of links.
 #include "platform/files.h"
 
 #include "platform/device.h"
@@ -9,15 +9,18 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 static constexpr size_t StreamBufferSize = 64 * 1024;
@@ -279,6 +282,47 @@ int AppendFileCopy(const char16_t* sourcePath, const char16_t* destinationPath) 
     close(input);
     if (close(output) != 0) result = -1;
     return result;
+}
+
+// --- Files that several processes change ----------------------------------------------------------
+
+struct SharedFileLock {
+    int folderDescriptor; // the locked folder, or -1 when nothing could be locked
+};
+
+static constexpr auto LockPatience = std::chrono::seconds(10);
+static constexpr auto LockRetryPause = std::chrono::milliseconds(2);
+
+SharedFileLock* LockSharedFile(const char16_t* devicePath, bool exclusive) {
+    if (devicePath == nullptr) return nullptr;
+    std::string hostPath = HostPathOf(devicePath);
+    if (hostPath.empty()) return nullptr;
+    std::string file = FileNamedBy(hostPath);
+    if (file.empty()) file = hostPath;
+    SharedFileLock* lock =
+        new SharedFileLock{open(FolderOf(file).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+    if (lock->folderDescriptor < 0) return lock;
+    auto deadline = std::chrono::steady_clock::now() + LockPatience;
+    int error = 0;
+    for (;;) {
+        if (flock(lock->folderDescriptor, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) == 0) return lock;
+        error = errno;
+        if (error == EINTR) continue;
+        if (error != EWOULDBLOCK || std::chrono::steady_clock::now() >= deadline) break;
+        std::this_thread::sleep_for(LockRetryPause);
+    }
+    close(lock->folderDescriptor);
+    lock->folderDescriptor = -1;
+    // A folder that cannot be locked at all is worked on unlocked; a lock held too long gives up.
+    if (error != EWOULDBLOCK) return lock;
+    delete lock;
+    return nullptr;
+}
+
+void UnlockSharedFile(SharedFileLock* lock) {
+    if (lock == nullptr) return;
+    if (lock->folderDescriptor >= 0) close(lock->folderDescriptor); // closing releases the lock
+    delete lock;
 }
 
 // --- Raw read-only files -------------------------------------------------------------------------------

@@ -40,6 +40,17 @@ void AbandonReplacementFile(StreamFile* file);
 // before a file is rewritten. Returns 0, or -1.
 int AppendFileCopy(const char16_t* sourcePath, const char16_t* destinationPath);
 
+// --- Files that several processes change -----------------------------------------------------------
+// A change is a read-change-write under the exclusive lock: lock, read the file as it is on disk, write
+// its replacement, commit, unlock. Readers take the shared lock, so they never meet a file being
+// written in place. The lock is the file's folder (a link's target's folder), locked with flock, which
+// every instance honours. Never hold it while waiting for the user.
+// LockSharedFile waits at most 10 seconds and then returns null; where the folder cannot be locked at
+// all (no read access, a file system without locks) it returns a lock that holds nothing.
+struct SharedFileLock;
+SharedFileLock* LockSharedFile(const char16_t* devicePath, bool exclusive);
+void UnlockSharedFile(SharedFileLock* lock);
+
 // --- Raw read-only files (read access, existing file only) -----------------------------------------
 using FileHandle = int; // -1 when none
 constexpr FileHandle NoFile = -1;

@@ -1,6 +1,8 @@
 // The device registry, kept in "\Windows\registry.txt" in the device folder. Every operation reads the
 // store file afresh and every change writes it whole through a replacement file, so that what is on disk
 // is always the registry: nothing is cached that a crash could lose or that another process could stale.
+// Other instances of the program share the store: a change is made under the store's exclusive lock on
+// the file as it is on disk at that moment, and a read under its shared lock.
 //
 // The store file is UTF-8 text, one record a line, ending in a line feed:
 //   Dialdex registry 1                      the first line, always
@@ -60,6 +62,25 @@ struct RegistryKeyRecord {
 };
 
 static std::mutex RegistryLock;
+
+// The store's locks: the process's own threads and the other instances. An exclusive lock that another
+// instance holds for too long leaves `held` false.
+struct StoreLock {
+    std::lock_guard<std::mutex> threads{RegistryLock};
+    SharedFileLock* processes;
+    bool held;
+
+    explicit StoreLock(bool exclusive) {
+        // The folder is the lock, so it must exist before a change is locked.
+        std::string folder = HostPathOf(RegistryStoreFolder);
+        if (exclusive && !folder.empty()) mkdir(folder.c_str(), 0755);
+        processes = LockSharedFile(RegistryStorePath, exclusive);
+        held = processes != nullptr || !exclusive;
+    }
+    ~StoreLock() { UnlockSharedFile(processes); }
+    StoreLock(const StoreLock&) = delete;
+    StoreLock& operator=(const StoreLock&) = delete;
+};
 
 // --- Names ---------------------------------------------------------------------------------------------
 
@@ -366,7 +387,7 @@ long RegistryOpenKey(const char16_t* path, RegistryKey* key) {
     *key = nullptr;
     if (path == nullptr) return RegistryErrorInvalid;
     std::u16string canonical = CanonicalKeyPath(path);
-    std::lock_guard<std::mutex> guard(RegistryLock);
+    StoreLock lock(false);
     LoadedStore store = LoadStore();
     if (!KeyExists(&store.keys, canonical)) return RegistryErrorNotFound;
     *key = new RegistryKeyRecord{canonical};
@@ -375,13 +396,15 @@ long RegistryOpenKey(const char16_t* path, RegistryKey* key) {
 
 // The store is written even when the key exists already: writing it is the only true test of whether it
 // can be written, and a caller that is told the key is open goes on to set values in it.
-// Codes: RegistrySuccess, RegistryErrorAccess (store not writable), RegistryErrorInvalid (null argument).
+// Codes: RegistrySuccess, RegistryErrorAccess (store not writable, or locked by another instance for too
+// long), RegistryErrorInvalid (null argument).
 long RegistryCreateKey(const char16_t* path, RegistryKey* key) {
     if (key == nullptr) return RegistryErrorInvalid;
     *key = nullptr;
     if (path == nullptr) return RegistryErrorInvalid;
     std::u16string canonical = CanonicalKeyPath(path);
-    std::lock_guard<std::mutex> guard(RegistryLock);
+    StoreLock lock(true);
+    if (!lock.held) return RegistryErrorAccess;
     LoadedStore store = LoadStore();
     // An existing key is opened without writing the store: a device that cannot be written (read-only,
     // full) still opens its settings, and only the writes that fail are reported.
@@ -400,7 +423,7 @@ long RegistryQueryValue(RegistryKey key, const char16_t* name, uint32_t* type, v
                         uint32_t* byteCount) {
     if (key == nullptr || byteCount == nullptr) return RegistryErrorInvalid;
     std::u16string_view valueName = name == nullptr ? u"" : name;
-    std::lock_guard<std::mutex> guard(RegistryLock);
+    StoreLock lock(false);
     LoadedStore store = LoadStore();
     RegistryStoredKey* storedKey = FindKey(&store.keys, key->path);
     if (storedKey == nullptr) return RegistryErrorNotFound;
@@ -418,8 +441,9 @@ long RegistryQueryValue(RegistryKey key, const char16_t* name, uint32_t* type, v
 }
 
 // A key whose store file vanished since it was opened is made again, so that the value is not lost.
-// Codes: RegistrySuccess, RegistryErrorAccess (store not writable; nothing changed), RegistryErrorInvalid
-// (null key, null data with a non-zero count, or a value larger than 1 MiB).
+// Codes: RegistrySuccess, RegistryErrorAccess (store not writable, or locked by another instance for too
+// long; nothing changed), RegistryErrorInvalid (null key, null data with a non-zero count, or a value
+// larger than 1 MiB).
 long RegistrySetValue(RegistryKey key, const char16_t* name, uint32_t type, const void* data,
                       uint32_t byteCount) {
     if (key == nullptr || (data == nullptr && byteCount > 0) || byteCount > LargestValueBytes) {
@@ -427,7 +451,8 @@ long RegistrySetValue(RegistryKey key, const char16_t* name, uint32_t type, cons
     }
     std::u16string_view valueName = name == nullptr ? u"" : name;
     const uint8_t* bytes = static_cast<const uint8_t*>(data);
-    std::lock_guard<std::mutex> guard(RegistryLock);
+    StoreLock lock(true);
+    if (!lock.held) return RegistryErrorAccess;
     LoadedStore store = LoadStore();
     RegistryStoredKey* storedKey = AddKey(&store.keys, key->path);
     RegistryValue* value = FindValue(storedKey, valueName);

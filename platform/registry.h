@@ -1,6 +1,7 @@
 // The device registry: local-machine keys only, kept in a text file in the device folder
 // ("\Windows\registry.txt"), written whole to a temporary file and renamed, so that a crash never
-// leaves half a registry. Values keep their exact type and bytes.
+// leaves half a registry. Values keep their exact type and bytes. Instances of the program that share a
+// device never lose each other's changes: each change is made under a lock, on the store as it is then.
 //
 // Every function returns 0 (RegistrySuccess) or a platform error code:
 //   RegistryErrorNotFound   2    key or value missing

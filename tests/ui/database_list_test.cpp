@@ -171,15 +171,19 @@ TEST(DatabaseList, LinesLongerThanTheFieldsAreCut) {
     EXPECT_EQ(StopProgram(), 0);
 }
 
-TEST(DatabaseList, SavingWritesTheWholeFileOrLeavesTheOldOne) {
+TEST(DatabaseList, SavingAddsToTheFileAsItIsOnDiskWholeOrNotAtAll) {
     std::string original = "\\a.db;First\r\n\\b.db;Second; part\r\n";
     std::string device = MakeListDevice(original);
     ASSERT_EQ(StartProgram(device), 0);
     ASSERT_EQ(InstalledDatabaseCount, 2);
     Window setup = PageWindows[PageSetup];
+    InstalledDatabase added = {};
+    CopyText(added.path, "\\c.db");
+    CopyText(added.title, "Third");
 
-    // The same lines come back, and no temporary file is left beside the list.
-    EXPECT_EQ(SaveDatabaseList(setup), 0);
+    // An entry whose path is there already adds nothing: the same lines come back, and no temporary
+    // file is left beside the list.
+    EXPECT_EQ(SaveDatabaseList(setup, InstalledDatabases[1]), 0);
     EXPECT_EQ(ReadHostFile(device + ListFile), original);
     std::vector<std::string> names;
     for (const auto& file : std::filesystem::directory_iterator(device + "/Program Files/Dialdex"))
@@ -191,8 +195,7 @@ TEST(DatabaseList, SavingWritesTheWholeFileOrLeavesTheOldOne) {
     // owned by the caller's window; the old file and the table stay.
     std::string temporary = HostPathOf(DatabaseListPath) + ".tmp-" + std::to_string(getpid());
     std::filesystem::create_directories(temporary);
-    CopyText(InstalledDatabases[1].title, "Changed");
-    EXPECT_EQ(SaveDatabaseList(setup), -1);
+    EXPECT_EQ(SaveDatabaseList(setup, added), -1);
     std::filesystem::remove(temporary);
     ASSERT_EQ(Boxes().size(), 1u);
     EXPECT_EQ(Boxes()[0].owner, "SetupWnd");
@@ -200,15 +203,22 @@ TEST(DatabaseList, SavingWritesTheWholeFileOrLeavesTheOldOne) {
     EXPECT_EQ(Boxes()[0].text, "Could not open ini file for save - \\Program Files\\Dialdex\\dialdex.ini");
     EXPECT_EQ(ReadHostFile(device + ListFile), original);
     EXPECT_EQ(InstalledDatabaseCount, 2);
-    EXPECT_EQ(Entry(1), "\\b.db|Changed");
 
-    // An empty table writes an empty file.
-    InstalledDatabaseCount = 0;
-    EXPECT_EQ(SaveDatabaseList(setup), 0);
-    EXPECT_TRUE(std::filesystem::is_regular_file(device + ListFile));
-    EXPECT_EQ(ReadHostFile(device + ListFile), "");
+    // The file changed on disk since the table was loaded (another instance dropped \b.db and added
+    // \d.db): the entry is added to what is on disk, not to the table.
+    WriteHostFile(device + ListFile, "\\a.db;First\r\n\\d.db;Fourth\r\n");
+    EXPECT_EQ(SaveDatabaseList(setup, added), 0);
+    EXPECT_EQ(ReadHostFile(device + ListFile), "\\a.db;First\r\n\\d.db;Fourth\r\n\\c.db;Third\r\n");
+    // Ten entries on disk: nothing is written, and the caller is told there is no room.
+    WriteHostFile(device + ListFile, NumberedLines(10));
+    EXPECT_EQ(SaveDatabaseList(setup, added), 1);
+    EXPECT_EQ(ReadHostFile(device + ListFile), NumberedLines(10));
+    // No file at all: a new one holds the entry.
+    std::filesystem::remove(device + ListFile);
+    EXPECT_EQ(SaveDatabaseList(setup, added), 0);
+    EXPECT_EQ(ReadHostFile(device + ListFile), "\\c.db;Third\r\n");
     EXPECT_EQ(LoadDatabaseList(PageWindows[PageSearch]), 0);
-    EXPECT_TRUE(SelectorNow().items.empty());
+    EXPECT_EQ(SelectorNow().items, (std::vector<std::string>{"Third"}));
     EXPECT_EQ(Boxes().size(), 1u);
     EXPECT_EQ(StopProgram(), 0);
 }

@@ -95,14 +95,7 @@ ScriptRun RunLimited(const std::string& device, const std::string& script, const
     run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     run.output = process.readAllStandardOutput().toStdString();
     run.errors = process.readAllStandardError().toStdString();
-    std::istringstream lines(run.output);
-    std::string line;
-    while (std::getline(lines, line)) {
-        QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(line));
-        if (!document.isObject()) continue;
-        if (document.object().contains("box")) run.boxes.push_back(document.object()["box"].toObject());
-        if (document.object().contains("windows")) run.dumps.push_back(document.object());
-    }
+    ReadScriptOutput(&run);
     return run;
 }
 
@@ -144,32 +137,6 @@ void ExpectSavesRefused(const ScriptRun& run, const std::string& device, const s
     // Nothing is lost: the list and the registry store are what they were.
     EXPECT_EQ(ReadHostFile(IniPath(device)), ini);
     EXPECT_EQ(ReadHostFile(StorePath(device)), store);
-}
-
-// Waits until the process has the file open and has read into it, then runs the change.
-bool WhileReading(qint64 pid, const std::string& hostPath, const std::function<void()>& change) {
-    std::string canonical = std::filesystem::canonical(hostPath).string();
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (std::chrono::steady_clock::now() < deadline) {
-        std::error_code error;
-        for (const auto& entry :
-             std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error)) {
-            std::error_code linkError;
-            if (std::filesystem::read_symlink(entry.path(), linkError).string() != canonical) continue;
-            std::ifstream info("/proc/" + std::to_string(pid) + "/fdinfo/" +
-                               entry.path().filename().string());
-            std::string key;
-            long long position = 0;
-            info >> key >> position;
-            if (position > 0) {
-                change();
-                return true;
-            }
-        }
-        if (error) return false; // the process is gone
-        std::this_thread::sleep_for(std::chrono::microseconds(200));
-    }
-    return false;
 }
 
 } // namespace

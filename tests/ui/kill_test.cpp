@@ -1,11 +1,13 @@
-// Crash safety: the program is killed (SIGKILL) at random moments while it installs a database, checks
-// the list and shuts down (saving the column widths to the registry store). After every kill,
-// "dialdex.ini" and the registry store must each hold either their old or their new content whole.
+// The files that instances of the program share ("dialdex.ini" and the registry store). Crash safety:
+// the program is killed (SIGKILL) at random moments while it installs a database, checks the list and
+// shuts down (saving the column widths to the registry store); after every kill each file holds either
+// its old or its new content whole. Two instances at once never lose each other's changes.
 #include "tests/ui/support/harness.h"
 
 #include <QProcess>
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <iostream>
@@ -111,4 +113,121 @@ TEST(CrashSafety, KillsDuringInstallCheckAndShutdownNeverTearTheFiles) {
             leftovers += entry.path().filename().string().find(".tmp-") != std::string::npos;
     std::cout << "temporary files left by killed runs: " << leftovers << "\n";
     EXPECT_LE(leftovers, killedWhileRunning);
+}
+
+namespace {
+
+// The value's hex text in the registry store under the settings key, or "" when it has none.
+std::string StoredHex(const std::string& store, const std::string& name) {
+    std::string prefix = "SOFTWARE\\\\Kestrel\\\\Dialdex\t" + name + "\t";
+    size_t at = store.find("\n" + prefix);
+    if (at == std::string::npos) return "";
+    size_t start = store.find('\t', at + 1 + prefix.size()) + 1; // after the type
+    return store.substr(start, store.find('\n', start) - start);
+}
+
+// The hex text of a wide (UTF-16LE) ASCII text with its terminator, as the store keeps it.
+std::string WideHex(const std::string& text) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string hex;
+    for (char letter : text) {
+        hex += digits[static_cast<unsigned char>(letter) >> 4];
+        hex += digits[letter & 0xF];
+        hex += "00";
+    }
+    return hex + "0000";
+}
+
+} // namespace
+
+TEST(TwoInstances, ALanguageSavedWhileAnotherInstanceSearchesIsKept) {
+    std::string device = MakeDevice(ShippedLanguageFile());
+    std::string storePath = device + "/Windows/registry.txt";
+    WriteHostFile(device + "/Databases/a.db", ExampleDatabase());
+    WriteHostFile(device + ProgramFolder + "/dialdex.ini", "\\Databases\\a.db;A\r\n");
+    ASSERT_EQ(RunScript(device, "").exitCode, 0);
+    // A value of a megabyte makes every read-change-write of the store take a while, as on a slow card,
+    // so that the other instance's saves fall inside it.
+    WriteHostFile(storePath,
+                  ReadHostFile(storePath) + "Padding\tBulk\t3\t" + std::string(2 << 20, 'A') + "\n");
+
+    // Every search writes "Last db".
+    std::string searches = "type SearchWnd/1102 A\n";
+    for (int search = 0; search < 15; search++)
+        searches += "tab 0\nclick SearchWnd/1107\nwait\n";
+    std::string searchScript = MakeTemporaryFolder() + "/searches.txt";
+    WriteHostFile(searchScript, searches);
+    // The shipped sections, in selector order.
+    const std::vector<std::string> languages = {"RUSSIAN", "ENGLISH", "UKRAINIAN"};
+    for (int choice : {1, 2, 0}) {
+        SCOPED_TRACE(languages[choice]);
+        QProcess searching;
+        searching.start(
+            QString::fromStdString(BuiltProgram("dialdex")),
+            {"--device", QString::fromStdString(device), "--script", QString::fromStdString(searchScript)});
+        ASSERT_TRUE(searching.waitForStarted());
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        ScriptRun saving = RunScript(device, "tab 2\nchoose SetupWnd/1308 " + std::to_string(choice) +
+                                                 "\nclick SetupWnd/1309\n");
+        EXPECT_EQ(saving.exitCode, 0) << saving.errors;
+        EXPECT_EQ(saving.boxes.size(), 1u) << "the restart message";
+        ASSERT_TRUE(searching.waitForFinished(120000));
+        EXPECT_EQ(searching.exitCode(), 0) << searching.readAllStandardError().toStdString();
+        std::string store = ReadHostFile(storePath);
+        EXPECT_EQ(StoredHex(store, "Language").substr(0, WideHex(languages[choice]).size()),
+                  WideHex(languages[choice]));
+        EXPECT_EQ(StoredHex(store, "Last db").substr(0, WideHex("\\Databases\\a.db").size()),
+                  WideHex("\\Databases\\a.db"));
+        EXPECT_NE(store.find("\nPadding\tBulk\t3\t" + std::string(2 << 20, 'A') + "\n"), std::string::npos);
+    }
+}
+
+TEST(TwoInstances, CheckInAnInstanceStartedEarlierKeepsADatabaseInstalledMeanwhile) {
+    std::string device = MakeDevice("[RUSSIAN]\r\n");
+    std::string ini = device + ProgramFolder + "/dialdex.ini";
+    std::string big = device + "/Databases/big.db";
+    std::filesystem::create_directories(device + "/Databases");
+    QProcess make;
+    make.start(QString::fromStdString(BuiltProgram("dialdex-mkdb")),
+               {"demo", "400000", QString::fromStdString(big), "--seed", "5", "--title", "BIG"});
+    ASSERT_TRUE(make.waitForFinished(300000));
+    ASSERT_EQ(make.exitCode(), 0);
+    WriteHostFile(device + "/new.db", Database(2, "NEW"));
+    WriteHostFile(ini, "\\bad.db;BAD\r\n\\Databases\\big.db;BIG\r\n");
+
+    // The checking instance loads the list, searches the big database, then checks. While it reads the
+    // database it is held still, and another instance installs new.db.
+    std::string scriptPath = MakeTemporaryFolder() + "/script.txt";
+    WriteHostFile(scriptPath, "choose SearchWnd/1100 1\ntype SearchWnd/1101 ?\nclick SearchWnd/1107\nwait\n"
+                              "tab 2\nclick SetupWnd/1305\ndump\n");
+    QProcess checking;
+    checking.start(
+        QString::fromStdString(BuiltProgram("dialdex")),
+        {"--device", QString::fromStdString(device), "--script", QString::fromStdString(scriptPath)});
+    ASSERT_TRUE(checking.waitForStarted());
+    ScriptRun installing;
+    bool held = WhileReading(checking.processId(), big, [&] {
+        kill(static_cast<pid_t>(checking.processId()), SIGSTOP);
+        installing =
+            RunScript(device, "tab 2\nclick SetupWnd/1303\nchoose SetupWnd/1302 0\nclick SetupWnd/1304\n");
+        kill(static_cast<pid_t>(checking.processId()), SIGCONT);
+    });
+    ASSERT_TRUE(checking.waitForFinished(120000));
+    ASSERT_TRUE(held) << "the search ended before the other instance could install";
+    EXPECT_EQ(installing.exitCode, 0) << installing.errors;
+    EXPECT_TRUE(installing.boxes.empty());
+
+    ScriptRun checked;
+    checked.exitCode = checking.exitCode();
+    checked.output = checking.readAllStandardOutput().toStdString();
+    ReadScriptOutput(&checked);
+    EXPECT_EQ(checked.exitCode, 0);
+    ASSERT_EQ(checked.boxes.size(), 2u) << checked.output;
+    EXPECT_EQ(Text(checked.boxes[0]["text"]), "Bad db file  - \\bad.db");
+    // Only the entry found bad is dropped; the one installed meanwhile stays, and the selector shows it.
+    EXPECT_EQ(ReadHostFile(ini), "\\Databases\\big.db;BIG\r\n\\new.db;NEW\r\n");
+    ASSERT_EQ(checked.dumps.size(), 1u);
+    QJsonArray items = FindWindow(checked.dumps[0], "combobox", 1100)["items"].toArray();
+    ASSERT_EQ(items.size(), 2);
+    EXPECT_EQ(Text(items[1]), "NEW");
 }

@@ -442,7 +442,7 @@ TEST(Startup, FormatSpecifiersInMessageTextsDoNoHarm) {
     // A box whose text has three %s for one path and a %n; captions are never formatted.
     std::string temporary = HostPathOf(DatabaseListPath) + ".tmp-" + std::to_string(getpid());
     std::filesystem::create_directories(temporary);
-    EXPECT_EQ(SaveDatabaseList(PageWindows[PageSetup]), -1);
+    EXPECT_EQ(SaveDatabaseList(PageWindows[PageSetup], InstalledDatabases[0]), -1);
     std::filesystem::remove(temporary);
     ASSERT_EQ(Boxes().size(), 1u);
     EXPECT_EQ(Boxes()[0].caption, "%s%n Caption");

@@ -227,6 +227,43 @@ TEST_F(FilesTest, ReplacingALinkReplacesTheFileItNames) {
     EXPECT_TRUE(std::filesystem::is_symlink(device + "/pipe.txt"));
 }
 
+// One process's share of the counter test: adds 1 to the number in counter.txt, rounds times, each a
+// read-change-write under the lock. Returns 0, or the step that failed.
+int CountUnderTheLock(int rounds) {
+    for (int round = 0; round < rounds; round++) {
+        SharedFileLock* lock = LockSharedFile(u"\\counter.txt", true);
+        if (lock == nullptr) return 1;
+        char text[32] = {};
+        StreamFile* input = OpenStreamFile(u"\\counter.txt", "rb");
+        if (input == nullptr || ReadStreamLine(text, sizeof text, input) == nullptr) return 2;
+        CloseStreamFile(input);
+        StreamFile* output = OpenReplacementFile(u"\\counter.txt");
+        if (output == nullptr) return 3;
+        WriteStreamText(output, std::to_string(std::atoi(text) + 1).c_str());
+        if (CommitReplacementFile(output) != 0) return 4;
+        UnlockSharedFile(lock);
+    }
+    return 0;
+}
+
+TEST_F(FilesTest, ChangesMadeUnderTheLockByManyProcessesAreAllKept) {
+    WriteHost("counter.txt", "0");
+    const int processes = 4, rounds = 25;
+    std::vector<pid_t> children;
+    for (int process = 0; process < processes; process++) {
+        pid_t child = fork();
+        if (child == 0) _exit(CountUnderTheLock(rounds));
+        ASSERT_GT(child, 0);
+        children.push_back(child);
+    }
+    for (pid_t child : children) {
+        int status = -1;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    }
+    EXPECT_EQ(ReadHost("counter.txt"), std::to_string(processes * rounds));
+}
+
 TEST_F(FilesTest, RawReadsAndAttributes) {
     WriteHost("data.db", std::string("\x01\x02\x03\x00\x05", 5));
     FileHandle file = OpenFileForReading(u"\\data.db");

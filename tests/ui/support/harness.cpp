@@ -12,6 +12,7 @@
 #include <spawn.h>
 #include <sstream>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 #ifndef DIALDEX_BUILD_FOLDER
@@ -170,16 +171,44 @@ ScriptRun RunScript(const std::string& device, const std::string& script,
     run.exitCode = process.exitCode;
     run.output = process.output;
     run.errors = process.errors;
-    std::istringstream lines(run.output);
+    ReadScriptOutput(&run);
+    return run;
+}
+
+void ReadScriptOutput(ScriptRun* run) {
+    std::istringstream lines(run->output);
     std::string line;
     while (std::getline(lines, line)) {
         QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(line));
         if (!document.isObject()) continue;
         QJsonObject object = document.object();
-        if (object.contains("box")) run.boxes.push_back(object["box"].toObject());
-        if (object.contains("windows")) run.dumps.push_back(object);
+        if (object.contains("box")) run->boxes.push_back(object["box"].toObject());
+        if (object.contains("windows")) run->dumps.push_back(object);
     }
-    return run;
+}
+
+bool WhileReading(long long processId, const std::string& hostPath, const std::function<void()>& change) {
+    std::string canonical = std::filesystem::canonical(hostPath).string();
+    std::string process = "/proc/" + std::to_string(processId);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (std::chrono::steady_clock::now() < deadline) {
+        std::error_code error;
+        for (const auto& entry : std::filesystem::directory_iterator(process + "/fd", error)) {
+            std::error_code linkError;
+            if (std::filesystem::read_symlink(entry.path(), linkError).string() != canonical) continue;
+            std::ifstream info(process + "/fdinfo/" + entry.path().filename().string());
+            std::string key;
+            long long position = 0;
+            info >> key >> position;
+            if (position > 0) {
+                change();
+                return true;
+            }
+        }
+        if (error) return false; // the process is gone
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    return false;
 }
 
 QJsonObject FindWindow(const QJsonObject& dump, const std::string& className, int id,
