@@ -9,6 +9,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -19,7 +20,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <set>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -293,12 +297,42 @@ struct SharedFileLock {
 static constexpr auto LockPatience = std::chrono::seconds(10);
 static constexpr auto LockRetryPause = std::chrono::milliseconds(2);
 
+// Removes "NAME.tmp-PID" beside the file for every PID that no longer runs: the text of a save killed
+// before its rename. A live process's file (another instance saving now) is left alone.
+static void RemoveStaleReplacementFiles(const std::string& file) {
+    std::string prefix = file.substr(file.find_last_of('/') + 1) + ".tmp-";
+    DIR* directory = opendir(FolderOf(file).c_str());
+    if (directory == nullptr) return;
+    while (dirent* entry = readdir(directory)) {
+        std::string_view name(entry->d_name);
+        if (name.size() <= prefix.size() || name.size() > prefix.size() + 9 ||
+            name.substr(0, prefix.size()) != prefix)
+            continue;
+        std::string_view digits = name.substr(prefix.size());
+        if (digits.find_first_not_of("0123456789") != std::string_view::npos) continue;
+        pid_t process = static_cast<pid_t>(std::strtol(std::string(digits).c_str(), nullptr, 10));
+        if (process <= 0 || kill(process, 0) == 0 || errno != ESRCH) continue;
+        unlinkat(dirfd(directory), entry->d_name, 0); // a folder of that name stays
+    }
+    closedir(directory);
+}
+
+// Once per file and run, at its first lock.
+static void RemoveStaleReplacementFilesOnce(const std::string& file) {
+    static std::mutex cleanedLock;
+    static std::set<std::string> cleaned;
+    std::lock_guard<std::mutex> guard(cleanedLock);
+    if (!cleaned.insert(file).second) return;
+    RemoveStaleReplacementFiles(file);
+}
+
 SharedFileLock* LockSharedFile(const char16_t* devicePath, bool exclusive) {
     if (devicePath == nullptr) return nullptr;
     std::string hostPath = HostPathOf(devicePath);
     if (hostPath.empty()) return nullptr;
     std::string file = FileNamedBy(hostPath);
     if (file.empty()) file = hostPath;
+    RemoveStaleReplacementFilesOnce(file);
     SharedFileLock* lock =
         new SharedFileLock{open(FolderOf(file).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
     if (lock->folderDescriptor < 0) return lock;

@@ -46,7 +46,9 @@ int AppendFileCopy(const char16_t* sourcePath, const char16_t* destinationPath);
 // written in place. The lock is the file's folder (a link's target's folder), locked with flock, which
 // every instance honours. Never hold it while waiting for the user.
 // LockSharedFile waits at most 10 seconds and then returns null; where the folder cannot be locked at
-// all (no read access, a file system without locks) it returns a lock that holds nothing.
+// all (no read access, a file system without locks) it returns a lock that holds nothing. The first
+// lock of a file in a run also removes the temporary files that killed saves left beside it (those whose
+// process no longer runs).
 struct SharedFileLock;
 SharedFileLock* LockSharedFile(const char16_t* devicePath, bool exclusive);
 void UnlockSharedFile(SharedFileLock* lock);

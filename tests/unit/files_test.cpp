@@ -264,6 +264,26 @@ TEST_F(FilesTest, ChangesMadeUnderTheLockByManyProcessesAreAllKept) {
     EXPECT_EQ(ReadHost("counter.txt"), std::to_string(processes * rounds));
 }
 
+TEST_F(FilesTest, TheFirstLockRemovesTemporaryFilesOfSavesThatDied) {
+    pid_t dead = fork();
+    if (dead == 0) _exit(0);
+    ASSERT_EQ(waitpid(dead, nullptr, 0), dead);
+    const std::string stale = "x.txt.tmp-" + std::to_string(dead);
+    WriteHost("x.txt", "x");
+    WriteHost(stale, "left by a save that was killed");
+    WriteHost("x.txt.tmp-1", "a process that runs");
+    WriteHost("x.txt.tmp-12ab", "not a process number");
+    WriteHost("y.txt.tmp-" + std::to_string(dead), "another file's");
+    SharedFileLock* lock = LockSharedFile(u"\\x.txt", false);
+    ASSERT_NE(lock, nullptr);
+    UnlockSharedFile(lock);
+    EXPECT_FALSE(std::filesystem::exists(device + "/" + stale));
+    EXPECT_TRUE(std::filesystem::exists(device + "/x.txt.tmp-1"));
+    EXPECT_TRUE(std::filesystem::exists(device + "/x.txt.tmp-12ab"));
+    EXPECT_TRUE(std::filesystem::exists(device + "/y.txt.tmp-" + std::to_string(dead)));
+    EXPECT_EQ(ReadHost("x.txt"), "x");
+}
+
 TEST_F(FilesTest, RawReadsAndAttributes) {
     WriteHost("data.db", std::string("\x01\x02\x03\x00\x05", 5));
     FileHandle file = OpenFileForReading(u"\\data.db");
