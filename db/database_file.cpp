@@ -3,12 +3,10 @@
 // large buffers would be wasted on 29 bytes.
 #include "db/database_file.h"
 
-#include "platform/device.h"
 #include "platform/files.h"
 #include "platform/text.h"
 
 #include <cstring>
-#include <string>
 #include <zlib.h>
 
 bool IsCompressedDatabasePath(const char16_t* path) {
@@ -26,9 +24,13 @@ bool IsCompressedDatabasePath(const char16_t* path) {
 // Reads the header of a gzip file. Returns the bytes read (a read error counts as none), or -1 when
 // the file cannot be opened.
 static int ReadCompressedHeader(const char16_t* path, unsigned char header[DatabaseHeaderSize]) {
-    std::string hostPath = HostPathOf(path);
-    gzFile file = gzopen(hostPath.c_str(), "rb");
-    if (file == nullptr) return -1;
+    FileHandle descriptor = OpenDatabaseFile(path);
+    if (descriptor == NoFile) return -1;
+    gzFile file = gzdopen(descriptor, "rb");
+    if (file == nullptr) {
+        CloseFile(descriptor);
+        return -1;
+    }
     int count = gzread(file, header, DatabaseHeaderSize);
     gzclose(file);
     return count < 0 ? 0 : count;

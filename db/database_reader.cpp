@@ -2,8 +2,6 @@
 // walker over it, and the record decoder.
 #include "db/database_reader.h"
 
-#include "platform/device.h"
-
 #include <cstdlib>
 #include <cstring>
 #include <zlib.h>
@@ -25,9 +23,16 @@ enum WalkState {
     Ended = 3
 }; // InRecords: see BeginBlockRun
 
-static gzFile_s* OpenGzip(const std::string& hostPath, unsigned bufferSize) {
-    gzFile file = gzopen(hostPath.c_str(), "rb");
-    if (file != nullptr) gzbuffer(file, bufferSize);
+// zlib reads the descriptor of the checked open, never the path itself.
+static gzFile_s* OpenGzip(const std::u16string& path, unsigned bufferSize) {
+    FileHandle descriptor = OpenDatabaseFile(path.c_str());
+    if (descriptor == NoFile) return nullptr;
+    gzFile file = gzdopen(descriptor, "rb");
+    if (file == nullptr) {
+        CloseFile(descriptor);
+        return nullptr;
+    }
+    gzbuffer(file, bufferSize);
     return file;
 }
 
@@ -38,14 +43,14 @@ int OpenDatabaseReader(DatabaseReader* reader, const char16_t* path, bool compre
     reader->buffer = static_cast<unsigned char*>(std::malloc(size_t(reader->capacity)));
     if (reader->buffer == nullptr) return -2;
     if (compressed) {
-        reader->hostPath = HostPathOf(path);
-        reader->gzip = OpenGzip(reader->hostPath, GzipInputBufferSize);
+        reader->path = path;
+        reader->gzip = OpenGzip(reader->path, GzipInputBufferSize);
         if (reader->gzip == nullptr) {
             CloseDatabaseReader(reader);
             return -1;
         }
     } else {
-        reader->file = OpenFileForReading(path);
+        reader->file = OpenDatabaseFile(path);
         if (reader->file == NoFile) {
             CloseDatabaseReader(reader);
             return -1;
@@ -70,7 +75,7 @@ void CloseDatabaseReader(DatabaseReader* reader) {
 // and continues in small steps. Returns false when even that fails before the last byte delivered.
 static bool StartRecovery(DatabaseReader* reader, unsigned char* scratch, int scratchSize) {
     gzclose(reader->gzip);
-    reader->gzip = OpenGzip(reader->hostPath, RecoveryInputBufferSize);
+    reader->gzip = OpenGzip(reader->path, RecoveryInputBufferSize);
     reader->recovering = true;
     if (reader->gzip == nullptr) return false;
     long long remaining = reader->delivered;

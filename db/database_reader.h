@@ -39,7 +39,7 @@ struct DatabaseReader {
     bool compressed = false;
     gzFile_s* gzip = nullptr;
     FileHandle file = NoFile;
-    std::string hostPath; // kept to read a damaged gzip file again
+    std::u16string path; // kept to read a damaged gzip file again
     unsigned char* buffer = nullptr;
     int capacity = 0;            // the buffer's size
     int position = 0;            // next byte to hand out

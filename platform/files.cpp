@@ -380,6 +380,14 @@ void CloseFile(FileHandle file) {
     if (file >= 0) close(file);
 }
 
+// --- Database files ---------------------------------------------------------------------------------
+
+FileHandle OpenDatabaseFile(const char16_t* devicePath) {
+    if (devicePath == nullptr) return NoFile;
+    int descriptor = OpenRegularFile(HostPathOf(devicePath), O_RDONLY, 0);
+    return descriptor < 0 ? NoFile : descriptor;
+}
+
 // --- Attributes and folder enumeration ---------------------------------------------------------------
 
 // Folders are folders, regular files are files; anything else (a pipe, a device node, a broken link) is

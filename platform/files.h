@@ -61,6 +61,13 @@ FileHandle OpenFileForReading(const char16_t* devicePath);
 long ReadFileBytes(FileHandle file, void* buffer, long count);
 void CloseFile(FileHandle file);
 
+// --- Database files ---------------------------------------------------------------------------------
+// Every open of a database file, in either storage form and again after damage, goes through here: the
+// open never waits (a pipe without a writer would hold the caller forever) and only a regular file is
+// kept. The check is made on the opened descriptor, so a pipe swapped in after an attribute check
+// cannot slip through. Returns NoFile when the path names anything else or cannot be opened.
+FileHandle OpenDatabaseFile(const char16_t* devicePath);
+
 // --- Attributes and folder enumeration -------------------------------------------------------------
 constexpr uint32_t FileAttributeFolder = 0x10;
 constexpr uint32_t FileAttributeNormal = 0x80;
