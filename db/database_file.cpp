@@ -1,13 +1,17 @@
-// Database header and `ValidateDatabaseFile`. Validation opens with the gzip reader's own small buffers
-// rather than through the database reader: the Setup page validates every file it finds, and a scan's
-// large buffers would be wasted on 29 bytes.
+// Database header and `ValidateDatabaseFile`. Validation reads a compressed header through a gzip stream
+// with a small input buffer rather than through the database reader: the Setup page validates every file
+// it finds, and a scan's large buffers would be wasted on 29 bytes.
 #include "db/database_file.h"
+
+#include "db/gzip_stream.h"
 
 #include "platform/files.h"
 #include "platform/text.h"
 
 #include <cstring>
-#include <zlib.h>
+
+// A header lies in the first few hundred compressed bytes unless the gzip header holds long fields.
+constexpr int ValidationInputBufferSize = 4096;
 
 bool IsCompressedDatabasePath(const char16_t* path) {
     static constexpr char16_t extension[] = u".zdb";
@@ -21,19 +25,17 @@ bool IsCompressedDatabasePath(const char16_t* path) {
     return true;
 }
 
-// Reads the header of a gzip file. Returns the bytes read (a read error counts as none), or -1 when
-// the file cannot be opened.
+// Reads the header of a gzip file. Returns the bytes read, or -1 when the file cannot be opened.
 static int ReadCompressedHeader(const char16_t* path, unsigned char header[DatabaseHeaderSize]) {
-    FileHandle descriptor = OpenDatabaseFile(path);
-    if (descriptor == NoFile) return -1;
-    gzFile file = gzdopen(descriptor, "rb");
-    if (file == nullptr) {
-        CloseFile(descriptor);
-        return -1;
-    }
-    int count = gzread(file, header, DatabaseHeaderSize);
-    gzclose(file);
-    return count < 0 ? 0 : count;
+    FileHandle file = OpenDatabaseFile(path);
+    if (file == NoFile) return -1;
+    GzipStream stream;
+    int count = 0;
+    if (OpenGzipStream(&stream, file, ValidationInputBufferSize, DefaultGzipInflater()) == 0)
+        count = int(ReadGzipStream(&stream, header, DatabaseHeaderSize));
+    CloseGzipStream(&stream);
+    CloseFile(file);
+    return count;
 }
 
 // Reads the header of a plain file. Returns the bytes read, or -1 when the file cannot be opened.

@@ -4,16 +4,6 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <zlib.h>
-
-// gzread decompresses straight into the caller's buffer, without an extra copy, when it asks for at least
-// twice the gzip input buffer; the buffer's refills always ask for more than 2 * 64 KiB.
-constexpr unsigned GzipInputBufferSize = 64 * 1024;
-// Reading a damaged file again: zlib decompresses at most twice its input buffer ahead of what it hands
-// out, and everything it has decompressed when it meets the damage is lost, so the second pass uses a
-// small buffer and small reads.
-constexpr unsigned RecoveryInputBufferSize = 256;
-constexpr int RecoveryReadSize = 64;
 
 // The walker's states.
 enum WalkState {
@@ -23,45 +13,27 @@ enum WalkState {
     Ended = 3
 }; // InRecords: see BeginBlockRun
 
-// zlib reads the descriptor of the checked open, never the path itself.
-static gzFile_s* OpenGzip(const std::u16string& path, unsigned bufferSize) {
-    FileHandle descriptor = OpenDatabaseFile(path.c_str());
-    if (descriptor == NoFile) return nullptr;
-    gzFile file = gzdopen(descriptor, "rb");
-    if (file == nullptr) {
-        CloseFile(descriptor);
-        return nullptr;
-    }
-    gzbuffer(file, bufferSize);
-    return file;
-}
-
 int OpenDatabaseReader(DatabaseReader* reader, const char16_t* path, bool compressed) {
     *reader = DatabaseReader();
     reader->compressed = compressed;
     reader->capacity = compressed ? CompressedReaderBufferSize : PlainReaderBufferSize;
     reader->buffer = static_cast<unsigned char*>(std::malloc(size_t(reader->capacity)));
     if (reader->buffer == nullptr) return -2;
-    if (compressed) {
-        reader->path = path;
-        reader->gzip = OpenGzip(reader->path, GzipInputBufferSize);
-        if (reader->gzip == nullptr) {
-            CloseDatabaseReader(reader);
-            return -1;
-        }
-    } else {
-        reader->file = OpenDatabaseFile(path);
-        if (reader->file == NoFile) {
-            CloseDatabaseReader(reader);
-            return -1;
-        }
+    reader->file = OpenDatabaseFile(path);
+    if (reader->file == NoFile) {
+        CloseDatabaseReader(reader);
+        return -1;
+    }
+    if (compressed &&
+        OpenGzipStream(&reader->gzip, reader->file, CompressedInputBufferSize, DefaultGzipInflater()) != 0) {
+        CloseDatabaseReader(reader);
+        return -2;
     }
     return 0;
 }
 
 void CloseDatabaseReader(DatabaseReader* reader) {
-    if (reader->gzip != nullptr) gzclose(reader->gzip);
-    reader->gzip = nullptr;
+    CloseGzipStream(&reader->gzip);
     if (reader->file != NoFile) CloseFile(reader->file);
     reader->file = NoFile;
     std::free(reader->buffer);
@@ -71,49 +43,11 @@ void CloseDatabaseReader(DatabaseReader* reader) {
     reader->sourceFinished = true;
 }
 
-// Reads the damaged gzip file again from its start with small buffers, skips what was delivered already,
-// and continues in small steps. Returns false when even that fails before the last byte delivered.
-static bool StartRecovery(DatabaseReader* reader, unsigned char* scratch, int scratchSize) {
-    gzclose(reader->gzip);
-    reader->gzip = OpenGzip(reader->path, RecoveryInputBufferSize);
-    reader->recovering = true;
-    if (reader->gzip == nullptr) return false;
-    long long remaining = reader->delivered;
-    while (remaining > 0) {
-        int chunk = remaining < scratchSize ? int(remaining) : scratchSize;
-        int got = gzread(reader->gzip, scratch, unsigned(chunk));
-        if (got != chunk) return false;
-        remaining -= got;
-    }
-    return true;
-}
-
-static int ReadCompressed(DatabaseReader* reader, unsigned char* destination, int count) {
-    if (reader->gzip == nullptr) return 0;
-    if (!reader->recovering) {
-        int got = gzread(reader->gzip, destination, unsigned(count));
-        if (got >= 0) {
-            reader->delivered += got;
-            return got;
-        }
-        if (!StartRecovery(reader, destination, count)) return 0;
-    }
-    int total = 0;
-    while (total < count) {
-        int chunk = count - total < RecoveryReadSize ? count - total : RecoveryReadSize;
-        int got = gzread(reader->gzip, destination + total, unsigned(chunk));
-        if (got <= 0) break;
-        total += got;
-    }
-    reader->delivered += total;
-    return total;
-}
-
 // Reads more bytes from the file into the buffer's free space. Returns the count, 0 when the file gives
 // no more (end, read error, damage).
 static int ReadSource(DatabaseReader* reader, unsigned char* destination, int count) {
-    if (reader->compressed) return ReadCompressed(reader, destination, count);
     if (reader->file == NoFile) return 0;
+    if (reader->compressed) return int(ReadGzipStream(&reader->gzip, destination, count));
     long got = ReadFileBytes(reader->file, destination, count);
     return got > 0 ? int(got) : 0;
 }

@@ -10,43 +10,38 @@
 // - a length byte below 8 cannot hold a record (a phone number, four terminators and the next length):
 //   the data are damaged there and the stream ends, like a short read; the records before it stand;
 // - a file that ends right after its header (no first length byte) is a stream of no records;
-// - a short read, a read error or damaged gzip data ends the stream; the records before stand. zlib gives
-//   no count for a read that fails, so after damage the file is read again up to the last byte delivered
-//   and on in small steps: at most about half a kilobyte of records just before the damage is lost;
+// - a short read, a read error or damaged gzip data ends the stream; every record before the damage
+//   stands (gzip_stream.h hands out every byte decompressed before it, a bad trailer loses nothing);
 // - a text without its terminator inside the block runs up to the block's last byte (which is the next
 //   length, never text); the texts after it are empty. Bytes after the flat's terminator are ignored.
 #pragma once
 
 #include "db/database_file.h"
+#include "db/gzip_stream.h"
 #include "platform/files.h"
 
 #include <cstdint>
-#include <string>
 
 constexpr int DatabaseEndMark = 255;
 constexpr int MinimumBlockLength = 8;
 constexpr int MaximumBlockLength = 254;
 // The reader's buffer; a block never straddles a refill. A plain file's bytes are scanned straight after
-// the copy from the page cache, best while they are still in the processor's nearer caches: 128 KiB. The
-// gzip reader inflates straight into the buffer only when asked for more than twice its 64 KiB input
-// buffer, so a compressed file's buffer is larger.
+// the copy from the page cache, best while they are still in the processor's nearer caches: 128 KiB. A
+// compressed file is inflated straight into the buffer, 256 KiB at a time, from 256 KiB of compressed
+// bytes read ahead.
 constexpr int PlainReaderBufferSize = 128 * 1024;
 constexpr int CompressedReaderBufferSize = 256 * 1024;
-
-struct gzFile_s;
+constexpr int CompressedInputBufferSize = 256 * 1024;
 
 struct DatabaseReader {
     bool compressed = false;
-    gzFile_s* gzip = nullptr;
     FileHandle file = NoFile;
-    std::u16string path; // kept to read a damaged gzip file again
+    GzipStream gzip; // a compressed file's bytes, read from file
     unsigned char* buffer = nullptr;
     int capacity = 0;            // the buffer's size
     int position = 0;            // next byte to hand out
     int end = 0;                 // bytes in the buffer
     bool sourceFinished = false; // the file gives no more bytes
-    bool recovering = false;     // reading a damaged gzip file again in small steps
-    long long delivered = 0;     // decompressed bytes taken from the gzip reader so far
     int walkState = 0;           // see database_reader.cpp
     int nextLength = 0;
     int endCode = 0;

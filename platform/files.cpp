@@ -388,6 +388,15 @@ FileHandle OpenDatabaseFile(const char16_t* devicePath) {
     return descriptor < 0 ? NoFile : descriptor;
 }
 
+long ReadFileBytesAt(FileHandle file, long long offset, void* buffer, long count) {
+    if (file < 0 || buffer == nullptr || count < 0 || offset < 0) return -1;
+    for (;;) {
+        ssize_t got = pread(file, buffer, static_cast<size_t>(count), static_cast<off_t>(offset));
+        if (got >= 0) return static_cast<long>(got);
+        if (errno != EINTR) return -1;
+    }
+}
+
 // --- Attributes and folder enumeration ---------------------------------------------------------------
 
 // Folders are folders, regular files are files; anything else (a pipe, a device node, a broken link) is

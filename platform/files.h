@@ -67,6 +67,10 @@ void CloseFile(FileHandle file);
 // kept. The check is made on the opened descriptor, so a pipe swapped in after an attribute check
 // cannot slip through. Returns NoFile when the path names anything else or cannot be opened.
 FileHandle OpenDatabaseFile(const char16_t* devicePath);
+// Reads up to count bytes at offset from the start of the file, without moving the file's position (a
+// compressed database is read again from a member's start after damage). Returns how many arrived (0 at
+// the end), -1 on error.
+long ReadFileBytesAt(FileHandle file, long long offset, void* buffer, long count);
 
 // --- Attributes and folder enumeration -------------------------------------------------------------
 constexpr uint32_t FileAttributeFolder = 0x10;

@@ -1,0 +1,68 @@
+// A ".zdb" file read the way zlib's gzip reader reads it, over the descriptor of a checked open:
+// - a file that does not begin with the gzip magic (1F 8B; a file of one byte cannot show it) is handed
+//   out unchanged;
+// - gzip members one after the other are read on; after a member, bytes that do not begin another one
+//   are ignored;
+// - a file that ends early (inside a header, the compressed data or the trailer) gives every byte that
+//   its data hold, and ends;
+// - damage (a bad header, bad compressed data, a trailer whose check or length is wrong) ends the stream
+//   too, after every byte decompressed before it. zlib's own reader loses what it had decompressed ahead
+//   when it meets damage (half a kilobyte and more, or a whole small file for a bad trailer); this
+//   stream does not.
+// The compressed data are inflated by zlib, or by ISA-L where the build has it (see gzip_isal.h).
+#pragma once
+
+#include "platform/files.h"
+
+#include <cstdint>
+
+// How the stream ended. Codes:
+//   -1 not yet
+//    0 the data ended where a member or a plain file ends
+//    1 the file ended inside a member
+//    2 damage: a bad header, bad compressed data or a bad trailer
+//    3 the file could not be read
+constexpr int GzipNotEnded = -1;
+constexpr int GzipEndedWhole = 0;
+constexpr int GzipEndedEarly = 1;
+constexpr int GzipEndedDamaged = 2;
+constexpr int GzipEndedUnreadable = 3;
+
+// The inflaters. ISA-L hands a member over to zlib whenever it meets anything but whole, sound data.
+constexpr int GzipInflaterZlib = 0;
+constexpr int GzipInflaterIsal = 1;
+// ISA-L when the build has it, zlib otherwise.
+int DefaultGzipInflater();
+bool GzipIsalBuiltIn();
+
+struct z_stream_s;
+struct IsalInflater;
+
+struct GzipStream {
+    FileHandle file = NoFile;       // read at explicit offsets; not closed by the stream
+    unsigned char* input = nullptr; // compressed bytes read ahead
+    int inputCapacity = 0;
+    int inputStart = 0;              // the next byte not yet taken
+    int inputEnd = 0;                // the end of the bytes in the buffer
+    long long inputOffset = 0;       // the file offset of input[0]
+    bool fileEnded = false;          // the file gave no more bytes
+    int state = 0;                   // see gzip_stream.cpp
+    bool afterMember = false;        // a member has begun: what follows one needs the magic
+    int inflater = GzipInflaterZlib; // the one in use now
+    z_stream_s* zlib = nullptr;
+    IsalInflater* isal = nullptr;
+    unsigned char* scratch = nullptr; // for bytes decompressed again and dropped
+    long long deflateOffset = 0;      // the file offset of the current member's compressed data
+    long long memberOutput = 0;       // bytes of the current member handed out
+    uint32_t crc = 0;                 // CRC-32 of the current member's bytes handed out
+    int trailerBytesChecked = 0;      // 0, 4 (check value done) or 8
+    int endCode = GzipNotEnded;
+};
+
+// Sets up reading the file from its start with an input buffer of the given size. Codes: 0 ready; -2 no
+// memory. The file stays the caller's.
+int OpenGzipStream(GzipStream* stream, FileHandle file, int inputCapacity, int inflater);
+// Delivers up to count bytes; fewer only when the stream has ended (endCode says how).
+long ReadGzipStream(GzipStream* stream, unsigned char* destination, long count);
+// Frees what the stream holds; safe to call twice.
+void CloseGzipStream(GzipStream* stream);

@@ -1,0 +1,185 @@
+// The gzip stream against zlib's own gzip reader: the same bytes for every file zlib reads without an
+// error (plain files, members, trailing bytes, short files, every header field); after damage, what
+// zlib's reader delivers and more, up to the damage.
+#include "db/gzip_stream.h"
+
+#include "database_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+
+struct Delivered {
+    Bytes bytes;
+    int endCode = GzipNotEnded; // the gzip stream's; for zlib's reader 0, or 2 when a read failed
+};
+
+// Reads the file through the gzip stream with the given inflater, in pieces of the given size.
+static Delivered ReadWithStream(const std::string& name, int inflater, long piece, int inputSize) {
+    Delivered result;
+    FileHandle file = OpenDatabaseFile(DevicePath(name).c_str());
+    EXPECT_NE(file, NoFile);
+    GzipStream stream;
+    EXPECT_EQ(OpenGzipStream(&stream, file, inputSize, inflater), 0);
+    std::vector<unsigned char> buffer(static_cast<size_t>(piece));
+    for (;;) {
+        long got = ReadGzipStream(&stream, buffer.data(), piece);
+        result.bytes.insert(result.bytes.end(), buffer.begin(), buffer.begin() + got);
+        if (got < piece) break;
+    }
+    EXPECT_EQ(ReadGzipStream(&stream, buffer.data(), piece), 0); // an ended stream stays ended
+    result.endCode = stream.endCode;
+    CloseGzipStream(&stream);
+    CloseFile(file);
+    return result;
+}
+
+static Delivered ReadWithGzread(const std::string& name) {
+    Delivered result;
+    gzFile file = gzopen((TestDeviceFolder() + "/" + name).c_str(), "rb");
+    unsigned char buffer[1000];
+    int got;
+    while ((got = gzread(file, buffer, sizeof buffer)) > 0)
+        result.bytes.insert(result.bytes.end(), buffer, buffer + got);
+    result.endCode = got < 0 ? GzipEndedDamaged : GzipEndedWhole;
+    gzclose(file);
+    return result;
+}
+
+static Bytes Gzip(const Bytes& bytes) {
+    WriteCompressed("member.gz", bytes);
+    return ReadHostFile("member.gz");
+}
+
+static Bytes Join(std::initializer_list<Bytes> parts) {
+    Bytes joined;
+    for (const Bytes& part : parts)
+        joined.insert(joined.end(), part.begin(), part.end());
+    return joined;
+}
+
+static Bytes Text(const std::string& text) {
+    return Bytes(text.begin(), text.end());
+}
+
+// A member with a header of our own making: flags, extra field, name, comment and header check.
+static Bytes MemberWithHeader(const Bytes& data, int flags, bool rightHeaderCheck = true) {
+    Bytes member = Gzip(data);
+    Bytes header = {0x1F, 0x8B, 8, (unsigned char)flags, 1, 2, 3, 4, 0, 3};
+    if (flags & 0x04) header.insert(header.end(), {5, 0, 'x', 't', 'r', 'a', '!'});
+    if (flags & 0x08) header.insert(header.end(), {'n', 'a', 'm', 'e', 0});
+    if (flags & 0x10) header.insert(header.end(), {'c', 'o', 'm', 0});
+    if (flags & 0x02) {
+        uLong check = crc32(0, header.data(), unsigned(header.size())) ^ (rightHeaderCheck ? 0 : 1);
+        header.insert(header.end(), {(unsigned char)check, (unsigned char)(check >> 8)});
+    }
+    return Join({header, Bytes(member.begin() + 10, member.end())});
+}
+
+struct Case {
+    const char* what;
+    Bytes bytes;
+    int endCode; // the gzip stream's
+};
+
+static std::vector<Case> Cases() {
+    Bytes data = MakeDatabaseBytes({
+        {12, "IVANOV", "LENINA", "1", "2"},
+        {34, "PETROV", "",       "",  "" }
+    });
+    Bytes member = Gzip(data);
+    Bytes large(300000);
+    for (size_t index = 0; index < large.size(); index++)
+        large[index] = (unsigned char)(index * 7 + index / 251);
+    Bytes largeMember = Gzip(large);
+    Bytes badCrc = member;
+    badCrc[badCrc.size() - 6] ^= 1;
+    Bytes badLength = member;
+    badLength[badLength.size() - 2] ^= 1;
+    Bytes named = MemberWithHeader(data, 0x08);
+    Bytes badData = largeMember;
+    badData[largeMember.size() / 2] ^= 0x20;
+    std::vector<Case> cases;
+    auto add = [&cases](const char* what, const Bytes& bytes, int endCode) {
+        cases.push_back({what, bytes, endCode});
+    };
+    Bytes cutLarge(largeMember.begin(), largeMember.begin() + long(largeMember.size() / 2));
+    add("empty file", {}, GzipEndedWhole);
+    add("plain bytes", data, GzipEndedWhole);
+    add("one byte, the first half of the magic", {0x1F}, GzipEndedWhole);
+    add("the magic alone", {0x1F, 0x8B}, GzipEndedEarly);
+    add("the magic and half a header", {0x1F, 0x8B, 8, 0, 0}, GzipEndedEarly);
+    add("one member", member, GzipEndedWhole);
+    add("a large member", largeMember, GzipEndedWhole);
+    add("two members", Join({member, largeMember}), GzipEndedWhole);
+    add("a member and trailing bytes", Join({member, Text("trailing")}), GzipEndedWhole);
+    add("a member and one byte", Join({member, {0x1F}}), GzipEndedWhole);
+    add("a member and a cut second one", Join({member, Bytes(member.begin(), member.begin() + 12)}),
+        GzipEndedEarly);
+    add("a member, trailing bytes, a member", Join({member, Text("xx"), member}), GzipEndedWhole);
+    add("an empty member", Gzip({}), GzipEndedWhole);
+    add("every header field", MemberWithHeader(data, 0x1F), GzipEndedWhole);
+    add("extra field and header check", MemberWithHeader(data, 0x06), GzipEndedWhole);
+    add("cut in the name", Bytes(named.begin(), named.begin() + 12), GzipEndedEarly);
+    add("cut in the compressed data", cutLarge, GzipEndedEarly);
+    add("cut in the trailer", Bytes(member.begin(), member.end() - 3), GzipEndedEarly);
+    add("cut before the trailer", Bytes(member.begin(), member.end() - 8), GzipEndedEarly);
+    add("wrong header check", MemberWithHeader(data, 0x02, false), GzipEndedDamaged);
+    add("a reserved flag", MemberWithHeader(data, 0x20), GzipEndedDamaged);
+    add("a method other than deflate",
+        Join({
+            {0x1F, 0x8B, 7},
+            Bytes(member.begin() + 3, member.end())
+    }),
+        GzipEndedDamaged);
+    add("wrong CRC-32", badCrc, GzipEndedDamaged);
+    add("wrong length", badLength, GzipEndedDamaged);
+    add("wrong CRC-32 and cut in the length", Bytes(badCrc.begin(), badCrc.end() - 2), GzipEndedDamaged);
+    add("damaged compressed data", badData, GzipEndedDamaged);
+    add("a good member, then a damaged one", Join({member, badData}), GzipEndedDamaged);
+    return cases;
+}
+
+TEST(GzipStream, ReadsAsZlibsGzipReaderDoes) {
+    for (const Case& test : Cases()) {
+        WritePlain("case.zdb", test.bytes);
+        Delivered zlib = ReadWithGzread("case.zdb");
+        for (long piece : {1L, 29L, 4096L, 1L << 20}) {
+            Delivered stream = ReadWithStream("case.zdb", GzipInflaterZlib, piece, piece == 29 ? 16 : 65536);
+            EXPECT_EQ(stream.endCode, test.endCode) << test.what << ", pieces of " << piece;
+            if (zlib.endCode == GzipEndedWhole) {
+                EXPECT_EQ(stream.bytes, zlib.bytes) << test.what << ", pieces of " << piece;
+            } else {
+                // zlib's reader loses what it decompressed ahead of the damage; the stream does not.
+                ASSERT_GE(stream.bytes.size(), zlib.bytes.size()) << test.what;
+                EXPECT_TRUE(std::equal(zlib.bytes.begin(), zlib.bytes.end(), stream.bytes.begin()))
+                    << test.what;
+            }
+        }
+    }
+}
+
+TEST(GzipStream, DamageKeepsEveryByteBeforeIt) {
+    // Bad compressed data half way: the bytes before the damage all arrive.
+    Bytes large(300000);
+    for (size_t index = 0; index < large.size(); index++)
+        large[index] = (unsigned char)(index % 251 + index / 4000);
+    long offset = WriteCompressed("flushed.zdb", large, 200000);
+    Bytes compressed = ReadHostFile("flushed.zdb");
+    compressed[size_t(offset)] = 0xFF; // a final block of the reserved type
+    WritePlain("flushed.zdb", compressed);
+    Delivered stream = ReadWithStream("flushed.zdb", GzipInflaterZlib, 256 * 1024, 256 * 1024);
+    EXPECT_EQ(stream.endCode, GzipEndedDamaged);
+    ASSERT_EQ(stream.bytes.size(), 200000u);
+    EXPECT_TRUE(std::equal(stream.bytes.begin(), stream.bytes.end(), large.begin()));
+
+    // A file that cannot be read (a folder opened as a file reads with an error).
+    int folder = open(TestDeviceFolder().c_str(), O_RDONLY | O_DIRECTORY);
+    GzipStream unreadable;
+    ASSERT_EQ(OpenGzipStream(&unreadable, folder, 4096, GzipInflaterZlib), 0);
+    unsigned char byte;
+    EXPECT_EQ(ReadGzipStream(&unreadable, &byte, 1), 0);
+    EXPECT_EQ(unreadable.endCode, GzipEndedUnreadable);
+    CloseGzipStream(&unreadable);
+    close(folder);
+}
