@@ -3,6 +3,10 @@
 // same for both, so the two can only differ in the compressed data themselves.
 #include "db/gzip_stream.h"
 
+#ifdef DIALDEX_ISAL
+#include "db/gzip_isal.h"
+#endif
+
 #include <cstdlib>
 #include <cstring>
 #include <zlib.h>
@@ -25,8 +29,10 @@ constexpr int FlagExtra = 0x04;
 constexpr int FlagName = 0x08;
 constexpr int FlagComment = 0x10;
 constexpr int FlagsReserved = 0xE0;
-// Bytes decompressed again after ISA-L gave up on a member are dropped through this buffer.
+#ifdef DIALDEX_ISAL
+// Bytes inflated again after ISA-L gave up on a member are dropped through this buffer.
 constexpr int ScratchSize = 64 * 1024;
+#endif
 // One inflate call never asks for more than this (zlib counts in unsigned int).
 constexpr long LargestInflateRequest = 1L << 30;
 
@@ -81,6 +87,20 @@ static int NeedInput(GzipStream* stream, int needed) {
     }
     return 0;
 }
+
+#ifdef DIALDEX_ISAL
+// Goes to a file offset: inside the buffer when it holds it, else the buffer starts again there.
+static void SeekInput(GzipStream* stream, long long offset) {
+    if (offset >= stream->inputOffset && offset <= stream->inputOffset + stream->inputEnd) {
+        stream->inputStart = int(offset - stream->inputOffset);
+        return;
+    }
+    stream->inputOffset = offset;
+    stream->inputStart = 0;
+    stream->inputEnd = 0;
+    stream->fileEnded = false;
+}
+#endif
 
 static uint32_t LittleEndian32(const unsigned char* bytes) {
     return uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 | uint32_t(bytes[3]) << 24;
@@ -220,11 +240,87 @@ static bool StartInflater(GzipStream* stream) {
     stream->memberOutput = 0;
     stream->crc = 0;
     stream->trailerBytesChecked = 0;
+#ifdef DIALDEX_ISAL
+    if (stream->inflater == GzipInflaterIsal) {
+        if (stream->isal == nullptr) stream->isal = CreateIsalInflater();
+        if (stream->isal != nullptr) {
+            ResetIsalInflater(stream->isal);
+            return true;
+        }
+        stream->inflater = GzipInflaterZlib;
+    }
+#endif
     return StartZlib(stream);
 }
 
+#ifdef DIALDEX_ISAL
+constexpr int HandToZlib = 2;
+
+// Inflates with ISA-L into output. Sets produced. Codes: -1 the output is full; 0 the compressed data
+// ended, the input is at the trailer and crc is set; HandToZlib for anything else, the file's end too
+// (ISA-L may hold back the last bytes a cut file's data give, zlib does not).
+static int InflateWithIsalSteps(GzipStream* stream, unsigned char* output, long count, long* produced) {
+    *produced = 0;
+    for (;;) {
+        if (stream->inputStart == stream->inputEnd && NeedInput(stream, 1) != 0) return HandToZlib;
+        int used = 0;
+        long made = 0;
+        int readAhead = 0;
+        uint32_t crc = 0;
+        int code = InflateWithIsal(stream->isal, stream->input + stream->inputStart,
+                                   stream->inputEnd - stream->inputStart, &used, output + *produced,
+                                   count - *produced, &made, &readAhead, &crc);
+        stream->inputStart += used;
+        *produced += made;
+        if (code == 0) {
+            SeekInput(stream, stream->inputOffset + stream->inputStart - readAhead);
+            stream->crc = crc;
+            return 0;
+        }
+        if (code != -1) return HandToZlib;
+        if (*produced == count) return -1;
+    }
+}
+
+// ISA-L gave up on the member: zlib inflates it again from its start, drops what was handed out of it
+// already, and carries on where that ends. Codes: -1 zlib is there; otherwise the member ended before
+// (0 its data ended just there, 1 to 3 as InflateWithZlib, 2 also when zlib ends before what ISA-L gave).
+static int HandMemberToZlib(GzipStream* stream) {
+    stream->inflater = GzipInflaterZlib;
+    if (!StartZlib(stream)) return GzipEndedUnreadable;
+    if (stream->scratch == nullptr) stream->scratch = static_cast<unsigned char*>(std::malloc(ScratchSize));
+    if (stream->scratch == nullptr) return GzipEndedUnreadable;
+    SeekInput(stream, stream->deflateOffset);
+    stream->crc = 0;
+    long long remaining = stream->memberOutput;
+    int code = -1;
+    while (remaining > 0 && code == -1) {
+        long made = 0;
+        code = InflateWithZlib(stream, stream->scratch,
+                               remaining < ScratchSize ? long(remaining) : ScratchSize, &made);
+        stream->crc = uint32_t(crc32(stream->crc, stream->scratch, unsigned(made)));
+        remaining -= made;
+    }
+    if (remaining > 0) return GzipEndedDamaged; // zlib refuses what ISA-L gave
+    return code;
+}
+#endif
+
 // The member's compressed data into output. Sets produced. Codes as InflateWithZlib.
 static int InflateMember(GzipStream* stream, unsigned char* output, long count, long* produced) {
+#ifdef DIALDEX_ISAL
+    if (stream->inflater == GzipInflaterIsal) {
+        int code = InflateWithIsalSteps(stream, output, count, produced);
+        if (code != HandToZlib) {
+            stream->memberOutput += *produced;
+            return code;
+        }
+        // What ISA-L gave in this call is dropped: zlib gives it again, or ends before it.
+        *produced = 0;
+        code = HandMemberToZlib(stream);
+        if (code != -1) return code;
+    }
+#endif
     int code = InflateWithZlib(stream, output, count, produced);
     stream->crc = uint32_t(crc32(stream->crc, output, unsigned(*produced)));
     stream->memberOutput += *produced;
@@ -236,7 +332,7 @@ static int InflateMember(GzipStream* stream, unsigned char* output, long count, 
 int OpenGzipStream(GzipStream* stream, FileHandle file, int inputCapacity, int inflater) {
     *stream = GzipStream();
     stream->file = file;
-    stream->inflater = inflater;
+    stream->inflater = GzipIsalBuiltIn() ? inflater : GzipInflaterZlib;
     stream->inputCapacity = inputCapacity < 16 ? 16 : inputCapacity;
     stream->input = static_cast<unsigned char*>(std::malloc(size_t(stream->inputCapacity)));
     if (stream->input == nullptr) {
@@ -247,6 +343,10 @@ int OpenGzipStream(GzipStream* stream, FileHandle file, int inputCapacity, int i
 }
 
 void CloseGzipStream(GzipStream* stream) {
+#ifdef DIALDEX_ISAL
+    if (stream->isal != nullptr) DestroyIsalInflater(stream->isal);
+#endif
+    stream->isal = nullptr;
     if (stream->zlib != nullptr) {
         inflateEnd(stream->zlib);
         std::free(stream->zlib);
