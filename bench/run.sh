@@ -27,7 +27,7 @@ echo "Building into $build"
 mkdir -p "$out"
 cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DDIALDEX_BENCH=ON > "$out/configure.log" 2>&1 ||
   { cat "$out/configure.log"; exit 1; }
-ninja -C "$build" -j2 dialdex dialdex-find dialdex-mkdb bench-zlib-inflate bench-plain-read bench-walk-records \
+ninja -C "$build" -j2 dialdex dialdex-find dialdex-mkdb bench-zlib-inflate bench-isal-inflate bench-plain-read bench-walk-records \
   bench-sort-rows bench-peak-memory > "$out/build.log" 2>&1 || { tail -50 "$out/build.log"; exit 1; }
 
 mkdb="$build/dialdex-mkdb"

@@ -43,9 +43,9 @@ int InflateWithIsal(IsalInflater* inflater, const unsigned char* input, int inpu
     *produced = long(asked - state->avail_out);
     if (code != ISAL_DECOMP_OK) return 2;
     if (state->block_state != ISAL_BLOCK_FINISH) return -1;
-    // At the end ISA-L keeps the whole bytes it read past the data in its bit buffer; anything else
-    // (a part of a byte, bytes held aside) is not a place the trailer can be read from.
-    if (state->read_in_length % 8 != 0 || state->tmp_in_size != 0) return 2;
+    // At the end ISA-L's bit buffer holds the rest of the data's last byte and the whole bytes it read
+    // past it; bytes held aside are no place the trailer can be read from.
+    if (state->tmp_in_size != 0) return 2;
     *readAhead = state->read_in_length / 8;
     *crc = state->crc;
     return 0;

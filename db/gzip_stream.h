@@ -51,7 +51,11 @@ struct GzipStream {
     int inflater = GzipInflaterZlib; // the one in use now
     z_stream_s* zlib = nullptr;
     IsalInflater* isal = nullptr;
-    unsigned char* scratch = nullptr; // for bytes decompressed again and dropped
+    unsigned char* scratch = nullptr; // for bytes inflated again and dropped
+    unsigned char* staging = nullptr; // ISA-L's output for small requests, handed out once whole
+    int stagedStart = 0;              // the next staged byte to hand out
+    int stagedEnd = 0;                // the end of the staged bytes
+    bool memberDataEnded = false;     // ISA-L has met the end of the member's compressed data
     long long deflateOffset = 0;      // the file offset of the current member's compressed data
     long long memberOutput = 0;       // bytes of the current member handed out
     uint32_t crc = 0;                 // CRC-32 of the current member's bytes handed out
