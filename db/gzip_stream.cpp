@@ -284,7 +284,7 @@ static int InflateWithIsalSteps(GzipStream* stream, unsigned char* output, long 
         }
         if (code != -1) return HandToZlib;
         if (*produced == count) return -1;
-        if (inputCode != 0 && made == 0) return HandToZlib;
+        if (used == 0 && made == 0) return HandToZlib; // no way on: the file has ended inside the data
     }
 }
 
