@@ -18,6 +18,9 @@
 #include "tools/demo_directory.h"
 #include "tools/tool_support.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -199,31 +202,59 @@ static int ReadCsv(const std::string& inputPath, DatabaseOutput* output, int* co
     return 0;
 }
 
+// Follows OUT to where the database will go. Returns 0, or the exit code after a message.
+static int ResolveOutput(const std::string& outputPath, OutputTarget* target) {
+    std::string problem;
+    if (ResolveDatabaseOutput(outputPath, target, &problem) != 0) return Fail(outputPath + ": " + problem);
+    return 0;
+}
+
+// Writes the header and then the records through write. Returns 0, or the exit code after a message.
+template <typename WriteRecords>
+static int WriteOutput(const OutputTarget& target, int32_t count, int phoneDigits, const std::string& title,
+                       WriteRecords writeRecords) {
+    DatabaseOutput output;
+    if (OpenDatabaseOutput(&output, target) != 0)
+        return Fail(target.path + ": cannot be created: " + DatabaseOutputProblem(&output));
+    WriteDatabaseHeader(&output, count, phoneDigits, title.c_str());
+    if (int code = writeRecords(&output)) {
+        AbandonDatabaseOutput(&output);
+        return code;
+    }
+    if (FinishDatabaseOutput(&output) != 0)
+        return Fail(target.path + ": cannot be written: " + DatabaseOutputProblem(&output));
+    return 0;
+}
+
+// True when the build would write over its own input.
+static bool OutputIsInput(const OutputTarget& target, const std::string& inputPath) {
+    int input = open(inputPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (input < 0) return false;
+    bool same = OutputIsOpenFile(target, input);
+    close(input);
+    return same;
+}
+
 static int Build(const Options& options) {
     if (options.positional.size() != 2) return Usage();
     const std::string& inputPath = options.positional[0];
     const std::string& outputPath = options.positional[1];
+    OutputTarget target;
+    if (int code = ResolveOutput(outputPath, &target)) return code;
+    if (OutputIsInput(target, inputPath))
+        return Fail(outputPath + ": is the input file itself; the database must go to another file");
     std::string title;
     if (int code = MakeTitle(options, outputPath, &title)) return code;
     // The first reading checks every record, so that a bad one stops the build before anything is written.
     int count = 0;
     if (int code = ReadCsv(inputPath, nullptr, &count)) return code;
-    DatabaseOutput output;
-    if (OpenDatabaseOutput(&output, outputPath) != 0) {
-        AbandonDatabaseOutput(&output);
-        return Fail(outputPath + ": cannot be created");
-    }
-    WriteDatabaseHeader(&output, count, options.phoneDigits, title.c_str());
-    int written = 0;
-    if (int code = ReadCsv(inputPath, &output, &written)) {
-        AbandonDatabaseOutput(&output);
-        return code;
-    }
-    if (written != count) {
-        AbandonDatabaseOutput(&output);
-        return Fail(inputPath + ": changed while it was read");
-    }
-    if (FinishDatabaseOutput(&output) != 0) return Fail(outputPath + ": cannot be written");
+    int code = WriteOutput(target, count, options.phoneDigits, title, [&](DatabaseOutput* output) {
+        int written = 0;
+        if (int readCode = ReadCsv(inputPath, output, &written)) return readCode;
+        if (written != count) return Fail(inputPath + ": changed while it was read");
+        return 0;
+    });
+    if (code != 0) return code;
     std::fprintf(stderr, "%s: %d records\n", outputPath.c_str(), count);
     return 0;
 }
@@ -290,6 +321,8 @@ static int Demo(const Options& options) {
     if (!ParseNumber(options.positional[0], 0, DemoMaximumSubscribers, &count))
         return Fail(options.positional[0] + " is not a number of subscribers from 0 to 10000000");
     const std::string& outputPath = options.positional[1];
+    OutputTarget target;
+    if (int code = ResolveOutput(outputPath, &target)) return code;
     Options titled = options;
     if (!titled.titleGiven) {
         titled.title = "DEMO";
@@ -302,19 +335,16 @@ static int Demo(const Options& options) {
     if (prepared != 0)
         return Fail("code page " + std::to_string(options.codePage) +
                     " cannot write the demo directory's names");
-    DatabaseOutput output;
-    if (OpenDatabaseOutput(&output, outputPath) != 0) {
-        AbandonDatabaseOutput(&output);
-        return Fail(outputPath + ": cannot be created");
-    }
-    WriteDatabaseHeader(&output, int32_t(count), options.phoneDigits, title.c_str());
-    DemoSubscriber subscriber;
-    for (int index = 0; index < int(count); index++) {
-        MakeDemoSubscriber(&directory, index, &subscriber);
-        WriteDatabaseRecord(&output, subscriber.phone, subscriber.name, subscriber.street, subscriber.house,
-                            subscriber.flat);
-    }
-    if (FinishDatabaseOutput(&output) != 0) return Fail(outputPath + ": cannot be written");
+    int code = WriteOutput(target, int32_t(count), options.phoneDigits, title, [&](DatabaseOutput* output) {
+        DemoSubscriber subscriber;
+        for (int index = 0; index < int(count); index++) {
+            MakeDemoSubscriber(&directory, index, &subscriber);
+            WriteDatabaseRecord(output, subscriber.phone, subscriber.name, subscriber.street,
+                                subscriber.house, subscriber.flat);
+        }
+        return 0;
+    });
+    if (code != 0) return code;
     std::fprintf(stderr, "%s: %lld records\n", outputPath.c_str(), count);
     return 0;
 }

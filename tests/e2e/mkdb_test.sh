@@ -99,6 +99,45 @@ cp round.db keep.db
 expect_error 1 "line 3, phone" -- "$mkdb" build bad-phone.csv keep.db
 cmp -s round.db keep.db || fail "a failed build changed the existing file"
 
+# --- where OUT leads: never over the input; into pipes and devices; through links, which stay ---
+cp canonical.csv same.csv
+expect_error 1 "same.csv: is the input file itself" -- "$mkdb" build same.csv same.csv
+cmp -s canonical.csv same.csv || fail "build same.csv same.csv changed the CSV"
+ln -s same.csv same-link.db
+expect_error 1 "is the input file itself" -- "$mkdb" build same.csv same-link.db
+cmp -s canonical.csv same.csv || fail "a build through a link to its input changed the CSV"
+echo old >target.db
+chmod 640 target.db
+ln -s target.db link.db
+"$mkdb" build canonical.csv link.db 2>/dev/null || fail "build into a link"
+[ -L link.db ] || fail "the link was replaced by a file"
+"$mkdb" dump target.db | cmp -s canonical.csv - || fail "the link's target does not hold the database"
+[ "$(stat -c %a target.db)" = 640 ] || fail "the replaced file lost its permissions: $(stat -c %a target.db)"
+ln -s made.db dangling.db
+"$mkdb" build canonical.csv dangling.db 2>/dev/null || fail "build into a dangling link"
+[ -L dangling.db ] && [ -f made.db ] || fail "a dangling link was not followed"
+"$mkdb" build canonical.csv - --title ГОРОД >stdout.db 2>/dev/null || fail "build to standard output"
+[ -e ./- ] && fail "build - made a file named -"
+cmp -s round.db stdout.db || fail "build - wrote another database than build round.db"
+mkfifo pipe.db
+timeout 20 cat pipe.db >from-pipe.db &
+reader=$!
+timeout 20 "$mkdb" build canonical.csv pipe.db --title ГОРОД 2>/dev/null || fail "build into a pipe"
+wait $reader
+[ -p pipe.db ] || fail "the pipe was replaced by a file"
+cmp -s round.db from-pipe.db || fail "the pipe did not carry the database"
+if [ "$(id -u)" -eq 0 ]; then
+    # Device nodes of our own with the numbers of the null and the full device.
+    mknod null c 1 3 && mknod full c 1 7
+    "$mkdb" build canonical.csv null 2>/dev/null || fail "build into a null device"
+    [ -c null ] || fail "the device node was replaced by a file"
+    expect_error 1 "full: cannot be written" -- "$mkdb" build canonical.csv full
+    [ -c full ] || fail "the full device node was replaced by a file"
+fi
+mkdir folder.db
+expect_error 1 "folder.db: is a folder" -- "$mkdb" build canonical.csv folder.db
+ls ./*.partial-* >/dev/null 2>&1 && fail "a build left a temporary file: $(ls ./*.partial-*)"
+
 # A damaged file dumps the records before the damage and says so.
 head -c 80 round.db >cut.db
 expect_error 1 "the records end early, after 1" -- "$mkdb" dump cut.db
