@@ -13,23 +13,28 @@ enum WalkState {
     Ended = 3
 }; // InRecords: see BeginBlockRun
 
-int OpenDatabaseReader(DatabaseReader* reader, const char16_t* path, bool compressed) {
+int OpenDatabaseReaderOnFile(DatabaseReader* reader, FileHandle file, bool compressed) {
     *reader = DatabaseReader();
     reader->compressed = compressed;
+    reader->file = file;
     reader->capacity = compressed ? CompressedReaderBufferSize : PlainReaderBufferSize;
     reader->buffer = static_cast<unsigned char*>(std::malloc(size_t(reader->capacity)));
-    if (reader->buffer == nullptr) return -2;
-    reader->file = OpenDatabaseFile(path);
-    if (reader->file == NoFile) {
-        CloseDatabaseReader(reader);
-        return -1;
-    }
-    if (compressed &&
-        OpenGzipStream(&reader->gzip, reader->file, CompressedInputBufferSize, DefaultGzipInflater()) != 0) {
+    if (reader->buffer == nullptr ||
+        (compressed &&
+         OpenGzipStream(&reader->gzip, reader->file, CompressedInputBufferSize, DefaultGzipInflater()) != 0)) {
         CloseDatabaseReader(reader);
         return -2;
     }
     return 0;
+}
+
+int OpenDatabaseReader(DatabaseReader* reader, const char16_t* path, bool compressed) {
+    FileHandle file = OpenDatabaseFile(path);
+    if (file == NoFile) {
+        *reader = DatabaseReader();
+        return -1;
+    }
+    return OpenDatabaseReaderOnFile(reader, file, compressed);
 }
 
 void CloseDatabaseReader(DatabaseReader* reader) {

@@ -52,6 +52,10 @@ struct DatabaseReader {
 // open(path, compressed flag). Codes: 0 open; -1 the file could not be opened; -2 no memory for the
 // buffer. On failure nothing stays open.
 int OpenDatabaseReader(DatabaseReader* reader, const char16_t* path, bool compressed);
+// open on a file the caller has opened already: the command-line tools open host paths as given, and
+// standard input. The reader takes the file over: it is closed with the reader, also when this fails.
+// Codes: 0 open; -2 no memory for the buffer.
+int OpenDatabaseReaderOnFile(DatabaseReader* reader, FileHandle file, bool compressed);
 // read(n): delivers up to count bytes; fewer only at the end of the data (or after damage).
 long ReadDatabaseBytes(DatabaseReader* reader, void* destination, long count);
 // Closes the file and frees the buffer; safe on a reader that failed to open or was closed already.

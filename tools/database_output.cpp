@@ -3,6 +3,7 @@
 
 #include "db/database_file.h"
 #include "db/database_reader.h"
+#include "tools/tool_support.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -16,14 +17,6 @@
 constexpr size_t PendingLimit = 1 << 20;
 // As many links as the system itself follows before it calls it a loop.
 constexpr int MaximumLinksFollowed = 40;
-
-static bool EndsWithCompressedExtension(const std::string& path) {
-    if (path.size() < 4) return false;
-    std::string extension = path.substr(path.size() - 4);
-    for (char& character : extension)
-        if (character >= 'A' && character <= 'Z') character = char(character - 'A' + 'a');
-    return extension == ".zdb";
-}
 
 static std::string FolderOf(const std::string& path) {
     size_t slash = path.find_last_of('/');
@@ -58,7 +51,7 @@ int ResolveDatabaseOutput(const std::string& path, OutputTarget* target, std::st
     *target = OutputTarget();
     target->path = path;
     target->resolvedPath = path;
-    target->compressed = EndsWithCompressedExtension(path);
+    target->compressed = HasCompressedExtension(path);
     if (path == "-") {
         target->kind = OutputToStandardOutput;
         target->compressed = false;

@@ -11,6 +11,7 @@
 #include "db/database_reader.h"
 #include "platform/text.h"
 #include "search/scan.h"
+#include "tools/database_input.h"
 #include "tools/tool_support.h"
 
 #include <cstdio>
@@ -60,7 +61,6 @@ static int PrintMatch(void* context, const DatabaseRecord* record, const ScanCou
 
 int main(int argumentCount, char** arguments) {
     if (argumentCount < 2) return Usage();
-    if (UseHostRootAsDevice() != 0) return 1;
     std::string path;
     std::string criteria[5]; // phone, name, street, house, flat
     static const char* const optionNames[5] = {"--phone", "--name", "--street", "--house", "--flat"};
@@ -98,16 +98,13 @@ int main(int argumentCount, char** arguments) {
         return 2;
     }
 
-    std::u16string devicePath = DevicePathOfHost(path);
     unsigned char header[DatabaseHeaderSize];
-    bool compressed = false;
     DatabaseReader reader;
-    if (ValidateDatabaseFile(devicePath.c_str(), header, &compressed) != 0 ||
-        OpenDatabaseReader(&reader, devicePath.c_str(), compressed) != 0) {
-        std::fprintf(stderr, "Bad db file  - %s\n", path.c_str());
+    std::string problem;
+    if (OpenToolDatabase(path, &reader, header, &problem) != 0) {
+        std::fprintf(stderr, "Bad db file  - %s: %s\n", path.c_str(), problem.c_str());
         return 1;
     }
-    ReadDatabaseHeader(&reader, header);
     Printer printer;
     printer.phoneDigits = HeaderPhoneDigits(header);
     printer.text.reserve(1 << 20);

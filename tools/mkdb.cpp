@@ -14,6 +14,7 @@
 #include "platform/text.h"
 #include "search/scan.h"
 #include "tools/csv.h"
+#include "tools/database_input.h"
 #include "tools/database_output.h"
 #include "tools/demo_directory.h"
 #include "tools/tool_support.h"
@@ -288,16 +289,10 @@ static int DumpRecord(void* context, const DatabaseRecord* record, const ScanCou
 static int Dump(const Options& options) {
     if (options.positional.size() != 1) return Usage();
     const std::string& path = options.positional[0];
-    std::u16string devicePath = DevicePathOfHost(path);
     unsigned char header[DatabaseHeaderSize];
-    bool compressed = false;
-    int validation = ValidateDatabaseFile(devicePath.c_str(), header, &compressed);
-    if (validation != 0)
-        return Fail(path + ": not a database file (code " + std::to_string(validation) + ")");
     DatabaseReader reader;
-    if (OpenDatabaseReader(&reader, devicePath.c_str(), compressed) != 0)
-        return Fail(path + ": cannot be opened");
-    ReadDatabaseHeader(&reader, header);
+    std::string problem;
+    if (OpenToolDatabase(path, &reader, header, &problem) != 0) return Fail(path + ": " + problem);
     DumpOutput dump;
     dump.text = "phone,name,street,house,flat\n";
     Query everything;
@@ -351,7 +346,6 @@ static int Demo(const Options& options) {
 
 int main(int argumentCount, char** arguments) {
     if (argumentCount < 2) return Usage();
-    if (UseHostRootAsDevice() != 0) return Fail("the host's file system cannot be reached");
     Options options;
     if (int code = ParseOptions(argumentCount, arguments, &options)) return code;
     std::string command = arguments[1];

@@ -1,22 +1,19 @@
-// Host paths and text conversions for the command-line tools.
+// File names and text conversions for the command-line tools.
 #include "tools/tool_support.h"
 
-#include "platform/device.h"
 #include "platform/text.h"
 
 #include <cstdio>
-#include <filesystem>
 
-int UseHostRootAsDevice() {
-    return PrepareDeviceFolder("/", "");
-}
-
-std::u16string DevicePathOfHost(const std::string& hostPath) {
-    std::error_code error;
-    std::filesystem::path absolute =
-        std::filesystem::weakly_canonical(std::filesystem::absolute(hostPath, error), error);
-    if (error) absolute = std::filesystem::absolute(hostPath);
-    return WideFromUtf8(absolute.string());
+bool HasCompressedExtension(std::string_view path) {
+    static constexpr char extension[] = ".zdb";
+    if (path.size() < 4) return false;
+    for (size_t index = 0; index < 4; index++) {
+        char character = path[path.size() - 4 + index];
+        if (character >= 'A' && character <= 'Z') character = char(character - 'A' + 'a');
+        if (character != extension[index]) return false;
+    }
+    return true;
 }
 
 int StrictUtf8ToDevice(std::string_view utf8, std::string* device, std::string* problem) {

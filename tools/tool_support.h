@@ -1,14 +1,11 @@
-// What the command-line tools share: host paths as device paths, and text between UTF-8 and the device
-// code page.
+// What the command-line tools share: file names, and text between UTF-8 and the device code page.
 #pragma once
 
 #include <string>
 #include <string_view>
 
-// Makes the host's root folder the device's root, so that any host file has a device path. Returns 0 or -1.
-int UseHostRootAsDevice();
-// The device path of a host path (relative paths are taken from the current folder).
-std::u16string DevicePathOfHost(const std::string& hostPath);
+// True when the name's last four characters are ".zdb" in any letter case: the compressed form.
+bool HasCompressedExtension(std::string_view path);
 
 // Converts UTF-8 into the device code page, strictly. Returns 0, or -1 with problem saying why: a NUL
 // character, bytes that are not UTF-8, or a character the code page cannot write (named as U+XXXX).

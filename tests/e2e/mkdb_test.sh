@@ -89,7 +89,7 @@ expect_error 1 "never closed" -- "$mkdb" build quote.csv out.db
 expect_error 1 "--title: \"ABCDEFGHIJKLMNOPQRSTUVW\" takes 23 bytes; a title holds at most 22" -- \
     "$mkdb" build canonical.csv out.db --title ABCDEFGHIJKLMNOPQRSTUVW
 expect_error 1 "cannot be opened" -- "$mkdb" build missing.csv out.db
-expect_error 1 "not a database file" -- "$mkdb" dump canonical.csv
+expect_error 1 "canonical.csv: not a database (format mark 101)" -- "$mkdb" dump canonical.csv
 expect_error 2 "usage" -- "$mkdb" build canonical.csv
 expect_error 1 "from 0 to 10000000" -- "$mkdb" demo 10000001 out.db
 "$mkdb" build canonical.csv twenty-two.db --title ABCDEFGHIJKLMNOPQRSTUV 2>/dev/null || fail "22-byte title refused"
@@ -164,6 +164,17 @@ expect_error 1 "Bad db file  - missing.zdb" -- "$find" missing.zdb --name A
 expect_error 1 "Bad db file  - canonical.csv" -- "$find" canonical.csv --name A
 mkdir folder.zdb
 expect_error 1 "Bad db file  - folder.zdb" -- "$find" folder.zdb --name A
+# Host paths are opened as they stand: a backslash is part of a name, and names need not be UTF-8.
+printf '1,RIGHT,,,\n' >right.csv
+printf '2,WRONG,,,\n' >wrong.csv
+mkdir a
+"$mkdb" build wrong.csv a/b.db 2>/dev/null || fail "build a/b.db"
+"$mkdb" build right.csv 'a\b.db' 2>/dev/null || fail "build a\\b.db"
+"$mkdb" build right.csv $'\xff\xfe.zdb' 2>/dev/null || fail "build a name that is not UTF-8"
+[ "$("$find" 'a\b.db' --phone '?' 2>/dev/null)" = "0000001;RIGHT;;;" ] || fail "find 'a\\b.db' read another file"
+"$mkdb" dump 'a\b.db' | grep -qx '1,RIGHT,,,' || fail "dump 'a\\b.db' read another file"
+[ "$("$find" $'\xff\xfe.zdb' --name R 2>/dev/null)" = "0000001;RIGHT;;;" ] || fail "find on a name that is not UTF-8"
+"$mkdb" dump $'\xff\xfe.zdb' | grep -qx '1,RIGHT,,,' || fail "dump of a name that is not UTF-8"
 # The same query over the demo directory finds what the dump holds.
 "$find" demo.zdb --name ИВАНОВ >found.txt 2>err.txt
 expected=$(tail -n +2 demo.csv | grep -c '^[0-9]*,ИВАНОВ')

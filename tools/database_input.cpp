@@ -1,0 +1,58 @@
+// Databases opened by host path or from standard input.
+#include "tools/database_input.h"
+
+#include "tools/tool_support.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+// True when a regular file begins with the gzip magic bytes.
+static bool StartsWithGzipMagic(int descriptor) {
+    unsigned char magic[2];
+    return pread(descriptor, magic, sizeof magic, 0) == 2 && magic[0] == 0x1F && magic[1] == 0x8B;
+}
+
+int OpenToolDatabase(const std::string& path, DatabaseReader* reader,
+                     unsigned char header[DatabaseHeaderSize], std::string* problem) {
+    bool standardInput = path == "-";
+    int descriptor =
+        standardInput ? fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0) : open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0) {
+        *problem = std::strerror(errno);
+        return -1;
+    }
+    struct stat status;
+    if (fstat(descriptor, &status) != 0) {
+        *problem = std::strerror(errno);
+        close(descriptor);
+        return -1;
+    }
+    if (S_ISDIR(status.st_mode)) {
+        *problem = "is a folder";
+        close(descriptor);
+        return -1;
+    }
+    // Only a regular file can be looked at before it is read; anything else goes through the gzip
+    // stream, which hands plain bytes on unchanged.
+    bool seekable = !standardInput && S_ISREG(status.st_mode);
+    bool compressed = !seekable || HasCompressedExtension(path) || StartsWithGzipMagic(descriptor);
+    int code = OpenDatabaseReaderOnFile(reader, descriptor, compressed);
+    if (code != 0) {
+        *problem = code == -2 ? "no memory for the reader's buffer" : "cannot be read";
+        return -1;
+    }
+    int count = ReadDatabaseHeader(reader, header);
+    if (count < DatabaseHeaderSize) {
+        *problem = "not a database (" + std::to_string(count) + " of the 29 header bytes)";
+    } else if (HeaderFormatMark(header) != DatabaseFormatMark) {
+        *problem = "not a database (format mark " + std::to_string(HeaderFormatMark(header)) + ")";
+    } else {
+        return 0;
+    }
+    CloseDatabaseReader(reader);
+    return -1;
+}
