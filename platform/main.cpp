@@ -1,10 +1,9 @@
-// The process: reads the device options, sets up Qt and the device, then calls the program's entry as
-// the device would, and ends with its exit code.
-//   dialdex [--device DIR] [--card DIR] [--screen WxH] [--codepage N] [--script FILE|-]
+// The process: reads the device options (start_options.h), sets up Qt and the device, then calls the
+// program's entry as the device would, and ends with its exit code.
 #include "app/program.h"
 #include "platform/device.h"
 #include "platform/script.h"
-#include "platform/text.h"
+#include "platform/start_options.h"
 #include "platform/window_system.h"
 
 #include <QApplication>
@@ -34,14 +33,6 @@ std::string ExecutableFolder() {
     std::string folder(path);
     size_t slash = folder.rfind('/');
     return slash == std::string::npos ? "." : folder.substr(0, slash);
-}
-
-int Usage(const char* problem) {
-    std::fprintf(stderr,
-                 "dialdex: %s\nusage: dialdex [--device DIR] [--card DIR] [--screen WxH] "
-                 "[--codepage N] [--script FILE|-]\n",
-                 problem);
-    return 64;
 }
 
 // Offscreen Qt wants a private runtime folder; give it one so it does not warn.
@@ -80,50 +71,32 @@ void TuneHeapAndRestart(char** argv) {
 int main(int argc, char** argv) {
     TuneHeapAndRestart(argv);
     mallopt(M_TOP_PAD, 16 * 1024 * 1024);
-    std::string device = DefaultDeviceFolder(), card, script;
-    int screenWidth = 0, screenHeight = 0, codePage = 1251;
-    for (int i = 1; i < argc; i++) {
-        std::string option = argv[i];
-        bool hasValue = i + 1 < argc;
-        if (option == "--device" && hasValue)
-            device = argv[++i];
-        else if (option == "--card" && hasValue)
-            card = argv[++i];
-        else if (option == "--script" && hasValue)
-            script = argv[++i];
-        else if (option == "--codepage" && hasValue)
-            codePage = std::atoi(argv[++i]);
-        else if (option == "--screen" && hasValue) {
-            if (std::sscanf(argv[++i], "%dx%d", &screenWidth, &screenHeight) != 2 || screenWidth <= 0 ||
-                screenHeight <= 0)
-                return Usage("--screen wants WIDTHxHEIGHT");
-        } else
-            return Usage(("unknown option " + option).c_str());
-    }
-    if (SetDeviceCodePage(codePage) != 0) return Usage("--codepage wants a single-byte code page");
+    StartOptions options;
+    int parsed = ParseStartOptions(argc, argv, DefaultDeviceFolder(), &options);
+    if (parsed >= 0) return parsed;
+    if (!options.file.empty())
+        return ReportStartFailure("opening a database from the command line is not supported yet");
 
     bool haveDisplay = std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY");
-    if ((!script.empty() || !haveDisplay) && !std::getenv("QT_QPA_PLATFORM"))
+    if ((!options.script.empty() || !haveDisplay) && !std::getenv("QT_QPA_PLATFORM"))
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     EnsureRuntimeFolder();
 
-    QApplication application(argc, argv);
+    // Qt sees the program's name only: every argument is the device's, and has been read above.
+    int qtArgumentCount = 1;
+    QApplication application(qtArgumentCount, argv);
     QFont font("DejaVu Sans");
     font.setPixelSize(11);
     QApplication::setFont(font);
-    if (screenWidth > 0) SetScreenSize(screenWidth, screenHeight);
+    if (options.screenWidth > 0) SetScreenSize(options.screenWidth, options.screenHeight);
 
-    if (PrepareDeviceFolder(device, FindShippedLanguageFile(ExecutableFolder())) != 0) {
-        std::fprintf(stderr, "dialdex: cannot make the device folder %s\n", device.c_str());
+    if (PrepareDeviceFolder(options.device, FindShippedLanguageFile(ExecutableFolder())) != 0) {
+        ReportStartFailure("cannot make the device folder " + options.device);
         return 1;
     }
-    if (!card.empty()) SetStorageCardFolder(card);
-    if (!script.empty()) {
-        if (StartScript(script) != 0) {
-            std::fprintf(stderr, "dialdex: cannot read the script %s\n", script.c_str());
-            return 66;
-        }
-    }
+    if (!options.card.empty()) SetStorageCardFolder(options.card);
+    if (!options.script.empty() && StartScript(options.script) != 0)
+        return ReportStartFailure("cannot read the script " + options.script);
 
     int exitCode = ProgramEntry(reinterpret_cast<Instance>(1), nullptr, u"", ShowNormal);
 
