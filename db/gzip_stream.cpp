@@ -62,9 +62,11 @@ static bool RefillInput(GzipStream* stream) {
     stream->inputStart = 0;
     stream->inputEnd = kept;
     while (stream->inputEnd < stream->inputCapacity) {
-        long got =
-            ReadFileBytesAt(stream->file, stream->inputOffset + stream->inputEnd,
-                            stream->input + stream->inputEnd, stream->inputCapacity - stream->inputEnd);
+        unsigned char* free = stream->input + stream->inputEnd;
+        long room = stream->inputCapacity - stream->inputEnd;
+        long got = stream->sequential
+                       ? ReadFileBytes(stream->file, free, room)
+                       : ReadFileBytesAt(stream->file, stream->inputOffset + stream->inputEnd, free, room);
         if (got < 0) {
             stream->fileEnded = true;
             return false;
@@ -384,7 +386,10 @@ static int InflateMember(GzipStream* stream, unsigned char* output, long count, 
 int OpenGzipStream(GzipStream* stream, FileHandle file, int inputCapacity, int inflater) {
     *stream = GzipStream();
     stream->file = file;
-    stream->inflater = GzipIsalBuiltIn() ? inflater : GzipInflaterZlib;
+    // ISA-L hands a troubled member back to zlib, which reads it again from its start: only a file that
+    // can be read at any offset allows that.
+    stream->sequential = !FileReadableAtOffsets(file);
+    stream->inflater = GzipIsalBuiltIn() && !stream->sequential ? inflater : GzipInflaterZlib;
     stream->inputCapacity = inputCapacity < 16 ? 16 : inputCapacity;
     stream->input = static_cast<unsigned char*>(std::malloc(size_t(stream->inputCapacity)));
     if (stream->input == nullptr) {

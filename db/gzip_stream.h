@@ -40,6 +40,7 @@ struct IsalInflater;
 
 struct GzipStream {
     FileHandle file = NoFile;       // read at explicit offsets; not closed by the stream
+    bool sequential = false;        // the file gives its bytes once, in order (a pipe): read on, never back
     unsigned char* input = nullptr; // compressed bytes read ahead
     int inputCapacity = 0;
     int inputStart = 0;              // the next byte not yet taken

@@ -388,6 +388,10 @@ FileHandle OpenDatabaseFile(const char16_t* devicePath) {
     return descriptor < 0 ? NoFile : descriptor;
 }
 
+bool FileReadableAtOffsets(FileHandle file) {
+    return file >= 0 && lseek(file, 0, SEEK_CUR) != -1;
+}
+
 long ReadFileBytesAt(FileHandle file, long long offset, void* buffer, long count) {
     if (file < 0 || buffer == nullptr || count < 0 || offset < 0) return -1;
     for (;;) {

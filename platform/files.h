@@ -61,6 +61,9 @@ FileHandle OpenFileForReading(const char16_t* devicePath);
 long ReadFileBytes(FileHandle file, void* buffer, long count);
 void CloseFile(FileHandle file);
 
+// True when the file can be read at any offset (a regular file); false for a pipe, a socket or a terminal,
+// which give their bytes once, in order.
+bool FileReadableAtOffsets(FileHandle file);
 // --- Database files ---------------------------------------------------------------------------------
 // Every open of a database file, in either storage form and again after damage, goes through here: the
 // open never waits (a pipe without a writer would hold the caller forever) and only a regular file is

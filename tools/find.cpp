@@ -1,121 +1,315 @@
-// dialdex-find: the command-line lookup over the scan core.
+// dialdex-find: the command-line lookup over the scan core, in the manner of grep.
 //
-//   dialdex-find FILE [--phone P] [--name N] [--street S] [--house H] [--flat F] [--codepage CP]
+//   dialdex-find [OPTIONS] FILE...        (FILE "-": standard input)
 //
-// The criteria are UTF-8, upper-cased as the search page's edits turn typed letters, converted to the
-// device code page and cut to the query's buffers. Each match is printed as phone;name;street;house;flat,
-// the phone padded and the texts cut as a result row holds them, the texts in UTF-8; then
-// "scanned N, results M" on standard error. Exit codes: 0 done, 1 a bad database file, 2 no criteria or
-// wrong usage.
+// The criteria are UTF-8, upper-cased as the search page's edits turn typed letters, and converted to the
+// device code page; one that the code page cannot hold, that is not UTF-8 or that is longer than the
+// query holds is refused, never searched for in part. Each match is printed as the result list shows it:
+// the phone padded to the header's digits and the texts cut to a row's fields, in UTF-8. Then
+// "scanned N, results M" goes to standard error. Exit codes: 0 something matched, 1 nothing did, 2 an
+// error (a bad option, a file that cannot be read, damage, a write error).
 #include "db/database_file.h"
 #include "db/database_reader.h"
+#include "platform/command_line.h"
 #include "platform/text.h"
 #include "search/scan.h"
 #include "tools/database_input.h"
+#include "tools/record_format.h"
 #include "tools/tool_support.h"
 
 #include <cstdio>
-#include <cstdlib>
+#include <cstring>
 #include <string>
+#include <vector>
 
-static int Usage() {
-    std::fputs("usage: dialdex-find FILE [--phone P] [--name N] [--street S] [--house H] [--flat F] "
-               "[--codepage CP]\n",
-               stderr);
-    return 2;
-}
-
-// The criterion as the edit would hold it, in the device code page, cut to its buffer.
-static std::string DeviceCriterion(const std::string& utf8, int capacity) {
-    std::u16string wide = UpperCaseWide(WideFromUtf8(utf8));
-    std::string device(size_t(capacity), '\0');
-    int length = WideToDevice(wide.c_str(), int(wide.size()), device.data(), capacity);
-    device.resize(size_t(length));
-    return device;
-}
-
-struct Printer {
-    int phoneDigits = 7;
-    std::string text;
+enum FindRow {
+    PhoneRow,
+    NameRow,
+    StreetRow,
+    HouseRow,
+    FlatRow,
+    CodePageRow,
+    FormatRow,
+    HeaderRow,
+    CountRow,
+    MaxRow,
+    QuietRow,
+    WithFilenameRow,
+    NoFilenameRow,
+    FindRowCount
 };
 
-static void FlushPrinter(Printer* printer) {
-    std::fwrite(printer->text.data(), 1, printer->text.size(), stdout);
-    printer->text.clear();
+// clang-format off
+static constexpr OptionRow FindRows[] = {
+    {"phone",         'p', true,  "PATTERN", "the phone number begins with PATTERN; a character other than a digit matches any"},
+    {"name",          'n', true,  "TEXT",    "the name begins with TEXT (letters upper-cased, as the window does)"},
+    {"street",        's', true,  "TEXT",    "the street begins with TEXT"},
+    {"house",         0,   true,  "TEXT",    "the house begins with TEXT"},
+    {"flat",          0,   true,  "TEXT",    "the flat begins with TEXT"},
+    {"codepage",      0,   true,  "N",       "the databases' 8-bit code page (default 1251)"},
+    {"format",        0,   true,  "FORMAT",  "plain (default, fields joined by ;), csv, tsv or json (one object a line)"},
+    {"header",        0,   false, nullptr,   "begin with a line naming the columns (not json)"},
+    {"count",         'c', false, nullptr,   "print the number of matches of each file instead of the matches"},
+    {"max",           'm', true,  "N",       "stop reading a file after N matches"},
+    {"quiet",         'q', false, nullptr,   "print nothing; stop at the first match (the exit code tells)"},
+    {"with-filename", 'H', false, nullptr,   "begin each line with the file's name (the default with several files)"},
+    {"no-filename",   0,   false, nullptr,   "never name the file"},
+};
+// clang-format on
+static_assert(sizeof FindRows / sizeof FindRows[0] == FindRowCount);
+
+static constexpr ProgramDescription FindProgram = {
+    "dialdex-find",
+    "dialdex-find [OPTIONS] FILE...",
+    "Lists the subscribers of directory databases (.zdb or .db; - reads standard input, gzip or plain)\n"
+    "whose phone number, name, street, house and flat begin with the criteria given; at least one\n"
+    "criterion is needed. \"scanned N, results M\" follows on standard error.",
+    FindRows,
+    FindRowCount,
+    "Exit status: 0 when something matched, 1 when nothing did, 2 after an error (also when something\n"
+    "matched, unless --quiet had found a match).",
+};
+
+// The criteria: their options, the buffers of the query and what a message calls them.
+struct CriterionRow {
+    FindRow row;
+    int capacity; // the query's buffer, terminator included
+    const char* what;
+};
+// clang-format off
+static constexpr CriterionRow CriterionRows[5] = {
+    {PhoneRow,  PhoneCriterionSize,  "a phone criterion" },
+    {NameRow,   NameCriterionSize,   "a name criterion"  },
+    {StreetRow, StreetCriterionSize, "a street criterion"},
+    {HouseRow,  HouseCriterionSize,  "a house criterion" },
+    {FlatRow,   FlatCriterionSize,   "a flat criterion"  },
+};
+// clang-format on
+
+// What the options asked for.
+struct FindSettings {
+    std::string criteria[5]; // UTF-8, in the order of CriterionRows
+    int codePage = 1251;     // the databases' code page
+    OutputFormat format = PlainFormat;
+    bool header = false;            // a line naming the columns first
+    bool count = false;             // counts instead of matches
+    long long maximum = -1;         // matches read per file; -1: no limit
+    bool quiet = false;             // no output; the first match ends the run
+    int withFilename = -1;          // 1 name the file, 0 never, -1 only with several files
+    std::vector<std::string> files; // as given ("-": standard input)
+};
+
+// The run across the files.
+struct FindRun {
+    const FindSettings* settings = nullptr;
+    Query query;
+    StandardOutput output;
+    bool nameFiles = false;    // lines begin with the file's name
+    int phoneDigits = 7;       // the current file's padding
+    long long fileMatches = 0; // matches of the current file
+    bool anyMatch = false;     // some file matched
+    std::string fields[6];     // one line's fields, reused: the file's name as lines show it first
+};
+
+static const char* const MatchColumns[6] = {"file", "phone", "name", "street", "house", "flat"};
+static const char* const CountColumns[2] = {"file", "count"};
+
+// Returns -1 to go on, or the exit code after a message.
+static int TakeOptions(const CommandLine& commandLine, FindSettings* settings) {
+    for (const ParsedOption& option : commandLine.options) {
+        long long number = 0;
+        switch (FindRow(option.row)) {
+        case PhoneRow:
+        case NameRow:
+        case StreetRow:
+        case HouseRow:
+        case FlatRow:
+            settings->criteria[option.row - PhoneRow] = option.value;
+            break;
+        case CodePageRow:
+            if (ParseWholeNumber(option.value, 1, 65535, &number) != 0 || SetDeviceCodePage(int(number)) != 0)
+                return RefuseCommandLine(FindProgram,
+                                         "--codepage: '" + option.value +
+                                             "' is not a single-byte code page this system can convert");
+            settings->codePage = int(number);
+            break;
+        case FormatRow:
+            if (FindOutputFormat(option.value, &settings->format) != 0)
+                return RefuseCommandLine(FindProgram, "--format: '" + option.value + "' is none of " +
+                                                          OutputFormatNames());
+            break;
+        case HeaderRow:
+            settings->header = true;
+            break;
+        case CountRow:
+            settings->count = true;
+            break;
+        case MaxRow:
+            if (ParseWholeNumber(option.value, 0, 2147483647, &settings->maximum) != 0)
+                return RefuseCommandLine(FindProgram,
+                                         "--max: '" + option.value + "' is not a whole number from 0");
+            break;
+        case QuietRow:
+            settings->quiet = true;
+            break;
+        case WithFilenameRow:
+            settings->withFilename = 1;
+            break;
+        case NoFilenameRow:
+            settings->withFilename = 0;
+            break;
+        case FindRowCount:
+            break;
+        }
+    }
+    settings->files = commandLine.operands;
+    if (settings->files.empty())
+        return RefuseCommandLine(FindProgram, "no FILE given (- reads standard input)");
+    if (SetDeviceCodePage(settings->codePage) != 0)
+        return RefuseCommandLine(FindProgram,
+                                 "code page " + std::to_string(settings->codePage) + " is not available");
+    return -1;
+}
+
+// The criterion as the edit would hold it, in the device code page. Returns "" or why it cannot be.
+static std::string DeviceCriterion(const std::string& utf8, const CriterionRow& row, std::string* device) {
+    std::u16string wide;
+    std::string problem;
+    if (DecodeUtf8Strictly(utf8, &wide, &problem) != 0) return problem;
+    UpperCaseWide(wide).swap(wide);
+    if (StrictWideToDevice(wide, device, &problem) != 0) return "'" + utf8 + "' " + problem;
+    if (int(device->size()) > row.capacity - 1)
+        return "'" + utf8 + "' has " + std::to_string(device->size()) + " characters; " + row.what +
+               " holds at most " + std::to_string(row.capacity - 1);
+    return "";
+}
+
+// Returns -1 to go on, or the exit code after a message.
+static int MakeQuery(const FindSettings& settings, Query* query) {
+    std::string device[5];
+    for (int index = 0; index < 5; index++) {
+        std::string problem = DeviceCriterion(settings.criteria[index], CriterionRows[index], &device[index]);
+        if (!problem.empty())
+            return RefuseCommandLine(FindProgram,
+                                     OptionName(FindProgram, CriterionRows[index].row) + ": " + problem);
+    }
+    SetQueryCriteria(query, device[0].c_str(), device[1].c_str(), device[2].c_str(), device[3].c_str(),
+                     device[4].c_str());
+    if (QueryIsEmpty(query))
+        return RefuseCommandLine(FindProgram,
+                                 "no criterion given: use --phone, --name, --street, --house or --flat");
+    return -1;
 }
 
 static int PrintMatch(void* context, const DatabaseRecord* record, const ScanCounts*) {
-    Printer* printer = static_cast<Printer*>(context);
+    FindRun* run = static_cast<FindRun*>(context);
+    run->fileMatches++;
+    if (run->settings->count || run->settings->quiet) return 0;
     char16_t phone[PhoneTextCapacity];
-    FormatPhoneText(record->phone, printer->phoneDigits, phone, PhoneTextCapacity);
-    printer->text.append(Utf8FromWide(phone));
+    int phoneLength = FormatPhoneText(record->phone, run->phoneDigits, phone, PhoneTextCapacity);
+    std::string& phoneField = run->fields[1];
+    phoneField.clear();
+    for (int index = 0; index < phoneLength; index++)
+        phoneField.push_back(char(phone[index])); // digits only
     const char* texts[4] = {record->name, record->street, record->house, record->flat};
     for (int index = 0; index < 4; index++) {
-        printer->text.push_back(';');
-        AppendDeviceTextAsUtf8(&printer->text, texts[index], ResultFieldCapacities[index + 1] - 1);
+        run->fields[index + 2].clear();
+        AppendDeviceTextAsUtf8(&run->fields[index + 2], texts[index], ResultFieldCapacities[index + 1] - 1);
     }
-    printer->text.push_back('\n');
-    if (printer->text.size() >= (1 << 20)) FlushPrinter(printer);
+    std::string_view fields[6];
+    for (int index = 0; index < 6; index++)
+        fields[index] = run->fields[index];
+    int first = run->nameFiles ? 0 : 1;
+    AppendOutputLine(&run->output.text, run->settings->format, MatchColumns + first, fields + first,
+                     6 - first);
+    FlushStandardOutputWhenFull(&run->output);
+    return run->output.failed ? 1 : 0; // nothing more can be printed: the scan ends
+}
+
+// Only installed under --max or --quiet, so that a plain scan makes no call per record for it.
+static bool ReachedMaximum(void* context) {
+    const FindRun* run = static_cast<const FindRun*>(context);
+    return run->settings->quiet ? run->fileMatches > 0 : run->fileMatches >= run->settings->maximum;
+}
+
+// A file as messages and lines name it.
+static const char* DisplayName(const std::string& path) {
+    return path == "-" ? "(standard input)" : path.c_str();
+}
+
+// Scans one file. Returns 0, or -1 after an error was reported (what was found before it stands).
+static int FindInFile(FindRun* run, const std::string& path) {
+    const FindSettings& settings = *run->settings;
+    run->fileMatches = 0;
+    // A json line is UTF-8 throughout: bytes of a name that are not become U+FFFD there.
+    run->fields[0] = path == "-"                     ? std::string("(standard input)")
+                     : settings.format == JsonFormat ? Utf8FromWide(WideFromUtf8(path))
+                                                     : path;
+    DatabaseReader reader;
+    unsigned char header[DatabaseHeaderSize];
+    std::string problem;
+    if (OpenToolDatabase(path, &reader, header, &problem) != 0) {
+        FlushStandardOutput(&run->output);
+        ReportFailure(FindProgram, std::string(DisplayName(path)) + ": " + problem);
+        return -1;
+    }
+    run->phoneDigits = HeaderPhoneDigits(header);
+    ScanCallbacks callbacks;
+    callbacks.context = run;
+    callbacks.onMatch = PrintMatch;
+    if (settings.maximum >= 0 || settings.quiet) callbacks.shouldStop = ReachedMaximum;
+    ScanCounts counts;
+    int code = 0;
+    if (settings.maximum != 0) code = ScanDatabase(&reader, &run->query, &callbacks, &counts);
+    CloseDatabaseReader(&reader);
+    if (run->fileMatches > 0) run->anyMatch = true;
+    if (settings.count && !settings.quiet) {
+        std::string number = std::to_string(run->fileMatches);
+        std::string_view fields[2] = {run->fields[0], number};
+        int first = run->nameFiles ? 0 : 1;
+        AppendOutputLine(&run->output.text, settings.format, CountColumns + first, fields + first, 2 - first,
+                         run->nameFiles ? 2u : 1u);
+    }
+    FlushStandardOutput(&run->output);
+    if (!settings.quiet) {
+        std::fprintf(stderr, "%s%sscanned %d, results %d\n", run->nameFiles ? DisplayName(path) : "",
+                     run->nameFiles ? ": " : "", counts.scanned, counts.results);
+    }
+    if (code == 1) {
+        ReportFailure(FindProgram, std::string(DisplayName(path)) + ": data end before the end mark after " +
+                                       CountOf(counts.scanned, "record"));
+        return -1;
+    }
     return 0;
 }
 
 int main(int argumentCount, char** arguments) {
-    if (argumentCount < 2) return Usage();
-    std::string path;
-    std::string criteria[5]; // phone, name, street, house, flat
-    static const char* const optionNames[5] = {"--phone", "--name", "--street", "--house", "--flat"};
-    for (int index = 1; index < argumentCount; index++) {
-        std::string argument = arguments[index];
-        bool matched = false;
-        for (int field = 0; field < 5 && !matched; field++) {
-            if (argument == optionNames[field] && index + 1 < argumentCount) {
-                criteria[field] = arguments[++index];
-                matched = true;
-            }
-        }
-        if (matched) continue;
-        if (argument == "--codepage" && index + 1 < argumentCount) {
-            if (SetDeviceCodePage(std::atoi(arguments[++index])) != 0) {
-                std::fprintf(stderr, "dialdex-find: %s is not a single-byte code page\n", arguments[index]);
-                return 2;
-            }
-        } else if (argument.starts_with("--") || !path.empty()) {
-            return Usage();
-        } else {
-            path = argument;
-        }
+    CommandLine commandLine;
+    int code = ParseCommandLine(FindProgram, argumentCount, arguments, &commandLine);
+    if (code >= 0) return code;
+    FindSettings settings;
+    if ((code = TakeOptions(commandLine, &settings)) >= 0) return code;
+    FindRun run;
+    run.settings = &settings;
+    if ((code = MakeQuery(settings, &run.query)) >= 0) return code;
+    run.nameFiles = settings.withFilename == 1 || (settings.withFilename < 0 && settings.files.size() > 1);
+    run.output.text.reserve(StandardOutputPiece + 4096);
+    if (settings.header && !settings.quiet) {
+        int first = run.nameFiles ? 0 : 1;
+        if (settings.count)
+            AppendHeaderLine(&run.output.text, settings.format, CountColumns + first, 2 - first);
+        else
+            AppendHeaderLine(&run.output.text, settings.format, MatchColumns + first, 6 - first);
     }
-    if (path.empty()) return Usage();
-
-    Query query;
-    SetQueryCriteria(&query, DeviceCriterion(criteria[0], PhoneCriterionSize).c_str(),
-                     DeviceCriterion(criteria[1], NameCriterionSize).c_str(),
-                     DeviceCriterion(criteria[2], StreetCriterionSize).c_str(),
-                     DeviceCriterion(criteria[3], HouseCriterionSize).c_str(),
-                     DeviceCriterion(criteria[4], FlatCriterionSize).c_str());
-    if (QueryIsEmpty(&query)) {
-        std::fputs("You must input some criteria(s)\n", stderr);
-        return 2;
+    bool failed = false;
+    for (const std::string& path : settings.files) {
+        if (FindInFile(&run, path) != 0) failed = true;
+        if (run.output.failed) break;
+        if (settings.quiet && run.anyMatch) return ExitSuccess;
     }
-
-    unsigned char header[DatabaseHeaderSize];
-    DatabaseReader reader;
-    std::string problem;
-    if (OpenToolDatabase(path, &reader, header, &problem) != 0) {
-        std::fprintf(stderr, "Bad db file  - %s: %s\n", path.c_str(), problem.c_str());
-        return 1;
-    }
-    Printer printer;
-    printer.phoneDigits = HeaderPhoneDigits(header);
-    printer.text.reserve(1 << 20);
-    ScanCallbacks callbacks;
-    callbacks.context = &printer;
-    callbacks.onMatch = PrintMatch;
-    ScanCounts counts;
-    ScanDatabase(&reader, &query, &callbacks, &counts);
-    CloseDatabaseReader(&reader);
-    FlushPrinter(&printer);
-    std::fflush(stdout);
-    std::fprintf(stderr, "scanned %d, results %d\n", counts.scanned, counts.results);
-    return 0;
+    if (FlushStandardOutput(&run.output) != 0)
+        return ReportFailure(FindProgram,
+                             std::string("standard output: ") + std::strerror(run.output.errorNumber));
+    if (failed) return ExitError;
+    return run.anyMatch ? ExitSuccess : ExitNoMatch;
 }

@@ -1,8 +1,11 @@
-// File names and text conversions for the command-line tools.
+// File names, text conversions, numbers and standard output for the command-line tools.
 #include "tools/tool_support.h"
 
 #include "platform/text.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 
 bool HasCompressedExtension(std::string_view path) {
@@ -16,30 +19,58 @@ bool HasCompressedExtension(std::string_view path) {
     return true;
 }
 
-int StrictUtf8ToDevice(std::string_view utf8, std::string* device, std::string* problem) {
-    device->clear();
+int DecodeUtf8Strictly(std::string_view utf8, std::u16string* wide, std::string* problem) {
     if (utf8.find('\0') != std::string_view::npos) {
         *problem = "holds a NUL character";
         return -1;
     }
-    std::u16string wide = WideFromUtf8(utf8);
-    if (Utf8FromWide(wide) != utf8) {
+    *wide = WideFromUtf8(utf8);
+    if (Utf8FromWide(*wide) != utf8) {
         *problem = "is not valid UTF-8";
         return -1;
     }
-    for (char16_t character : wide) {
-        if (!WideFitsDevice(&character, 1)) {
-            char name[16];
-            std::snprintf(name, sizeof name, "U+%04X", unsigned(character));
-            *problem = std::string("holds ") + name + ", which code page " +
-                       std::to_string(DeviceCodePage()) + " cannot write";
-            return -1;
-        }
+    return 0;
+}
+
+static bool IsHighSurrogate(char16_t unit) {
+    return unit >= 0xD800 && unit <= 0xDBFF;
+}
+
+int StrictWideToDevice(std::u16string_view wide, std::string* device, std::string* problem) {
+    device->clear();
+    for (size_t index = 0; index < wide.size(); index++) {
+        if (WideFitsDevice(&wide[index], 1)) continue;
+        uint32_t codePoint = wide[index];
+        if (IsHighSurrogate(wide[index]) && index + 1 < wide.size())
+            codePoint = 0x10000 + ((codePoint - 0xD800) << 10) + (wide[index + 1] - 0xDC00u);
+        char name[16];
+        std::snprintf(name, sizeof name, "U+%04X", unsigned(codePoint));
+        *problem = std::string("holds ") + name + ", which code page " + std::to_string(DeviceCodePage()) +
+                   " cannot write";
+        return -1;
     }
-    device->resize(wide.size() * 2 + 1);
-    int length = WideToDevice(wide.c_str(), int(wide.size()), device->data(), int(device->size()));
+    device->resize(wide.size() + 1);
+    int length = WideToDevice(wide.data(), int(wide.size()), device->data(), int(device->size()));
     device->resize(size_t(length));
     return 0;
+}
+
+int StrictUtf8ToDevice(std::string_view utf8, std::string* device, std::string* problem) {
+    std::u16string wide;
+    device->clear();
+    if (DecodeUtf8Strictly(utf8, &wide, problem) != 0) return -1;
+    return StrictWideToDevice(wide, device, problem);
+}
+
+bool UpperCaseForDevice(std::u16string* wide) {
+    std::u16string upper = UpperCaseWide(*wide);
+    bool changed = false;
+    for (size_t index = 0; index < upper.size(); index++) {
+        if (upper[index] == (*wide)[index] || !WideFitsDevice(&upper[index], 1)) continue;
+        (*wide)[index] = upper[index];
+        changed = true;
+    }
+    return changed;
 }
 
 // One UTF-8 sequence per device byte, for the code page in use.
@@ -75,4 +106,34 @@ void AppendDeviceTextAsUtf8(std::string* output, const char* text, int maximumCh
         else
             output->append(table.sequences[byte]);
     }
+}
+
+std::string GroupedNumber(long long number) {
+    std::string digits = std::to_string(number < 0 ? -number : number);
+    std::string grouped;
+    for (size_t index = 0; index < digits.size(); index++) {
+        if (index > 0 && (digits.size() - index) % 3 == 0) grouped.push_back(',');
+        grouped.push_back(digits[index]);
+    }
+    return number < 0 ? "-" + grouped : grouped;
+}
+
+std::string CountOf(long long number, const char* noun) {
+    return GroupedNumber(number) + " " + noun + (number == 1 ? "" : "s");
+}
+
+int FlushStandardOutput(StandardOutput* output) {
+    size_t done = 0;
+    while (!output->failed && done < output->text.size()) {
+        ssize_t wrote = write(STDOUT_FILENO, output->text.data() + done, output->text.size() - done);
+        if (wrote < 0 && errno == EINTR) continue;
+        if (wrote <= 0) {
+            output->failed = true;
+            output->errorNumber = wrote < 0 ? errno : EIO;
+        } else {
+            done += size_t(wrote);
+        }
+    }
+    output->text.clear();
+    return output->failed ? -1 : 0;
 }

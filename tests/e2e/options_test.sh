@@ -6,7 +6,7 @@ source "$(dirname "$0")/support.sh" "$@"
 export QT_QPA_PLATFORM=offscreen
 
 # --- --help and --version: standard output, exit 0, whatever else is on the line ---
-for program in "$dialdex"; do
+for program in "$dialdex" "$find"; do
     name=$(basename "$program")
     for help in --help -h; do
         expect_code 0 -- "$program" "$help" --frob

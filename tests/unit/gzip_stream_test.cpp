@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <thread>
+#include <unistd.h>
 
 struct Delivered {
     Bytes bytes;
@@ -198,4 +200,39 @@ TEST(GzipStream, DamageKeepsEveryByteBeforeIt) {
     EXPECT_EQ(unreadable.endCode, GzipEndedUnreadable);
     CloseGzipStream(&unreadable);
     close(folder);
+}
+
+// A pipe gives its bytes once: the stream reads it on, never back, and delivers what the file gives.
+TEST(GzipStream, APipeReadsAsTheFileDoes) {
+    for (const Case& test : Cases()) {
+        WritePlain("case.zdb", test.bytes);
+        Delivered fromFile = ReadWithStream("case.zdb", GzipInflaterZlib, 4096, 65536);
+        int ends[2];
+        ASSERT_EQ(pipe(ends), 0);
+        std::thread writer([&] {
+            size_t written = 0;
+            while (written < test.bytes.size()) {
+                ssize_t count = write(ends[1], test.bytes.data() + written, test.bytes.size() - written);
+                if (count <= 0) break;
+                written += size_t(count);
+            }
+            close(ends[1]);
+        });
+        GzipStream stream;
+        ASSERT_EQ(OpenGzipStream(&stream, ends[0], 65536, DefaultGzipInflater()), 0);
+        Delivered fromPipe;
+        unsigned char buffer[4096];
+        long got;
+        while ((got = ReadGzipStream(&stream, buffer, sizeof buffer)) > 0)
+            fromPipe.bytes.insert(fromPipe.bytes.end(), buffer, buffer + got);
+        fromPipe.endCode = stream.endCode;
+        CloseGzipStream(&stream);
+        // Whatever the stream left unread still has to leave the pipe, or the writer would wait forever.
+        while (read(ends[0], buffer, sizeof buffer) > 0) {
+        }
+        writer.join();
+        close(ends[0]);
+        EXPECT_EQ(fromPipe.endCode, fromFile.endCode) << test.what;
+        EXPECT_EQ(fromPipe.bytes, fromFile.bytes) << test.what;
+    }
 }
