@@ -5,9 +5,10 @@
 #   install-dependencies.sh package   that, and what building and checking the .deb needs
 set -euo pipefail
 
-packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-svg-dev zlib1g-dev libisal-dev fonts-dejavu-core libgtest-dev)
+packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-svg-dev zlib1g-dev libisal-dev fonts-dejavu-core libgtest-dev
+  groff-base man-db python3)
 if [ "${1:-}" = package ]; then
-  packages+=(dpkg-dev file lintian desktop-file-utils appstream shared-mime-info libglib2.0-bin man-db)
+  packages+=(dpkg-dev file lintian desktop-file-utils appstream shared-mime-info libglib2.0-bin)
 fi
 if [ "${DIALDEX_EXTRA_PACKAGES:-}" != "" ]; then
   read -r -a extra <<< "$DIALDEX_EXTRA_PACKAGES"

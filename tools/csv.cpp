@@ -1,12 +1,20 @@
 // CSV reading and writing for the database builder.
 #include "tools/csv.h"
 
-constexpr size_t CsvBufferSize = 1 << 20;
+#include <unistd.h>
+#include <zlib.h>
 
-int OpenCsvFile(CsvReader* reader, const char* path) {
+constexpr size_t CsvBufferSize = 1 << 20;
+constexpr unsigned GzipInputBufferSize = 256 * 1024;
+
+int OpenCsvFile(CsvReader* reader, int descriptor) {
     *reader = CsvReader();
-    reader->file = std::fopen(path, "rb");
-    if (reader->file == nullptr) return -1;
+    reader->gzip = gzdopen(descriptor, "rb");
+    if (reader->gzip == nullptr) {
+        close(descriptor);
+        return -1;
+    }
+    gzbuffer(reader->gzip, GzipInputBufferSize);
     reader->buffer.resize(CsvBufferSize);
     return 0;
 }
@@ -19,8 +27,8 @@ void OpenCsvMemory(CsvReader* reader, const char* data, size_t size) {
 }
 
 void CloseCsv(CsvReader* reader) {
-    if (reader->file != nullptr) std::fclose(reader->file);
-    reader->file = nullptr;
+    if (reader->gzip != nullptr) gzclose(reader->gzip);
+    reader->gzip = nullptr;
     reader->buffer.clear();
     reader->position = 0;
     reader->end = 0;
@@ -30,12 +38,16 @@ void CloseCsv(CsvReader* reader) {
 // The next byte (0..255), or -1 at the end of the input.
 static int PeekByte(CsvReader* reader) {
     if (reader->position == reader->end) {
-        if (reader->finished || reader->file == nullptr) return -1;
-        reader->end = std::fread(reader->buffer.data(), 1, reader->buffer.size(), reader->file);
+        if (reader->finished || reader->gzip == nullptr) return -1;
+        int got = gzread(reader->gzip, reader->buffer.data(), unsigned(reader->buffer.size()));
+        reader->end = got > 0 ? size_t(got) : 0;
         reader->position = 0;
-        if (reader->end == 0) {
+        if (got <= 0) {
             reader->finished = true;
-            if (std::ferror(reader->file)) reader->readError = true;
+            // gzip data cut short ends like a file, but leaves zlib's error behind.
+            int error = Z_OK;
+            gzerror(reader->gzip, &error);
+            if (got < 0 || error != Z_OK) reader->readError = true;
             return -1;
         }
     }
@@ -67,8 +79,23 @@ static void SkipByteOrderMark(CsvReader* reader) {
     if (PeekByte(reader) != 0xEF) return;
     // The mark lies whole in the first piece read unless the input is shorter than it.
     if (reader->end - reader->position >= 3 && (unsigned char)reader->buffer[reader->position + 1] == 0xBB &&
-        (unsigned char)reader->buffer[reader->position + 2] == 0xBF)
+        (unsigned char)reader->buffer[reader->position + 2] == 0xBF) {
         reader->position += 3;
+        reader->byteOrderMark = true;
+    }
+}
+
+std::string_view PeekFirstCsvLine(CsvReader* reader) {
+    if (reader->atStart) SkipByteOrderMark(reader);
+    if (PeekByte(reader) < 0) return std::string_view();
+    std::string_view piece(reader->buffer.data() + reader->position, reader->end - reader->position);
+    std::string_view line = piece.substr(0, piece.find('\n'));
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    return line;
+}
+
+long long CsvInputOffset(CsvReader* reader) {
+    return reader->gzip != nullptr ? (long long)gzoffset(reader->gzip) : (long long)reader->position;
 }
 
 static int Malformed(CsvReader* reader, std::string* error, const std::string& text) {
@@ -104,15 +131,16 @@ int ReadCsvRecord(CsvReader* reader, std::vector<std::string>* fields, long* sta
                 field.push_back(char(byte));
             }
             int next = PeekByte(reader);
-            if (next == ',') {
+            if (next == reader->delimiter) {
                 TakeByte(reader);
                 fields->push_back(field);
                 continue;
             }
             if (next >= 0 && TakeLineEnd(reader) != 1)
-                return Malformed(reader, error,
-                                 "line " + std::to_string(reader->line) +
-                                     ": a closing quote must end its field");
+                return Malformed(
+                    reader, error,
+                    "line " + std::to_string(reader->line) +
+                        ": a closing quote must end its field (a delimiter or the line's end must follow)");
             fields->push_back(field);
             return 1;
         }
@@ -123,7 +151,7 @@ int ReadCsvRecord(CsvReader* reader, std::vector<std::string>* fields, long* sta
                 fields->push_back(field);
                 return 1;
             }
-            if (byte == ',') {
+            if (byte == reader->delimiter) {
                 TakeByte(reader);
                 fields->push_back(field);
                 break;

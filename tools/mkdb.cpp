@@ -1,300 +1,395 @@
-// dialdex-mkdb: builds database files from CSV, writes them back as CSV, and makes demo directories.
+// dialdex-mkdb: builds database files from CSV, writes them back as CSV (or tsv, json, plain), and makes
+// demo directories.
 //
-//   dialdex-mkdb build IN.csv OUT.zdb|OUT.db [--title T] [--phone-digits N] [--codepage CP]
-//   dialdex-mkdb dump FILE [--codepage CP]
-//   dialdex-mkdb demo N OUT [--seed S] [--title T] [--phone-digits N] [--codepage CP]
+//   dialdex-mkdb build [OPTIONS] IN OUT   IN: a CSV, gzip-compressed or plain, or - (standard input)
+//   dialdex-mkdb dump [OPTIONS] FILE      FILE: a database, or -
+//   dialdex-mkdb demo [OPTIONS] N OUT
 //
-// CSV is UTF-8 with the columns phone,name,street,house,flat and an optional header line; the database
-// holds the texts in the device code page (1251 unless --codepage says otherwise). "dump" writes the header
-// line, one line per record with the phone number undecorated, LF line ends and quotes only where a field
-// needs them, so a CSV in that form comes back byte for byte. Exit codes: 0 done, 1 bad input or a file
-// that cannot be read or written (nothing is left under the output name), 2 wrong usage.
+// The database holds the texts in the device code page (1251 unless --codepage says otherwise). "dump"
+// writes the header line, one line per record with the phone number undecorated, LF line ends and quotes
+// only where a field needs them, so a CSV in that form comes back byte for byte. OUT is written as
+// database_output.h says (never over IN). Exit codes: 0 done, 2 an error (nothing is left under OUT).
 #include "db/database_file.h"
 #include "db/database_reader.h"
+#include "platform/command_line.h"
 #include "platform/text.h"
 #include "search/scan.h"
-#include "tools/csv.h"
+#include "tools/csv_import.h"
 #include "tools/database_input.h"
 #include "tools/database_output.h"
 #include "tools/demo_directory.h"
+#include "tools/progress_line.h"
+#include "tools/record_format.h"
 #include "tools/tool_support.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
-static const char* const FieldNames[5] = {"phone", "name", "street", "house", "flat"};
+enum MkdbCommand { BuildCommand, DumpCommand, DemoCommand, MkdbCommandCount };
+constexpr unsigned ForBuild = 1u << BuildCommand;
+constexpr unsigned ForDump = 1u << DumpCommand;
+constexpr unsigned ForDemo = 1u << DemoCommand;
 
-struct Options {
-    std::vector<std::string> positional;
+enum MkdbRow {
+    TitleRow,
+    PhoneDigitsRow,
+    CodePageRow,
+    SeedRow,
+    DelimiterRow,
+    InputEncodingRow,
+    HeaderRow,
+    NoHeaderRow,
+    KeepCaseRow,
+    SkipBadRow,
+    FormatRow,
+    MkdbRowCount
+};
+
+// clang-format off
+static constexpr OptionRow MkdbRows[] = {
+    {"title",          't', true,  "TEXT",   "build, demo: the database's title, at most 22 bytes (default: OUT's name; DEMO)"},
+    {"phone-digits",   0,   true,  "N",      "build, demo: the digits phone numbers are padded to when shown (default 7)"},
+    {"codepage",       0,   true,  "N",      "the database's 8-bit code page (default 1251)"},
+    {"seed",           0,   true,  "N",      "demo: the seed of the directory (default 1); the same seed, the same file"},
+    {"delimiter",      'd', true,  "C",      "build: the field delimiter (default \",\", or what the header line uses; \\t a tab)"},
+    {"input-encoding", 'e', true,  "NAME",   "build: the CSV's encoding: utf-8 (default), cp1251, koi8-r or any iconv knows"},
+    {"header",         0,   false, nullptr,  "build: the first line names the columns; dump: write that line (default)"},
+    {"no-header",      0,   false, nullptr,  "build: the first line is a record; dump: leave the header line out"},
+    {"keep-case",      0,   false, nullptr,  "build: keep the letters' case (default: upper case, as the window searches)"},
+    {"skip-bad",       0,   false, nullptr,  "build: leave out records that cannot be stored and count them"},
+    {"format",         0,   true,  "FORMAT", "dump: csv (default), tsv, json or plain"},
+};
+static constexpr unsigned RowCommands[] = {
+    ForBuild | ForDemo, ForBuild | ForDemo, ForBuild | ForDump | ForDemo, ForDemo, ForBuild, ForBuild,
+    ForBuild | ForDump, ForBuild | ForDump, ForBuild, ForBuild, ForDump,
+};
+// clang-format on
+static_assert(sizeof MkdbRows / sizeof MkdbRows[0] == MkdbRowCount);
+static_assert(sizeof RowCommands / sizeof RowCommands[0] == MkdbRowCount);
+
+static constexpr ProgramDescription MkdbProgram = {
+    "dialdex-mkdb",
+    "dialdex-mkdb build [OPTIONS] IN OUT\ndialdex-mkdb dump [OPTIONS] FILE\ndialdex-mkdb demo [OPTIONS] N "
+    "OUT",
+    "build: makes a directory database from a CSV of phone,name,street,house,flat (IN may be - for\n"
+    "standard input, or gzip-compressed; OUT ending in .zdb is compressed, - is standard output).\n"
+    "dump: writes a database's records as CSV (or another format). demo: makes a synthetic directory of N\n"
+    "subscribers.",
+    MkdbRows,
+    MkdbRowCount,
+    "Exit status: 0 when done, 2 after an error (OUT is then left as it was).",
+};
+
+// What the options asked for.
+struct MkdbSettings {
+    MkdbCommand command = BuildCommand;
+    std::vector<std::string> operands; // after the command's name
     std::string title;
     bool titleGiven = false;
     int phoneDigits = 7;
     int codePage = 1251;
     uint64_t seed = 1;
+    ImportSettings import;
+    bool dumpHeader = true;
+    OutputFormat format = CsvFormat;
 };
-
-static int Usage() {
-    std::fputs(
-        "usage: dialdex-mkdb build IN.csv OUT.zdb|OUT.db [--title T] [--phone-digits N] [--codepage CP]\n"
-        "       dialdex-mkdb dump FILE [--codepage CP]\n"
-        "       dialdex-mkdb demo N OUT [--seed S] [--title T] [--phone-digits N] [--codepage CP]\n",
-        stderr);
-    return 2;
-}
 
 static int Fail(const std::string& message) {
-    std::fprintf(stderr, "dialdex-mkdb: %s\n", message.c_str());
-    return 1;
+    return ReportFailure(MkdbProgram, message);
 }
 
-// A whole decimal number within the limits. Returns false for anything else.
-static bool ParseNumber(const std::string& text, long long minimum, long long maximum, long long* value) {
-    if (text.empty() || text.size() > 19) return false;
-    size_t start = text[0] == '-' ? 1 : 0;
-    if (start == text.size()) return false;
-    long long result = 0;
-    for (size_t index = start; index < text.size(); index++) {
-        if (text[index] < '0' || text[index] > '9') return false;
-        result = result * 10 + (text[index] - '0');
-    }
-    if (start == 1) result = -result;
-    if (result < minimum || result > maximum) return false;
-    *value = result;
-    return true;
-}
+static const char* const CommandNames[MkdbCommandCount] = {"build", "dump", "demo"};
+static const int CommandOperands[MkdbCommandCount] = {2, 1, 2};
+static const char* const CommandOperandNames[MkdbCommandCount] = {"IN and OUT", "FILE", "N and OUT"};
 
-// Returns 0, or the exit code after a message.
-static int ParseOptions(int argumentCount, char** arguments, Options* options) {
-    for (int index = 2; index < argumentCount; index++) {
-        std::string argument = arguments[index];
-        bool hasValue = index + 1 < argumentCount;
-        long long value = 0;
-        if (argument == "--title" && hasValue) {
-            options->title = arguments[++index];
-            options->titleGiven = true;
-        } else if (argument == "--phone-digits" && hasValue) {
-            if (!ParseNumber(arguments[++index], 0, 127, &value))
-                return Fail(std::string("--phone-digits: ") + arguments[index] +
-                            " is not a number from 0 to 127");
-            options->phoneDigits = int(value);
-        } else if (argument == "--codepage" && hasValue) {
-            if (!ParseNumber(arguments[++index], 1, 65535, &value) || SetDeviceCodePage(int(value)) != 0)
-                return Fail(std::string("--codepage: ") + arguments[index] +
-                            " is not a single-byte code page");
-            options->codePage = int(value);
-        } else if (argument == "--seed" && hasValue) {
-            if (!ParseNumber(arguments[++index], 0, 999999999999999999LL, &value))
-                return Fail(std::string("--seed: ") + arguments[index] + " is not a number");
-            options->seed = uint64_t(value);
-        } else if (argument.size() > 1 && argument[0] == '-' && argument[1] == '-') {
-            return Usage();
-        } else {
-            options->positional.push_back(argument);
+// Checks one option's value and keeps it. Returns "" when it is good, else the reason it is not.
+static std::string TakeMkdbOption(const ParsedOption& option, MkdbSettings* settings) {
+    const std::string& value = option.value;
+    long long number = 0;
+    switch (MkdbRow(option.row)) {
+    case TitleRow:
+        settings->title = value;
+        settings->titleGiven = true;
+        return "";
+    case PhoneDigitsRow:
+        if (ParseWholeNumber(value, 0, 127, &number) != 0)
+            return "'" + value + "' is not a number from 0 to 127";
+        settings->phoneDigits = int(number);
+        return "";
+    case CodePageRow:
+        if (ParseWholeNumber(value, 1, 65535, &number) != 0 || SetDeviceCodePage(int(number)) != 0)
+            return "'" + value + "' is not a single-byte code page this system can convert";
+        settings->codePage = int(number);
+        return "";
+    case SeedRow:
+        if (ParseWholeNumber(value, 0, 999999999999999999LL, &number) != 0)
+            return "'" + value + "' is not a number";
+        settings->seed = uint64_t(number);
+        return "";
+    case DelimiterRow:
+        if (value == "\\t" || value == "\t" || value == "tab") {
+            settings->import.delimiter = '\t';
+            return "";
         }
+        if (value.size() != 1 || (unsigned char)value[0] >= 0x80 || value[0] == '"' || value[0] == '\r' ||
+            value[0] == '\n')
+            return "'" + value + "' is not one ASCII character other than a quote or a line break";
+        settings->import.delimiter = value[0];
+        return "";
+    case InputEncodingRow:
+        settings->import.inputEncoding = value;
+        return "";
+    case HeaderRow:
+        settings->import.header = HeaderLine;
+        settings->dumpHeader = true;
+        return "";
+    case NoHeaderRow:
+        settings->import.header = NoHeaderLine;
+        settings->dumpHeader = false;
+        return "";
+    case KeepCaseRow:
+        settings->import.keepCase = true;
+        return "";
+    case SkipBadRow:
+        settings->import.skipBad = true;
+        return "";
+    case FormatRow:
+        if (FindOutputFormat(value, &settings->format) != 0)
+            return "'" + value + "' is none of " + OutputFormatNames();
+        return "";
+    case MkdbRowCount:
+        break;
     }
-    if (options->codePage == 1251 && SetDeviceCodePage(1251) != 0)
-        return Fail("code page 1251 is not available");
-    return 0;
+    return "unknown option";
 }
 
-// The title in the device code page: the one given (at most 22 bytes, or an error), or else the output
-// file's name without its extension, cut to fit.
-static int MakeTitle(const Options& options, const std::string& outputPath, std::string* title) {
+// Returns -1 to go on, or the exit code after a message.
+static int TakeCommandLine(const CommandLine& commandLine, MkdbSettings* settings) {
+    if (commandLine.operands.empty())
+        return RefuseCommandLine(MkdbProgram, "no command given: build, dump or demo");
+    const std::string& name = commandLine.operands[0];
+    int command = 0;
+    while (command < MkdbCommandCount && name != CommandNames[command])
+        command++;
+    if (command == MkdbCommandCount)
+        return RefuseCommandLine(MkdbProgram, "'" + name + "' is no command: build, dump or demo");
+    settings->command = MkdbCommand(command);
+    settings->operands.assign(commandLine.operands.begin() + 1, commandLine.operands.end());
+    if (int(settings->operands.size()) != CommandOperands[command])
+        return RefuseCommandLine(MkdbProgram, std::string(CommandNames[command]) + " takes " +
+                                                  CommandOperandNames[command] + "; " +
+                                                  CountOf(settings->operands.size(), "operand") + " given");
+    for (const ParsedOption& option : commandLine.options) {
+        if ((RowCommands[option.row] & (1u << command)) == 0)
+            return RefuseCommandLine(MkdbProgram, OptionName(MkdbProgram, option.row) + " is not for " +
+                                                      CommandNames[command]);
+        std::string problem = TakeMkdbOption(option, settings);
+        if (!problem.empty())
+            return RefuseCommandLine(MkdbProgram, OptionName(MkdbProgram, option.row) + ": " + problem);
+    }
+    if (SetDeviceCodePage(settings->codePage) != 0)
+        return RefuseCommandLine(MkdbProgram,
+                                 "code page " + std::to_string(settings->codePage) + " is not available");
+    return -1;
+}
+
+// A file as messages name it.
+static std::string DisplayName(const std::string& path, const char* standardName) {
+    return path == "-" ? std::string(standardName) : path;
+}
+
+// The title in the device code page: the one given (at most 22 bytes, or an error), or else the name
+// without its extensions, cut to fit. Returns -1 to go on, or the exit code after a message.
+static int MakeTitle(const MkdbSettings& settings, const std::string& name, std::string* title) {
     std::string problem;
-    if (options.titleGiven) {
-        if (StrictUtf8ToDevice(options.title, title, &problem) != 0)
-            return Fail("--title: \"" + options.title + "\" " + problem);
+    if (settings.titleGiven) {
+        if (StrictUtf8ToDevice(settings.title, title, &problem) != 0)
+            return RefuseCommandLine(MkdbProgram, "--title: \"" + settings.title + "\" " + problem);
         if (title->size() > size_t(DatabaseTitleMaximumLength))
-            return Fail("--title: \"" + options.title + "\" takes " + std::to_string(title->size()) +
-                        " bytes; a title holds at most 22");
-        return 0;
+            return RefuseCommandLine(MkdbProgram, "--title: \"" + settings.title + "\" takes " +
+                                                      std::to_string(title->size()) +
+                                                      " bytes; a title holds at most 22");
+        return -1;
     }
-    std::u16string stem = WideFromUtf8(std::filesystem::path(outputPath).stem().string());
+    std::filesystem::path stem = std::filesystem::path(name).stem();
+    if (stem.has_extension()) stem = stem.stem(); // "city.csv.gz"
+    std::u16string wide = WideFromUtf8(stem.string());
     char device[DatabaseTitleCapacity];
-    int length = WideToDevice(stem.c_str(), int(stem.size()), device, sizeof device);
+    int length = WideToDevice(wide.c_str(), int(wide.size()), device, sizeof device);
     title->assign(device, size_t(length));
-    return 0;
+    return -1;
 }
 
-// One CSV record made ready for the database.
-struct ConvertedRecord {
-    uint32_t phone = 0;
-    std::string texts[4];
-};
-
-static bool IsHeaderLine(const std::vector<std::string>& fields) {
-    if (fields.empty() || fields[0].size() != 5) return false;
-    for (size_t index = 0; index < 5; index++)
-        if ((fields[0][index] | 0x20) != FieldNames[0][index]) return false;
-    return true;
-}
-
-// Returns 0, or -1 with the error message (naming the line and field).
-static int ConvertRecord(const std::string& inputPath, long line, const std::vector<std::string>& fields,
-                         ConvertedRecord* record, std::string* error) {
-    std::string where = inputPath + ", line " + std::to_string(line);
-    if (fields.size() != 5) {
-        *error = where + ": " + std::to_string(fields.size()) +
-                 " fields; a record has 5: phone,name,street,house,flat";
-        return -1;
-    }
-    long long phone = 0;
-    if (fields[0].size() > 12 || !ParseNumber(fields[0], 0, 16777215, &phone) || fields[0][0] == '-') {
-        *error = where + ", phone: \"" + fields[0] + "\" is not a number from 0 to 16777215";
-        return -1;
-    }
-    record->phone = uint32_t(phone);
-    for (int index = 0; index < 4; index++) {
-        std::string problem;
-        if (StrictUtf8ToDevice(fields[size_t(index) + 1], &record->texts[index], &problem) != 0) {
-            *error =
-                where + ", " + FieldNames[index + 1] + ": \"" + fields[size_t(index) + 1] + "\" " + problem;
-            return -1;
-        }
-    }
-    int blockLength = RecordBlockLength(record->texts[0].size(), record->texts[1].size(),
-                                        record->texts[2].size(), record->texts[3].size());
-    if (blockLength > MaximumBlockLength) {
-        *error = where + ": the record needs a block of " + std::to_string(blockLength) +
-                 " bytes, over the 254 a block holds (8 plus the lengths of name, street, house and flat)";
-        return -1;
-    }
-    return 0;
-}
-
-// Reads the CSV once. With output null it only checks every record and counts them; otherwise it writes
-// them. Returns 0, or the exit code after a message.
-static int ReadCsv(const std::string& inputPath, DatabaseOutput* output, int* count) {
-    CsvReader reader;
-    if (OpenCsvFile(&reader, inputPath.c_str()) != 0) return Fail(inputPath + ": cannot be opened");
-    std::vector<std::string> fields;
-    long line = 0;
-    std::string error;
-    ConvertedRecord record;
-    bool first = true;
-    int code;
-    *count = 0;
-    while ((code = ReadCsvRecord(&reader, &fields, &line, &error)) == 1) {
-        bool header = first && IsHeaderLine(fields);
-        first = false;
-        if (header || (fields.size() == 1 && fields[0].empty())) continue;
-        if (ConvertRecord(inputPath, line, fields, &record, &error) != 0) {
-            CloseCsv(&reader);
-            return Fail(error);
-        }
-        if (*count == 2147483647) {
-            CloseCsv(&reader);
-            return Fail(inputPath + ": more records than a database can count");
-        }
-        ++*count;
-        if (output != nullptr)
-            WriteDatabaseRecord(output, record.phone, record.texts[0].c_str(), record.texts[1].c_str(),
-                                record.texts[2].c_str(), record.texts[3].c_str());
-    }
-    CloseCsv(&reader);
-    if (code == -1) return Fail(inputPath + ": " + error);
-    if (code == -2) return Fail(inputPath + ": read error");
-    return 0;
-}
-
-// Follows OUT to where the database will go. Returns 0, or the exit code after a message.
+// Follows OUT to where the database will go. Returns -1 to go on, or the exit code after a message.
 static int ResolveOutput(const std::string& outputPath, OutputTarget* target) {
     std::string problem;
     if (ResolveDatabaseOutput(outputPath, target, &problem) != 0) return Fail(outputPath + ": " + problem);
-    return 0;
+    return -1;
 }
 
-// Writes the header and then the records through write. Returns 0, or the exit code after a message.
+// Writes the header and then the records through writeRecords (which returns -1 or an exit code). Returns
+// -1 when done, or the exit code after a message.
 template <typename WriteRecords>
 static int WriteOutput(const OutputTarget& target, int32_t count, int phoneDigits, const std::string& title,
                        WriteRecords writeRecords) {
+    std::string name = DisplayName(target.path, "(standard output)");
     DatabaseOutput output;
     if (OpenDatabaseOutput(&output, target) != 0)
-        return Fail(target.path + ": cannot be created: " + DatabaseOutputProblem(&output));
+        return Fail(name + ": cannot be created: " + DatabaseOutputProblem(&output));
     WriteDatabaseHeader(&output, count, phoneDigits, title.c_str());
-    if (int code = writeRecords(&output)) {
+    int code = writeRecords(&output);
+    if (code >= 0) {
         AbandonDatabaseOutput(&output);
         return code;
     }
     if (FinishDatabaseOutput(&output) != 0)
-        return Fail(target.path + ": cannot be written: " + DatabaseOutputProblem(&output));
-    return 0;
+        return Fail(name + ": cannot be written: " + DatabaseOutputProblem(&output));
+    return -1;
 }
 
-// True when the build would write over its own input.
-static bool OutputIsInput(const OutputTarget& target, const std::string& inputPath) {
-    int input = open(inputPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (input < 0) return false;
-    bool same = OutputIsOpenFile(target, input);
-    close(input);
-    return same;
+// Opens IN (standard input for "-"). Returns the descriptor and its size (0 when it has none), or -1
+// after a message.
+static int OpenInput(const std::string& path, long long* size) {
+    int descriptor =
+        path == "-" ? fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0) : open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat status;
+    if (descriptor < 0 || fstat(descriptor, &status) != 0) {
+        Fail(DisplayName(path, "(standard input)") + ": " + std::strerror(errno));
+        if (descriptor >= 0) close(descriptor);
+        return -1;
+    }
+    if (S_ISDIR(status.st_mode)) {
+        Fail(path + ": is a folder");
+        close(descriptor);
+        return -1;
+    }
+    *size = S_ISREG(status.st_mode) ? (long long)status.st_size : 0;
+    return descriptor;
 }
 
-static int Build(const Options& options) {
-    if (options.positional.size() != 2) return Usage();
-    const std::string& inputPath = options.positional[0];
-    const std::string& outputPath = options.positional[1];
+// Copies the encoded records from the spool into the output, with a progress line for a long copy.
+// Returns -1 when done, or the exit code after a message.
+static int CopySpool(std::FILE* spool, DatabaseOutput* output, const std::string& outputName,
+                     ProgressLine* progress) {
+    std::rewind(spool);
+    std::fseek(spool, 0, SEEK_END);
+    long long total = std::ftell(spool);
+    std::rewind(spool);
+    std::vector<unsigned char> piece(1 << 20);
+    long long copied = 0;
+    size_t got;
+    while ((got = std::fread(piece.data(), 1, piece.size(), spool)) > 0) {
+        WriteDatabaseBytes(output, piece.data(), got);
+        copied += (long long)got;
+        if (ProgressDue(progress) && total > 0)
+            ShowProgress(progress, "dialdex-mkdb: writing " + outputName + ": " +
+                                       std::to_string(copied * 100 / total) + "%");
+    }
+    if (std::ferror(spool))
+        return Fail(std::string("the records kept in a temporary file cannot be read: ") +
+                    std::strerror(errno));
+    return -1;
+}
+
+static int Build(MkdbSettings* settings) {
+    const std::string& inputPath = settings->operands[0];
+    const std::string& outputPath = settings->operands[1];
+    std::string outputName = DisplayName(outputPath, "(standard output)");
     OutputTarget target;
-    if (int code = ResolveOutput(outputPath, &target)) return code;
-    if (OutputIsInput(target, inputPath))
-        return Fail(outputPath + ": is the input file itself; the database must go to another file");
+    if (int code = ResolveOutput(outputPath, &target); code >= 0) return code;
     std::string title;
-    if (int code = MakeTitle(options, outputPath, &title)) return code;
-    // The first reading checks every record, so that a bad one stops the build before anything is written.
-    int count = 0;
-    if (int code = ReadCsv(inputPath, nullptr, &count)) return code;
-    int code = WriteOutput(target, count, options.phoneDigits, title, [&](DatabaseOutput* output) {
-        int written = 0;
-        if (int readCode = ReadCsv(inputPath, output, &written)) return readCode;
-        if (written != count) return Fail(inputPath + ": changed while it was read");
-        return 0;
+    const std::string& titleSource = outputPath != "-"  ? outputPath
+                                     : inputPath != "-" ? inputPath
+                                                        : "DIRECTORY";
+    if (int code = MakeTitle(*settings, titleSource, &title); code >= 0) return code;
+    long long inputSize = 0;
+    int input = OpenInput(inputPath, &inputSize);
+    if (input < 0) return ExitError;
+    if (OutputIsOpenFile(target, input)) {
+        close(input);
+        return Fail(outputPath + ": is the input file itself; the database must go to another file");
+    }
+    // The header's record count comes first, so the records wait in a temporary file until all are read;
+    // a bad record stops the build before OUT is touched.
+    std::FILE* spool = std::tmpfile();
+    if (spool == nullptr) {
+        close(input);
+        return Fail(std::string("no temporary file for the records: ") + std::strerror(errno));
+    }
+    settings->import.inputName = DisplayName(inputPath, "(standard input)");
+    settings->import.progressName = settings->import.inputName;
+    ImportCounts counts;
+    std::string error;
+    ProgressLine progress;
+    StartProgress(&progress);
+    if (ImportCsv(settings->import, input, inputSize, spool, &progress, &counts, &error) != 0) {
+        EndProgress(&progress);
+        std::fclose(spool);
+        return Fail(error);
+    }
+    int code = WriteOutput(target, counts.records, settings->phoneDigits, title, [&](DatabaseOutput* output) {
+        return CopySpool(spool, output, outputName, &progress);
     });
-    if (code != 0) return code;
-    std::fprintf(stderr, "%s: %d records\n", outputPath.c_str(), count);
-    return 0;
+    EndProgress(&progress);
+    std::fclose(spool);
+    if (code >= 0) return code;
+    for (const std::string& warning : counts.warnings)
+        std::fprintf(stderr, "dialdex-mkdb: %s: skipped\n", warning.c_str());
+    if (counts.skipped > int(counts.warnings.size()))
+        std::fprintf(stderr, "dialdex-mkdb: and %s more records skipped\n",
+                     GroupedNumber(counts.skipped - int(counts.warnings.size())).c_str());
+    std::string summary = outputName + ": " + CountOf(counts.records, "record") + ", " +
+                          CountOf(counts.fieldsUpperCased, "field") + " upper-cased";
+    if (settings->import.skipBad) summary += ", " + CountOf(counts.skipped, "bad record") + " skipped";
+    std::fprintf(stderr, "%s\n", summary.c_str());
+    return ExitSuccess;
 }
 
-struct DumpOutput {
-    std::string text;
+// The dump's output and its reusable fields.
+struct DumpRun {
+    OutputFormat format = CsvFormat;
+    StandardOutput output;
+    std::string fields[5];
 };
 
-static void FlushDump(DumpOutput* dump) {
-    std::fwrite(dump->text.data(), 1, dump->text.size(), stdout);
-    dump->text.clear();
-}
+static const char* const DumpColumns[5] = {"phone", "name", "street", "house", "flat"};
 
 static int DumpRecord(void* context, const DatabaseRecord* record, const ScanCounts*) {
-    DumpOutput* dump = static_cast<DumpOutput*>(context);
+    DumpRun* dump = static_cast<DumpRun*>(context);
     char decimal[DecimalTextSize];
     DecimalText(record->phone, decimal);
-    dump->text.append(decimal);
-    std::string field;
-    for (const char* text : {record->name, record->street, record->house, record->flat}) {
-        field.clear();
-        AppendDeviceTextAsUtf8(&field, text);
-        dump->text.push_back(',');
-        AppendCsvField(&dump->text, field);
+    dump->fields[0] = decimal;
+    const char* texts[4] = {record->name, record->street, record->house, record->flat};
+    std::string_view fields[5];
+    fields[0] = dump->fields[0];
+    for (int index = 0; index < 4; index++) {
+        dump->fields[index + 1].clear();
+        AppendDeviceTextAsUtf8(&dump->fields[index + 1], texts[index]);
+        fields[index + 1] = dump->fields[index + 1];
     }
-    dump->text.push_back('\n');
-    if (dump->text.size() >= (1 << 20)) FlushDump(dump);
-    return 0;
+    AppendOutputLine(&dump->output.text, dump->format, DumpColumns, fields, 5);
+    FlushStandardOutputWhenFull(&dump->output);
+    return dump->output.failed ? 1 : 0; // nothing more can be written: the scan ends
 }
 
-static int Dump(const Options& options) {
-    if (options.positional.size() != 1) return Usage();
-    const std::string& path = options.positional[0];
+static int Dump(const MkdbSettings& settings) {
+    const std::string& path = settings.operands[0];
+    std::string name = DisplayName(path, "(standard input)");
     unsigned char header[DatabaseHeaderSize];
     DatabaseReader reader;
     std::string problem;
-    if (OpenToolDatabase(path, &reader, header, &problem) != 0) return Fail(path + ": " + problem);
-    DumpOutput dump;
-    dump.text = "phone,name,street,house,flat\n";
+    if (OpenToolDatabase(path, &reader, header, &problem) != 0) return Fail(name + ": " + problem);
+    DumpRun dump;
+    dump.format = settings.format;
+    if (settings.dumpHeader) AppendHeaderLine(&dump.output.text, dump.format, DumpColumns, 5);
     Query everything;
     ScanCallbacks callbacks;
     callbacks.context = &dump;
@@ -302,55 +397,61 @@ static int Dump(const Options& options) {
     ScanCounts counts;
     int code = ScanDatabase(&reader, &everything, &callbacks, &counts);
     CloseDatabaseReader(&reader);
-    FlushDump(&dump);
-    if (std::fflush(stdout) != 0) return Fail("standard output cannot be written");
-    if (code != 0)
-        return Fail(path + ": the records end early, after " + std::to_string(counts.scanned) +
-                    " (the file is damaged or cut short)");
-    return 0;
+    if (FlushStandardOutput(&dump.output) != 0)
+        return Fail(std::string("standard output: ") + std::strerror(dump.output.errorNumber));
+    if (code == 1)
+        return Fail(name + ": data end before the end mark after " + CountOf(counts.scanned, "record"));
+    return ExitSuccess;
 }
 
-static int Demo(const Options& options) {
-    if (options.positional.size() != 2) return Usage();
+static int Demo(const MkdbSettings& settings) {
     long long count = 0;
-    if (!ParseNumber(options.positional[0], 0, DemoMaximumSubscribers, &count))
-        return Fail(options.positional[0] + " is not a number of subscribers from 0 to 10000000");
-    const std::string& outputPath = options.positional[1];
+    if (ParseWholeNumber(settings.operands[0], 0, DemoMaximumSubscribers, &count) != 0)
+        return RefuseCommandLine(MkdbProgram, "'" + settings.operands[0] +
+                                                  "' is not a number of subscribers from 0 to 10000000");
+    const std::string& outputPath = settings.operands[1];
     OutputTarget target;
-    if (int code = ResolveOutput(outputPath, &target)) return code;
-    Options titled = options;
+    if (int code = ResolveOutput(outputPath, &target); code >= 0) return code;
+    MkdbSettings titled = settings;
     if (!titled.titleGiven) {
         titled.title = "DEMO";
         titled.titleGiven = true;
     }
     std::string title;
-    if (int code = MakeTitle(titled, outputPath, &title)) return code;
+    if (int code = MakeTitle(titled, outputPath, &title); code >= 0) return code;
     DemoDirectory directory;
-    int prepared = PrepareDemoDirectory(&directory, options.seed, int(count));
-    if (prepared != 0)
-        return Fail("code page " + std::to_string(options.codePage) +
+    if (PrepareDemoDirectory(&directory, settings.seed, int(count)) != 0)
+        return Fail("code page " + std::to_string(settings.codePage) +
                     " cannot write the demo directory's names");
-    int code = WriteOutput(target, int32_t(count), options.phoneDigits, title, [&](DatabaseOutput* output) {
+    int code = WriteOutput(target, int32_t(count), settings.phoneDigits, title, [&](DatabaseOutput* output) {
         DemoSubscriber subscriber;
         for (int index = 0; index < int(count); index++) {
             MakeDemoSubscriber(&directory, index, &subscriber);
             WriteDatabaseRecord(output, subscriber.phone, subscriber.name, subscriber.street,
                                 subscriber.house, subscriber.flat);
         }
-        return 0;
+        return -1;
     });
-    if (code != 0) return code;
-    std::fprintf(stderr, "%s: %lld records\n", outputPath.c_str(), count);
-    return 0;
+    if (code >= 0) return code;
+    std::fprintf(stderr, "%s: %s\n", DisplayName(outputPath, "(standard output)").c_str(),
+                 CountOf(count, "record").c_str());
+    return ExitSuccess;
 }
 
 int main(int argumentCount, char** arguments) {
-    if (argumentCount < 2) return Usage();
-    Options options;
-    if (int code = ParseOptions(argumentCount, arguments, &options)) return code;
-    std::string command = arguments[1];
-    if (command == "build") return Build(options);
-    if (command == "dump") return Dump(options);
-    if (command == "demo") return Demo(options);
-    return Usage();
+    CommandLine commandLine;
+    int code = ParseCommandLine(MkdbProgram, argumentCount, arguments, &commandLine);
+    if (code >= 0) return code;
+    MkdbSettings settings;
+    if ((code = TakeCommandLine(commandLine, &settings)) >= 0) return code;
+    switch (settings.command) {
+    case BuildCommand:
+        return Build(&settings);
+    case DumpCommand:
+        return Dump(settings);
+    case DemoCommand:
+    case MkdbCommandCount:
+        break;
+    }
+    return Demo(settings);
 }

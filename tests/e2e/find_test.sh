@@ -14,8 +14,8 @@ printf '%s\n' \
     '12,IVAN,LENINA,1,1' \
     '77,"A;B ""Q""	T' \
     'Z",S,H,F' >canonical.csv
-"$mkdb" build canonical.csv round.db 2>/dev/null || fail "build round.db"
-"$mkdb" build canonical.csv round.zdb 2>/dev/null || fail "build round.zdb"
+"$mkdb" build canonical.csv round.db --keep-case 2>/dev/null || fail "build round.db"
+"$mkdb" build canonical.csv round.zdb --keep-case 2>/dev/null || fail "build round.zdb"
 
 # --- matches as the result list shows them; exit 0 found, 1 nothing ---
 expect_code 0 -- "$find" round.zdb --phone 12
@@ -133,8 +133,7 @@ expect_error 2 "no criterion given" -- "$find" round.db --name ""
 expect_error 2 "no FILE given (- reads standard input)" -- "$find" --name A
 expect_error 2 "usage: dialdex-find [OPTIONS] FILE..." -- "$find" --name A
 # Another code page, both in the database and in the criteria.
-printf '1,ÄPFEL,,,\n' >west.csv
-"$mkdb" build west.csv west.db --codepage 1252 2>/dev/null || fail "build in code page 1252"
+printf '1,äpfel,,,\n' | "$mkdb" build - west.db --codepage 1252 2>/dev/null || fail "build in code page 1252"
 [ "$("$find" west.db --codepage 1252 --name ä 2>/dev/null)" = "0000001;ÄPFEL;;;" ] || fail "find --codepage 1252"
 expect_error 2 "--codepage: '99999' is not a single-byte code page" -- "$find" west.db --codepage 99999 -p 1
 

@@ -1,29 +1,8 @@
 #!/bin/bash
-# dialdex-mkdb end to end: round trips, where OUT leads, errors and their exit codes.
+# dialdex-mkdb end to end: round trips; import from standard input, gzip, ";" and cp1251; letter case and
+# bad records; where OUT leads; dump's formats; errors and their exit codes.
 # Arguments: the build folder, the source folder.
-set -u
-build=$(cd "$1" && pwd)
-mkdb="$build/dialdex-mkdb"
-find="$build/dialdex-find"
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work" || exit 1
-failures=0
-
-fail() {
-    echo "FAIL: $*" >&2
-    failures=$((failures + 1))
-}
-
-# expect_error CODE TEXT -- command...: the command fails with that exit code and names TEXT on stderr.
-expect_error() {
-    local code=$1 text=$2
-    shift 3
-    "$@" >out.txt 2>err.txt
-    local got=$?
-    [ "$got" -eq "$code" ] || fail "$* exited $got, expected $code"
-    grep -qF -- "$text" err.txt || fail "$* said '$(cat err.txt)', expected '$text'"
-}
+source "$(dirname "$0")/support.sh" "$@"
 
 # --- CSV -> database -> CSV, byte for byte, in both storage forms ---
 printf '%s\n' \
@@ -35,7 +14,8 @@ printf '%s\n' \
     'СТРОКИ",Street in Latin,7/2,100' \
     '12,IVAN,LENINA,1,1' >canonical.csv
 for output in round.db round.zdb ROUND.ZDB; do
-    "$mkdb" build canonical.csv "$output" --title "ГОРОД" 2>/dev/null || fail "build $output"
+    "$mkdb" build canonical.csv "$output" --title "ГОРОД" --keep-case 2>err.txt || fail "build $output"
+    grep -qx "$output: 5 records, 0 fields upper-cased" err.txt || fail "build $output said $(cat err.txt)"
     "$mkdb" dump "$output" >dumped.csv || fail "dump $output"
     cmp -s canonical.csv dumped.csv || fail "round trip through $output differs"
 done
@@ -45,10 +25,187 @@ done
 [ "$(dd if=round.db bs=1 skip=4 count=8 2>/dev/null | od -An -tx1 | tr -d ' ')" = "0b07c3ced0cec400" ] ||
     fail "header mark, digits or title"
 
-# Other spellings of the same CSV: CRLF, a byte order mark, no header line, blank lines, padded phones.
-printf '\xef\xbb\xbf1234567,ИВАНОВ ИВАН ПЕТРОВИЧ,ЛЕНИНА УЛ,12А,5\r\n\r\n0000,"КОМПАНИЯ ""РОГА, КОПЫТА""",МИРА ПР,1,\r\n16777215,,,,\r\n42,"ДВЕ\nСТРОКИ",Street in Latin,7/2,100\r\n12,IVAN,LENINA,1,1' >other.csv
-"$mkdb" build other.csv other.db 2>/dev/null || fail "build other.csv"
+# Other spellings of the same CSV: CRLF, a byte order mark, no header line, blank lines.
+printf '\xef\xbb\xbf1234567,ИВАНОВ ИВАН ПЕТРОВИЧ,ЛЕНИНА УЛ,12А,5\r\n\r\n0,"КОМПАНИЯ ""РОГА, КОПЫТА""",МИРА ПР,1,\r\n16777215,,,,\r\n42,"ДВЕ\nСТРОКИ",Street in Latin,7/2,100\r\n12,IVAN,LENINA,1,1' >other.csv
+"$mkdb" build other.csv other.db --keep-case 2>/dev/null || fail "build other.csv"
 "$mkdb" dump other.db | cmp -s canonical.csv - || fail "other spellings give other records"
+
+# --- letters are upper-cased as the window's edits upper-case criteria, unless --keep-case ---
+printf 'phone,name,street,house,flat\n1,иванов,Lenina ул,12а,\n2,ПЕТРОВ,МИРА,1,\n' >lower.csv
+"$mkdb" build lower.csv upper.db 2>err.txt || fail "build lower.csv"
+grep -qx "upper.db: 2 records, 3 fields upper-cased" err.txt || fail "upper-casing summary: $(cat err.txt)"
+printf 'phone,name,street,house,flat\n1,ИВАНОВ,LENINA УЛ,12А,\n2,ПЕТРОВ,МИРА,1,\n' | cmp -s - <("$mkdb" dump upper.db) ||
+    fail "upper-cased: $("$mkdb" dump upper.db)"
+[ "$("$find" upper.db --name иванов 2>/dev/null)" = "0000001;ИВАНОВ;LENINA УЛ;12А;" ] ||
+    fail "an upper-cased record is not found as the window would search"
+"$mkdb" build lower.csv kept.db --keep-case 2>err.txt || fail "build --keep-case"
+"$mkdb" dump kept.db | cmp -s lower.csv - || fail "--keep-case changed letters"
+
+# --- input: standard input, gzip by name or by magic, ";" and a tab from the header line, cp1251 ---
+gzip -c canonical.csv >canonical.csv.gz
+cp canonical.csv.gz gzip-without-its-name.csv
+"$mkdb" build canonical.csv.gz gz.db --title ГОРОД --keep-case 2>/dev/null || fail "build .csv.gz"
+cmp -s round.db gz.db || fail ".csv.gz gives another database"
+"$mkdb" build gzip-without-its-name.csv magic.db --title ГОРОД --keep-case 2>/dev/null || fail "build gzip by magic"
+cmp -s round.db magic.db || fail "gzip told by its magic gives another database"
+"$mkdb" build - stdin.db --title ГОРОД --keep-case <canonical.csv 2>/dev/null || fail "build from standard input"
+cmp -s round.db stdin.db || fail "standard input gives another database"
+"$mkdb" build - stdin-gz.db --title ГОРОД --keep-case <canonical.csv.gz 2>/dev/null || fail "build gzip from -"
+cmp -s round.db stdin-gz.db || fail "gzip on standard input gives another database"
+# What spreadsheets in Russian locales export: ";", CRLF, code page 1251.
+printf 'phone;name;street;house;flat\r\n1234567;ИВАНОВ ИВАН;ЛЕНИНА УЛ;12А;5\r\n0;"КОМПАНИЯ ""РОГА; КОПЫТА""";МИРА ПР;1;\r\n' |
+    iconv -f UTF-8 -t CP1251 >semicolon-1251.csv
+printf 'phone,name,street,house,flat\n1234567,ИВАНОВ ИВАН,ЛЕНИНА УЛ,12А,5\n0,"КОМПАНИЯ ""РОГА; КОПЫТА""",МИРА ПР,1,\n' >expected.csv
+"$mkdb" build semicolon-1251.csv semicolon.zdb --input-encoding cp1251 2>/dev/null || fail "build ; cp1251"
+"$mkdb" dump semicolon.zdb | cmp -s expected.csv - || fail "; in cp1251: $("$mkdb" dump semicolon.zdb)"
+expect_error 2 'semicolon-1251.csv, line 2, name: "' -- "$mkdb" build semicolon-1251.csv out.db
+grep -qF "is not valid UTF-8 (--input-encoding names another encoding, such as cp1251)" err.txt ||
+    fail "no hint at --input-encoding: $(cat err.txt)"
+printf 'phone\tname\tstreet\thouse\tflat\n1234567\tИВАНОВ ИВАН\tЛЕНИНА УЛ\t12А\t5\n0\t"КОМПАНИЯ ""РОГА; КОПЫТА"""\tМИРА ПР\t1\t\n' |
+    iconv -f UTF-8 -t KOI8-R | "$mkdb" build - tab.db -e koi8-r 2>/dev/null || fail "build tabs in KOI8-R"
+"$mkdb" dump tab.db | cmp -s expected.csv - || fail "tabs in KOI8-R: $("$mkdb" dump tab.db)"
+printf '1234567|ИВАНОВ ИВАН|ЛЕНИНА УЛ|12А|5\n0|"КОМПАНИЯ ""РОГА; КОПЫТА"""|МИРА ПР|1|\n' |
+    "$mkdb" build - bar.db -d '|' 2>/dev/null || fail "build --delimiter '|'"
+"$mkdb" dump bar.db | cmp -s expected.csv - || fail "--delimiter '|': $("$mkdb" dump bar.db)"
+printf '1;A;B;C;D\n' >semicolon-no-header.csv
+expect_error 2 "line 1: 1 fields; a record has 5" -- "$mkdb" build semicolon-no-header.csv out.db
+grep -qF -- "--delimiter ';'" err.txt || fail "no hint at --delimiter: $(cat err.txt)"
+"$mkdb" build semicolon-no-header.csv semi.db --delimiter ';' 2>/dev/null || fail "build --delimiter ';'"
+printf '\xef\xbb\xbf1,A,B,C,D\n' >bom.csv
+expect_error 2 "begins with a UTF-8 byte order mark, but --input-encoding says cp1251" -- \
+    "$mkdb" build bom.csv out.db --input-encoding cp1251
+"$mkdb" build bom.csv bom.db --input-encoding UTF-8 2>/dev/null || fail "a byte order mark with utf-8"
+expect_error 2 "--input-encoding: 'NO-SUCH-ENCODING' is no encoding iconv can convert from" -- \
+    "$mkdb" build canonical.csv out.db --input-encoding NO-SUCH-ENCODING
+expect_error 2 "does not keep ASCII as it is" -- "$mkdb" build canonical.csv out.db --input-encoding UTF-16
+expect_error 2 "--delimiter: 'ab' is not one ASCII character" -- "$mkdb" build canonical.csv out.db --delimiter ab
+# --header takes the first line as a header whatever it says; --no-header takes it as a record.
+printf 'Tel,Name,Street,House,Flat\n1,A,B,C,D\n' >other-header.csv
+expect_error 2 'other-header.csv, line 1, phone: "Tel" is not a number' -- "$mkdb" build other-header.csv out.db
+"$mkdb" build other-header.csv header.db --header 2>err.txt || fail "build --header"
+grep -q ": 1 record," err.txt || fail "--header: $(cat err.txt)"
+expect_error 2 'canonical.csv, line 1, phone: "phone" is not a number' -- \
+    "$mkdb" build canonical.csv out.db --no-header
+
+# --- phones: leading zeros, above 16,777,215, not a number: errors naming the line, or skipped ---
+printf 'phone,name,street,house,flat\n1,A,B,C,D\n0123,A,B,C,D\n16777216,A,B,C,D\n12a,A,B,C,D\n,A,B,C,D\n-1,A,B,C,D\n2,E,F,G,H\n' >phones.csv
+expect_error 2 'phones.csv, line 3, phone: "0123" has leading zeros, which a stored number cannot keep' -- \
+    "$mkdb" build phones.csv out.db
+sed -i '3d' phones.csv
+expect_error 2 'line 3, phone: "16777216" is above 16,777,215' -- "$mkdb" build phones.csv out.db
+sed -i '3d' phones.csv
+expect_error 2 'line 3, phone: "12a" is not a number' -- "$mkdb" build phones.csv out.db
+sed -i '3d' phones.csv
+expect_error 2 'line 3, phone: "" is empty' -- "$mkdb" build phones.csv out.db
+sed -i '3d' phones.csv
+expect_error 2 'line 3, phone: "-1" is not a number' -- "$mkdb" build phones.csv out.db
+printf 'phone,name,street,house,flat\n1,A,B,C,D\n0123,A,B,C,D\n16777216,A,B,C,D\n2,E,F,G,H\n' >phones.csv
+"$mkdb" build phones.csv skipped.db --skip-bad 2>err.txt || fail "build --skip-bad"
+grep -qF 'phones.csv, line 3, phone: "0123" has leading zeros' err.txt || fail "--skip-bad line 3: $(cat err.txt)"
+grep -qF 'phones.csv, line 4, phone: "16777216"' err.txt || fail "--skip-bad line 4: $(cat err.txt)"
+grep -qx "skipped.db: 2 records, 0 fields upper-cased, 2 bad records skipped" err.txt ||
+    fail "--skip-bad summary: $(cat err.txt)"
+[ "$("$mkdb" dump skipped.db | cut -d, -f1 | tr '\n' ' ')" = "phone 1 2 " ] || fail "--skip-bad kept other records"
+{
+    echo 'phone,name,street,house,flat'
+    for line in $(seq 1 15); do echo "0$line,A,B,C,D"; done
+    echo '3,A,B,C,D'
+} >many-bad.csv
+"$mkdb" build many-bad.csv many.db --skip-bad 2>err.txt || fail "build many bad records"
+[ "$(grep -c ': skipped$' err.txt)" -eq 10 ] || fail "more than ten skipped records named: $(cat err.txt)"
+grep -qx "dialdex-mkdb: and 5 more records skipped" err.txt || fail "the rest not counted: $(cat err.txt)"
+
+# --- a progress line on a terminal for an input that takes over a second; never into a file ---
+"$mkdb" demo 1000000 big.db 2>/dev/null && "$mkdb" dump big.db >big.csv || fail "the big CSV"
+script -qfec "'$mkdb' build big.csv big.zdb" /dev/null >terminal.txt || fail "build big.csv on a terminal"
+grep -q "dialdex-mkdb: reading big.csv: [0-9,]* records, [0-9]*%" terminal.txt ||
+    grep -q "dialdex-mkdb: writing big.zdb: [0-9]*%" terminal.txt || fail "no progress line: $(head -c 300 terminal.txt)"
+grep -q "big.zdb: 1,000,000 records, 0 fields upper-cased" terminal.txt || fail "summary on a terminal"
+"$mkdb" build big.csv big.zdb 2>err.txt || fail "build big.csv"
+grep -q $'\r' err.txt && fail "a progress line went into a file"
+rm -f big.db big.csv big.zdb
+
+# --- errors: line and field named, exit code 2, nothing left behind ---
+printf 'phone,name,street,house,flat\n1,A,B,C,D\n12a,A,B,C,D\n' >bad-phone.csv
+expect_error 2 "bad-phone.csv, line 3, phone" -- "$mkdb" build bad-phone.csv out.zdb
+printf '1,A,B,C,D\n2,Ωmega,B,C,D\n' >greek.csv
+expect_error 2 "line 2, name: \"Ωmega\" holds U+03A9, which code page 1251 cannot write" -- "$mkdb" build greek.csv out.db
+printf '1,A,B,C,\xff\n' >latin1.csv
+expect_error 2 "line 1, flat" -- "$mkdb" build latin1.csv out.db
+long=$(printf 'X%.0s' $(seq 1 247))
+printf '1,%s,,,\n' "$long" >long.csv
+expect_error 2 "line 1: the record needs a block of 255 bytes" -- "$mkdb" build long.csv out.db
+printf '1,%s,,,\n' "${long:1}" >longest.csv
+"$mkdb" build longest.csv longest.db 2>/dev/null || fail "a block of 254 bytes is refused"
+printf '1,A,B,C\n' >fields.csv
+expect_error 2 "line 1: 4 fields" -- "$mkdb" build fields.csv out.db
+printf '1,"A,B,C,D\n2,A,B,C,D\n' >quote.csv
+expect_error 2 "never closed" -- "$mkdb" build quote.csv out.db
+printf '1,"A"B,C,D,E\n' >after-quote.csv
+expect_error 2 "a closing quote must end its field" -- "$mkdb" build after-quote.csv out.db
+head -c 100 canonical.csv.gz >damaged.csv.gz
+expect_error 2 "damaged.csv.gz: cannot be read" -- "$mkdb" build damaged.csv.gz out.db
+expect_error 2 "--title: \"ABCDEFGHIJKLMNOPQRSTUVW\" takes 23 bytes; a title holds at most 22" -- \
+    "$mkdb" build canonical.csv out.db --title ABCDEFGHIJKLMNOPQRSTUVW
+expect_error 2 "--title: \"Ωmega\" holds U+03A9" -- "$mkdb" build canonical.csv out.db --title Ωmega
+expect_error 2 "missing.csv: No such file or directory" -- "$mkdb" build missing.csv out.db
+mkdir folder.csv
+expect_error 2 "folder.csv: is a folder" -- "$mkdb" build folder.csv out.db
+expect_error 2 "build takes IN and OUT; 1 operand given" -- "$mkdb" build canonical.csv
+expect_error 2 "usage: dialdex-mkdb build [OPTIONS] IN OUT" -- "$mkdb" build canonical.csv
+expect_error 2 "'frob' is no command: build, dump or demo" -- "$mkdb" frob
+expect_error 2 "no command given" -- "$mkdb"
+expect_error 2 "--seed is not for build" -- "$mkdb" build canonical.csv out.db --seed 3
+expect_error 2 "--phone-digits: '128' is not a number from 0 to 127" -- "$mkdb" build canonical.csv out.db --phone-digits 128
+expect_error 2 "--codepage: '1' is not a single-byte code page" -- "$mkdb" build canonical.csv out.db --codepage 1
+expect_error 2 "'10000001' is not a number of subscribers from 0 to 10000000" -- "$mkdb" demo 10000001 out.db
+expect_error 2 "--seed: 'x' is not a number" -- "$mkdb" demo 10 out.db --seed x
+"$mkdb" build canonical.csv twenty-two.db --title ABCDEFGHIJKLMNOPQRSTUV 2>/dev/null || fail "22-byte title refused"
+ls out.* ./*.partial-* >/dev/null 2>&1 && fail "a failed build left a file: $(ls out.* ./*.partial-* 2>/dev/null)"
+# A failed build leaves an existing database untouched.
+cp round.db keep.db
+expect_error 2 "line 3, phone" -- "$mkdb" build bad-phone.csv keep.db
+cmp -s round.db keep.db || fail "a failed build changed the existing file"
+
+# --- where OUT leads: never over the input; into pipes and devices; through links, which stay ---
+cp canonical.csv same.csv
+expect_error 2 "same.csv: is the input file itself" -- "$mkdb" build same.csv same.csv
+cmp -s canonical.csv same.csv || fail "build same.csv same.csv changed the CSV"
+ln -s same.csv same-link.db
+expect_error 2 "is the input file itself" -- "$mkdb" build same.csv same-link.db
+expect_error 2 "is the input file itself" -- "$mkdb" build - same.csv <same.csv
+cmp -s canonical.csv same.csv || fail "a build through a link to its input changed the CSV"
+echo old >target.db
+chmod 640 target.db
+ln -s target.db link.db
+"$mkdb" build canonical.csv link.db --keep-case 2>/dev/null || fail "build into a link"
+[ -L link.db ] || fail "the link was replaced by a file"
+"$mkdb" dump target.db | cmp -s canonical.csv - || fail "the link's target does not hold the database"
+[ "$(stat -c %a target.db)" = 640 ] || fail "the replaced file lost its permissions: $(stat -c %a target.db)"
+ln -s made.db dangling.db
+"$mkdb" build canonical.csv dangling.db 2>/dev/null || fail "build into a dangling link"
+[ -L dangling.db ] && [ -f made.db ] || fail "a dangling link was not followed"
+"$mkdb" build canonical.csv - --title ГОРОД --keep-case >stdout.db 2>/dev/null || fail "build to standard output"
+[ -e ./- ] && fail "build - made a file named -"
+cmp -s round.db stdout.db || fail "build - wrote another database than build round.db"
+mkfifo pipe.db
+timeout 20 cat pipe.db >from-pipe.db &
+reader=$!
+timeout 20 "$mkdb" build canonical.csv pipe.db --title ГОРОД --keep-case 2>/dev/null || fail "build into a pipe"
+wait $reader
+[ -p pipe.db ] || fail "the pipe was replaced by a file"
+cmp -s round.db from-pipe.db || fail "the pipe did not carry the database"
+if [ "$(id -u)" -eq 0 ]; then
+    # Device nodes of our own with the numbers of the null and the full device.
+    mknod null c 1 3 && mknod full c 1 7
+    "$mkdb" build canonical.csv null 2>/dev/null || fail "build into a null device"
+    [ -c null ] || fail "the device node was replaced by a file"
+    expect_error 2 "full: cannot be written: No space left on device" -- "$mkdb" build canonical.csv full
+    [ -c full ] || fail "the full device node was replaced by a file"
+fi
+mkdir folder.db
+expect_error 2 "folder.db: is a folder" -- "$mkdb" build canonical.csv folder.db
+ls ./*.partial-* >/dev/null 2>&1 && fail "a build left a temporary file: $(ls ./*.partial-*)"
 
 # --- demo -> dump -> build gives the same records; the same seed gives the same file ---
 "$mkdb" demo 1000 demo.zdb --seed 5 2>/dev/null || fail "demo"
@@ -59,92 +216,38 @@ cmp -s demo.db again.db || fail "demo is not deterministic"
 cmp -s demo.db other-seed.db && fail "another seed gives the same directory"
 "$mkdb" dump demo.zdb >demo.csv || fail "dump demo"
 [ "$(wc -l <demo.csv)" -eq 1001 ] || fail "demo has $(wc -l <demo.csv) lines"
-"$mkdb" build demo.csv rebuilt.zdb --title DEMO 2>/dev/null || fail "build demo.csv"
+"$mkdb" build demo.csv rebuilt.zdb --title DEMO 2>err.txt || fail "build demo.csv"
+grep -q ", 0 fields upper-cased" err.txt || fail "the demo directory is not upper case: $(cat err.txt)"
 "$mkdb" dump rebuilt.zdb | cmp -s demo.csv - || fail "demo records differ after a rebuild"
 [ "$(tail -n +2 demo.csv | cut -d, -f1 | sort -u | wc -l)" -eq 1000 ] || fail "demo phones not unique"
 [ "$(tail -n +2 demo.csv | cut -d, -f1 | grep -cvE '^[2-9][0-9]{6}$')" -eq 0 ] || fail "demo phones not 7 digits"
 grep -qE '^[0-9]+,[^ ,]+ [^ ,]+ [^ ,]+(ВИЧ|ВНА|ИЧ|ИЧНА),' demo.csv || fail "demo names"
 "$mkdb" dump demo.db | cmp -s demo.csv - || fail "demo .db and .zdb differ"
 
-# --- errors: line and field named, exit code 1, nothing left behind ---
-printf 'phone,name,street,house,flat\n1,A,B,C,D\n12a,A,B,C,D\n' >bad-phone.csv
-expect_error 1 "bad-phone.csv, line 3, phone" -- "$mkdb" build bad-phone.csv out.zdb
-printf '16777216,A,B,C,D\n' >big-phone.csv
-expect_error 1 "line 1, phone: \"16777216\" is not a number from 0 to 16777215" -- "$mkdb" build big-phone.csv out.db
-printf '1,A,B,C,D\n-1,A,B,C,D\n' >negative.csv
-expect_error 1 "line 2, phone" -- "$mkdb" build negative.csv out.db
-printf '1,A,B,C,D\n2,Ωmega,B,C,D\n' >greek.csv
-expect_error 1 "line 2, name: \"Ωmega\" holds U+03A9, which code page 1251 cannot write" -- "$mkdb" build greek.csv out.db
-printf '1,A,B,C,\xff\n' >latin1.csv
-expect_error 1 "line 1, flat" -- "$mkdb" build latin1.csv out.db
-long=$(printf 'X%.0s' $(seq 1 247))
-printf '1,%s,,,\n' "$long" >long.csv
-expect_error 1 "line 1: the record needs a block of 255 bytes" -- "$mkdb" build long.csv out.db
-printf '1,%s,,,\n' "${long:1}" >longest.csv
-"$mkdb" build longest.csv longest.db 2>/dev/null || fail "a block of 254 bytes is refused"
-printf '1,A,B,C\n' >fields.csv
-expect_error 1 "line 1: 4 fields" -- "$mkdb" build fields.csv out.db
-printf '1,"A,B,C,D\n2,A,B,C,D\n' >quote.csv
-expect_error 1 "never closed" -- "$mkdb" build quote.csv out.db
-expect_error 1 "--title: \"ABCDEFGHIJKLMNOPQRSTUVW\" takes 23 bytes; a title holds at most 22" -- \
-    "$mkdb" build canonical.csv out.db --title ABCDEFGHIJKLMNOPQRSTUVW
-expect_error 1 "cannot be opened" -- "$mkdb" build missing.csv out.db
-expect_error 1 "canonical.csv: not a database (format mark 101)" -- "$mkdb" dump canonical.csv
-expect_error 2 "usage" -- "$mkdb" build canonical.csv
-expect_error 1 "from 0 to 10000000" -- "$mkdb" demo 10000001 out.db
-"$mkdb" build canonical.csv twenty-two.db --title ABCDEFGHIJKLMNOPQRSTUV 2>/dev/null || fail "22-byte title refused"
-ls out.* *.partial-* >/dev/null 2>&1 && fail "a failed build left a file: $(ls out.* *.partial-* 2>/dev/null)"
-# A failed build leaves an existing database untouched.
-cp round.db keep.db
-expect_error 1 "line 3, phone" -- "$mkdb" build bad-phone.csv keep.db
-cmp -s round.db keep.db || fail "a failed build changed the existing file"
-
-# --- where OUT leads: never over the input; into pipes and devices; through links, which stay ---
-cp canonical.csv same.csv
-expect_error 1 "same.csv: is the input file itself" -- "$mkdb" build same.csv same.csv
-cmp -s canonical.csv same.csv || fail "build same.csv same.csv changed the CSV"
-ln -s same.csv same-link.db
-expect_error 1 "is the input file itself" -- "$mkdb" build same.csv same-link.db
-cmp -s canonical.csv same.csv || fail "a build through a link to its input changed the CSV"
-echo old >target.db
-chmod 640 target.db
-ln -s target.db link.db
-"$mkdb" build canonical.csv link.db 2>/dev/null || fail "build into a link"
-[ -L link.db ] || fail "the link was replaced by a file"
-"$mkdb" dump target.db | cmp -s canonical.csv - || fail "the link's target does not hold the database"
-[ "$(stat -c %a target.db)" = 640 ] || fail "the replaced file lost its permissions: $(stat -c %a target.db)"
-ln -s made.db dangling.db
-"$mkdb" build canonical.csv dangling.db 2>/dev/null || fail "build into a dangling link"
-[ -L dangling.db ] && [ -f made.db ] || fail "a dangling link was not followed"
-"$mkdb" build canonical.csv - --title ГОРОД >stdout.db 2>/dev/null || fail "build to standard output"
-[ -e ./- ] && fail "build - made a file named -"
-cmp -s round.db stdout.db || fail "build - wrote another database than build round.db"
-mkfifo pipe.db
-timeout 20 cat pipe.db >from-pipe.db &
-reader=$!
-timeout 20 "$mkdb" build canonical.csv pipe.db --title ГОРОД 2>/dev/null || fail "build into a pipe"
-wait $reader
-[ -p pipe.db ] || fail "the pipe was replaced by a file"
-cmp -s round.db from-pipe.db || fail "the pipe did not carry the database"
-if [ "$(id -u)" -eq 0 ]; then
-    # Device nodes of our own with the numbers of the null and the full device.
-    mknod null c 1 3 && mknod full c 1 7
-    "$mkdb" build canonical.csv null 2>/dev/null || fail "build into a null device"
-    [ -c null ] || fail "the device node was replaced by a file"
-    expect_error 1 "full: cannot be written" -- "$mkdb" build canonical.csv full
-    [ -c full ] || fail "the full device node was replaced by a file"
-fi
-mkdir folder.db
-expect_error 1 "folder.db: is a folder" -- "$mkdb" build canonical.csv folder.db
-ls ./*.partial-* >/dev/null 2>&1 && fail "a build left a temporary file: $(ls ./*.partial-*)"
-
-# A damaged file dumps the records before the damage and says so.
+# --- dump: formats, standard input, damage, write errors ---
+printf 'phone\tname\tstreet\thouse\tflat\n1234567\tИВАНОВ ИВАН ПЕТРОВИЧ\tЛЕНИНА УЛ\t12А\t5\n0\tКОМПАНИЯ "РОГА, КОПЫТА"\tМИРА ПР\t1\t\n16777215\t\t\t\t\n42\tДВЕ\\nСТРОКИ\tStreet in Latin\t7/2\t100\n12\tIVAN\tLENINA\t1\t1\n' >expected.tsv
+"$mkdb" dump round.zdb --format tsv | cmp -s expected.tsv - || fail "dump --format tsv: $("$mkdb" dump round.zdb --format tsv)"
+"$mkdb" dump round.zdb --format json >dumped.json || fail "dump --format json"
+python3 - canonical.csv dumped.json <<'PYTHON' || fail "dump --format json does not hold the CSV's records"
+import csv, json, sys
+expected = list(csv.DictReader(open(sys.argv[1], encoding="utf-8", newline="")))
+got = [json.loads(line) for line in open(sys.argv[2], encoding="utf-8")]
+sys.exit(0 if got == expected else 1)
+PYTHON
+[ "$("$mkdb" dump round.zdb --format plain --no-header | head -1)" = "1234567;ИВАНОВ ИВАН ПЕТРОВИЧ;ЛЕНИНА УЛ;12А;5" ] ||
+    fail "dump --format plain --no-header"
+"$mkdb" dump - <round.zdb | cmp -s canonical.csv - || fail "dump of gzip on standard input"
+"$mkdb" dump - <round.db | cmp -s canonical.csv - || fail "dump of a plain database on standard input"
+cat round.db | "$mkdb" dump - | cmp -s canonical.csv - || fail "dump of a pipe"
+gzip -c round.db >gzip-named.db
+"$mkdb" dump gzip-named.db | cmp -s canonical.csv - || fail "a .db holding gzip is not told by its magic"
 head -c 80 round.db >cut.db
-expect_error 1 "the records end early, after 1" -- "$mkdb" dump cut.db
+expect_error 2 "cut.db: data end before the end mark after 1 record" -- "$mkdb" dump cut.db
 grep -q '^1234567,' out.txt || fail "the record before the cut was not dumped"
+expect_error 2 "canonical.csv: not a database (format mark 101)" -- "$mkdb" dump canonical.csv
+expect_error 2 "(standard input): not a database (0 of the 29 header bytes)" -- "$mkdb" dump - </dev/null
+expect_error 2 "standard output: No space left on device" -- bash -c '"$0" dump demo.zdb >/dev/full' "$mkdb"
+expect_error 2 "--format: 'xml' is none of plain, csv, tsv or json" -- "$mkdb" dump round.db --format xml
+expect_error 2 "--title is not for dump" -- "$mkdb" dump round.db --title X
 
-if [ "$failures" -ne 0 ]; then
-    echo "$failures failures" >&2
-    exit 1
-fi
-echo "mkdb end to end: all passed"
+finish "mkdb end to end"

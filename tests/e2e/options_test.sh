@@ -1,12 +1,12 @@
 #!/bin/bash
-# The programs' command lines end to end: --help and --version, refused options and values with
+# The three programs' command lines end to end: --help and --version, refused options and values with
 # exit code 2, and the window program's options still doing what they did.
 # Arguments: the build folder, the source folder.
 source "$(dirname "$0")/support.sh" "$@"
 export QT_QPA_PLATFORM=offscreen
 
 # --- --help and --version: standard output, exit 0, whatever else is on the line ---
-for program in "$dialdex" "$find"; do
+for program in "$dialdex" "$find" "$mkdb"; do
     name=$(basename "$program")
     for help in --help -h; do
         expect_code 0 -- "$program" "$help" --frob

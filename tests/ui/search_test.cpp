@@ -334,7 +334,8 @@ TEST(Search, ResultListHeadingsWidthsSortingAndDetails) {
                       "1234,PETROV,LENINA,5,7\n"
                       "7654321,ABRAMOV,ARBAT,,\n"
                       "12,ivanov,MIRA,1A,\n";
-    SearchDevice made = MakeSearchDevice(csv, {"--phone-digits", "7"},
+    // The lower-case name is kept as it is, to show that sorting ignores case.
+    SearchDevice made = MakeSearchDevice(csv, {"--phone-digits", "7", "--keep-case"},
                                          "[RUSSIAN]\r\n1110=Telephone number\r\n1111=Surname\r\n");
     // Stored widths of 3 or less are ignored, negative ones too (FFFFFFFF is -1); 4 is taken.
     ASSERT_EQ(StartProgram(made.device), 0);
