@@ -44,4 +44,50 @@ grep -q '"class":"Dialdex",[^}]*"h":240,[^}]*"w":640' out.txt || fail "--screen=
 expect_code 0 -- "$dialdex" --device device --screen 240x320 --script - <script.txt
 grep -q '"class":"Dialdex",[^}]*"w":240' out.txt || fail "--screen 240x320: $(head -c 300 out.txt)"
 
+# --- the manual pages render without a warning; they and the completions know every option ---
+for program in "$dialdex" "$find" "$mkdb"; do
+    name=$(basename "$program")
+    page="$source_folder/docs/man/$name.1"
+    completion="$source_folder/data/bash-completion/$name"
+    warnings=$(groff -man -ww -z "$page" 2>&1) || fail "groff failed on $name.1"
+    [ -z "$warnings" ] || fail "groff warns about $name.1: $warnings"
+    MANWIDTH=80 man -l "$page" >page.txt 2>warnings.txt || fail "man -l $name.1"
+    [ -s warnings.txt ] && fail "man -l $name.1 warns: $(cat warnings.txt)"
+    grep -q "^NAME" page.txt || fail "man -l $name.1 rendered no NAME section"
+    for option in $("$program" --help | grep -oE -- '--[a-z][a-z-]*' | sort -u); do
+        grep -qF -- "${option//-/\\-}" "$page" || fail "$name.1 does not describe $option"
+        grep -qwF -- "$option" "$completion" || fail "the completion of $name does not offer $option"
+    done
+done
+
+# --- completion: options, their values, and files of the kinds each program takes ---
+mkdir -p files/sub
+touch files/city.zdb files/TOWN.DB files/list.csv files/list.csv.gz files/notes.txt
+# complete WORD...: runs the completion for the words, the last one being completed; prints the offers.
+complete_words() {
+    bash -c 'source "$1"; shift; function="$1"; shift; COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1))
+             "$function"; printf "%s\n" "${COMPREPLY[@]}" | sort | tr "\n" " "' \
+        complete "$source_folder/data/bash-completion/$1" "$2" "${@:3}"
+}
+[ "$(complete_words dialdex-find _dialdex_find dialdex-find --for)" = "--format " ] || fail "dialdex-find --for"
+[ "$(complete_words dialdex-find _dialdex_find dialdex-find --format '')" = "csv json plain tsv " ] ||
+    fail "dialdex-find --format values"
+[ "$(complete_words dialdex-find _dialdex_find dialdex-find --format=j)" = "json " ] || fail "dialdex-find --format=j"
+[ "$(complete_words dialdex-find _dialdex_find dialdex-find -n ivanov files/)" = "files/TOWN.DB files/city.zdb files/sub/ " ] ||
+    fail "dialdex-find files: $(complete_words dialdex-find _dialdex_find dialdex-find files/)"
+[ "$(complete_words dialdex-mkdb _dialdex_mkdb dialdex-mkdb '')" = "--help --version build demo dump " ] ||
+    fail "dialdex-mkdb commands"
+[ "$(complete_words dialdex-mkdb _dialdex_mkdb dialdex-mkdb build files/)" = "files/list.csv files/list.csv.gz files/notes.txt files/sub/ " ] ||
+    fail "dialdex-mkdb build IN: $(complete_words dialdex-mkdb _dialdex_mkdb dialdex-mkdb build files/)"
+[ "$(complete_words dialdex-mkdb _dialdex_mkdb dialdex-mkdb build -e cp1251 files/list.csv files/)" = "files/TOWN.DB files/city.zdb files/sub/ " ] ||
+    fail "dialdex-mkdb build OUT"
+[ "$(complete_words dialdex-mkdb _dialdex_mkdb dialdex-mkdb dump --f)" = "--format " ] || fail "dialdex-mkdb dump --f"
+[ "$(complete_words dialdex-mkdb _dialdex_mkdb dialdex-mkdb build --s)" = "--skip-bad " ] || fail "dialdex-mkdb build --s"
+[ "$(complete_words dialdex-mkdb _dialdex_mkdb dialdex-mkdb build --input-encoding k)" = "koi8-r " ] ||
+    fail "dialdex-mkdb --input-encoding values"
+[ "$(complete_words dialdex _dialdex dialdex --sc)" = "--screen --script " ] || fail "dialdex --sc"
+[ "$(complete_words dialdex _dialdex dialdex --screen 64)" = "640x240 640x480 " ] || fail "dialdex --screen values"
+[ "$(complete_words dialdex _dialdex dialdex --card fi)" = "files/ " ] || fail "dialdex --card folders"
+[ "$(complete_words dialdex _dialdex dialdex files/c)" = "files/city.zdb " ] || fail "dialdex FILE"
+
 finish "options end to end"
