@@ -252,6 +252,10 @@ def main():
                     window(script_selective), kind="search", env=script_env, check=expect_search("selective")),
         Measurement("find-zdb-broad", "`dialdex-find` .zdb, broad, rows to a pipe",
                     [find, zdb, "--name", broad], check=expect_find("broad")),
+        Measurement("find-zdb-broad-csv", "`dialdex-find --format csv` .zdb, broad, rows to a pipe",
+                    [find, zdb, "--name", broad, "--format", "csv"]),
+        Measurement("find-zdb-broad-json", "`dialdex-find --format json` .zdb, broad, rows to a pipe",
+                    [find, zdb, "--name", broad, "--format", "json"]),
         Measurement("window-broad", "window search .zdb, broad (Start → final status)",
                     window_measuring_memory(script_broad), kind="search", env=script_env,
                     check=expect_search("broad")),
@@ -267,8 +271,9 @@ def main():
     ]
 
     # The run order keeps the two sides of each ratio next to each other, so that they meet the same load.
-    run_order = ["inflate", "find-zdb", "inflate-isal", "walk-zdb", "zcat-grep", "rg", "window-selective", "cat", "find-db",
-                 "walk-db", "read-64k", "sqlite", "find-zdb-broad", "window-broad", "window-nothing", "startup",
+    run_order = ["inflate", "find-zdb", "inflate-isal", "walk-zdb", "zcat-grep", "rg", "window-selective", "cat",
+                 "find-db", "walk-db", "read-64k", "sqlite", "find-zdb-broad", "find-zdb-broad-csv",
+                 "find-zdb-broad-json", "window-broad", "window-nothing", "startup",
                  "sort", "sort-window", "inflate-blocks", "read-blocks"]
     by_key = {measurement.key: measurement for measurement in measurements}
     ordered = [by_key[key] for key in run_order]
@@ -350,6 +355,9 @@ def main():
     ratio = paired("window-selective", "find-zdb")
     row("window-selective", times(ratio) + " of dialdex-find .zdb", "≤ 1.15×", yes(ratio <= 1.15))
     row("find-zdb-broad", "anchor")
+    for key in ("find-zdb-broad-csv", "find-zdb-broad-json"):
+        ratio = paired(key, "find-zdb-broad")
+        row(key, times(ratio) + " of the plain rows", "≤ 1.3×", yes(ratio <= 1.3))
     ratio = paired("window-broad", "find-zdb-broad")
     row("window-broad", times(ratio) + " of dialdex-find to a pipe", "≤ 2×", yes(ratio <= 2))
     row("window-nothing", times(paired("window-nothing", "find-zdb")) + " of dialdex-find .zdb, selective")
