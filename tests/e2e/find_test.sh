@@ -69,6 +69,7 @@ grep -qx "round.zdb: scanned 6, results 2" err.txt || fail "two files said $(cat
     fail "json with several files: $(cat found.json)"
 "$find" - -p 12 <round.zdb 2>/dev/null | cmp -s - <("$find" round.zdb -p 12 2>/dev/null) || fail "gzip on standard input"
 cat round.db | "$find" - -p 12 2>/dev/null | cmp -s - <("$find" round.zdb -p 12 2>/dev/null) || fail "a plain pipe"
+"$find" <(cat round.zdb) -p 12 2>/dev/null | cmp -s - <("$find" round.zdb -p 12 2>/dev/null) || fail "a pipe by name"
 gzip -c round.db >gzip-named.db
 "$find" gzip-named.db -p 12 2>/dev/null | cmp -s - <("$find" round.db -p 12 2>/dev/null) || fail "gzip told by its magic"
 

@@ -25,6 +25,12 @@ done
 [ "$(dd if=round.db bs=1 skip=4 count=8 2>/dev/null | od -An -tx1 | tr -d ' ')" = "0b07c3ced0cec400" ] ||
     fail "header mark, digits or title"
 
+# The title and the phone digits go into the header; the digits pad the numbers the lookup shows.
+"$mkdb" build canonical.csv digits.db -t SHORT --phone-digits 4 2>/dev/null || fail "build -t --phone-digits"
+[ "$(dd if=digits.db bs=1 skip=4 count=8 2>/dev/null | od -An -tx1 | tr -d ' ')" = "0b0453484f525400" ] ||
+    fail "-t SHORT --phone-digits 4 in the header"
+[ "$("$find" digits.db -p 12 2>/dev/null | cut -d';' -f1 | tr '\n' ' ')" = "1234567 0012 " ] || fail "4 phone digits"
+
 # Other spellings of the same CSV: CRLF, a byte order mark, no header line, blank lines.
 printf '\xef\xbb\xbf1234567,ИВАНОВ ИВАН ПЕТРОВИЧ,ЛЕНИНА УЛ,12А,5\r\n\r\n0,"КОМПАНИЯ ""РОГА, КОПЫТА""",МИРА ПР,1,\r\n16777215,,,,\r\n42,"ДВЕ\nСТРОКИ",Street in Latin,7/2,100\r\n12,IVAN,LENINA,1,1' >other.csv
 "$mkdb" build other.csv other.db --keep-case 2>/dev/null || fail "build other.csv"
@@ -203,6 +209,8 @@ if [ "$(id -u)" -eq 0 ]; then
     expect_error 2 "full: cannot be written: No space left on device" -- "$mkdb" build canonical.csv full
     [ -c full ] || fail "the full device node was replaced by a file"
 fi
+expect_error 2 "(standard output): cannot be written: No space left on device" -- \
+    bash -c '"$0" build canonical.csv - >/dev/full' "$mkdb"
 mkdir folder.db
 expect_error 2 "folder.db: is a folder" -- "$mkdb" build canonical.csv folder.db
 ls ./*.partial-* >/dev/null 2>&1 && fail "a build left a temporary file: $(ls ./*.partial-*)"
