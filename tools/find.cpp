@@ -176,7 +176,7 @@ static std::string DeviceCriterion(const std::string& utf8, const CriterionRow& 
     std::u16string wide;
     std::string problem;
     if (DecodeUtf8Strictly(utf8, &wide, &problem) != 0) return problem;
-    UpperCaseWide(wide).swap(wide);
+    UpperCaseForDevice(&wide); // as an imported record's texts are, so that the two meet
     if (StrictWideToDevice(wide, device, &problem) != 0) return "'" + utf8 + "' " + problem;
     if (int(device->size()) > row.capacity - 1)
         return "'" + utf8 + "' has " + std::to_string(device->size()) + " characters; " + row.what +

@@ -136,6 +136,9 @@ expect_error 2 "usage: dialdex-find [OPTIONS] FILE..." -- "$find" --name A
 # Another code page, both in the database and in the criteria.
 printf '1,äpfel,,,\n' | "$mkdb" build - west.db --codepage 1252 2>/dev/null || fail "build in code page 1252"
 [ "$("$find" west.db --codepage 1252 --name ä 2>/dev/null)" = "0000001;ÄPFEL;;;" ] || fail "find --codepage 1252"
+# Code page 437 has â but not Â: the record keeps â and so does the criterion, and they meet.
+printf '1,âé,,,\n' | "$mkdb" build - dos.db --codepage 437 2>/dev/null || fail "build in code page 437"
+[ "$("$find" dos.db --codepage 437 --name âé 2>/dev/null)" = "0000001;âÉ;;;" ] || fail "find --codepage 437 âé"
 expect_error 2 "--codepage: '99999' is not a single-byte code page" -- "$find" west.db --codepage 99999 -p 1
 
 # --- host paths are opened as they stand: a backslash is part of a name, names need not be UTF-8 ---
