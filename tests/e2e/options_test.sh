@@ -17,7 +17,7 @@ for program in "$dialdex" "$find" "$mkdb"; do
     done
     expect_code 0 -- "$program" --version
     grep -qE "^$name \(Dialdex\) [0-9]+\.[0-9]+\.[0-9]+$" out.txt || fail "$name --version: $(cat out.txt)"
-    grep -qE "^source revision [0-9a-f]{7,}(-dirty)?$|^source revision unknown$" out.txt ||
+    grep -qE "^source revision [^ ]+$" out.txt ||
         fail "$name --version names no revision: $(cat out.txt)"
     # An unknown option, a missing value: the program's name, the reason and the usage; exit 2.
     expect_error 2 "$name: unknown option '--frob'" -- "$program" --frob
