@@ -49,6 +49,8 @@ for program in "$dialdex" "$find" "$mkdb"; do
     name=$(basename "$program")
     page="$source_folder/docs/man/$name.1"
     completion="$source_folder/data/bash-completion/$name"
+    version=$("$program" --version | head -1 | cut -d' ' -f3)
+    grep -q "^\.TH .* \"Dialdex $version\" " "$page" || fail "$name.1 does not name version $version"
     warnings=$(groff -man -ww -z "$page" 2>&1) || fail "groff failed on $name.1"
     [ -z "$warnings" ] || fail "groff warns about $name.1: $warnings"
     MANWIDTH=80 man -l "$page" >page.txt 2>warnings.txt || fail "man -l $name.1"
