@@ -1,5 +1,6 @@
 # What `cmake --install` puts where (GNUInstallDirs): the three programs, the shipped language file, the
-# desktop entry with its icon, the AppStream metadata, the directory files' MIME types and the documents.
+# desktop entry with its icon, the AppStream metadata, the directory files' MIME types, the documents, the
+# manual pages and the bash completions.
 include(GNUInstallDirs)
 
 # Names the desktop entry, the AppStream component and the icon alike.
@@ -45,3 +46,18 @@ add_custom_command(OUTPUT ${changelog}
   DEPENDS ${CMAKE_SOURCE_DIR}/packaging/changelog VERBATIM)
 add_custom_target(dialdex-documents ALL DEPENDS ${changelog})
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/copyright ${changelog} DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
+# The manual pages, compressed as Debian wants them, and the bash completions.
+set(manual_pages)
+foreach(program dialdex dialdex-find dialdex-mkdb)
+  set(page ${CMAKE_BINARY_DIR}/man/${program}.1.gz)
+  add_custom_command(OUTPUT ${page}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
+    COMMAND sh -c "gzip -9n < \"$1\" > \"$2\"" sh ${CMAKE_SOURCE_DIR}/docs/man/${program}.1 ${page}
+    DEPENDS ${CMAKE_SOURCE_DIR}/docs/man/${program}.1 VERBATIM)
+  list(APPEND manual_pages ${page})
+  install(FILES ${CMAKE_SOURCE_DIR}/data/bash-completion/${program}
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
+endforeach()
+add_custom_target(dialdex-manual-pages ALL DEPENDS ${manual_pages})
+install(FILES ${manual_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The package as a user gets it: installs build-package/dialdex_*.deb into this machine with apt, runs the
-# installed programs from the installed paths only, then purges the package and checks that nothing of it
-# is left. Needs root; changes the machine, so CI runs it (.ci/run) after the tests.
+# installed programs, their manual pages and bash completions from the installed paths only, then purges
+# the package and checks that nothing of it is left. Needs root; changes the machine, so CI runs it
+# (.ci/run) after the tests.
 # Argument: the source folder (default: the one holding this script).
 set -u
 top=$(cd "${1:-$(dirname "$0")/../..}" && pwd)
@@ -50,9 +51,24 @@ unset DISPLAY WAYLAND_DISPLAY XDG_DATA_HOME XDG_CONFIG_HOME QT_QPA_PLATFORM
 export HOME="$work/home" LC_ALL=C.UTF-8
 mkdir -p "$HOME"
 cd "$work" || exit 1
+version=$(dpkg-query -W -f='${Version}' dialdex)
 for program in dialdex dialdex-find dialdex-mkdb; do
     [ "$(command -v "$program")" = "/usr/bin/$program" ] || fail "$program is not /usr/bin/$program"
+    # Each has its manual page, which man reads without a warning, and its bash completion.
+    page=/usr/share/man/man1/$program.1.gz
+    if [ ! -f "$page" ]; then
+        fail "no manual page $page"
+    else
+        warnings=$(MANWIDTH=80 man --warnings -l "$page" 2>&1 >"$work/$program.man") || fail "man -l $page"
+        [ -z "$warnings" ] || fail "man -l $page warns: $warnings"
+        grep -q "$program" "$work/$program.man" || fail "man -l $page shows no $program"
+    fi
+    completion=/usr/share/bash-completion/completions/$program
+    bash -c "source '$completion' && complete -p '$program'" >/dev/null 2>&1 ||
+        fail "$completion does not set a completion for $program"
 done
+dialdex-find --version >version.txt 2>&1 || fail "dialdex-find --version: $(cat version.txt)"
+grep -qF "$version" version.txt || fail "dialdex-find --version says '$(cat version.txt)', not $version"
 
 # --- A lookup in a demo directory made by the installed dialdex-mkdb ---
 dialdex-mkdb demo 2000 demo.zdb --seed 7 --title "INSTALLED DEMO" 2>/dev/null || fail "dialdex-mkdb demo .zdb"
