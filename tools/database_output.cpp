@@ -110,8 +110,9 @@ static int CreateTemporaryFile(DatabaseOutput* output) {
     struct stat old;
     bool replacing = stat(target.resolvedPath.c_str(), &old) == 0 && S_ISREG(old.st_mode);
     for (int attempt = 0; attempt < 100; attempt++) {
-        output->temporaryPath = target.resolvedPath + ".partial-" + std::to_string(getpid()) +
-                                (attempt > 0 ? "-" + std::to_string(attempt) : "");
+        // Built by appending: g++ 12 at -O2 misreads "-" + std::to_string(...) as an overlapping copy.
+        output->temporaryPath = target.resolvedPath + ".partial-" + std::to_string(getpid());
+        if (attempt > 0) output->temporaryPath.append("-").append(std::to_string(attempt));
         int descriptor = open(output->temporaryPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (descriptor >= 0) {
             if (replacing) fchmod(descriptor, old.st_mode & 07777);
