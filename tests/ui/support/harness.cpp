@@ -200,7 +200,9 @@ bool WhileReading(long long processId, const std::string& hostPath, const std::f
             std::string key;
             long long position = 0;
             info >> key >> position;
-            if (position > 0) {
+            // Validation reads the 29-byte header through a handle of its own, and closes it: only a handle
+            // past the header is the scan's (its first read takes a whole buffer).
+            if (position > 29) {
                 change();
                 return true;
             }

@@ -49,8 +49,8 @@ ScriptRun RunScript(const std::string& device, const std::string& script,
                     const std::vector<std::string>& arguments = {});
 // Fills run->boxes and run->dumps from the JSON lines of run->output.
 void ReadScriptOutput(ScriptRun* run);
-// Waits until the process has the host file open and has read into it, then runs change. False when the
-// process ended (or a minute passed) first.
+// Waits until the process has the host file open and has read past its header (a scan, not the
+// validation before it), then runs change. False when the process ended (or a minute passed) first.
 bool WhileReading(long long processId, const std::string& hostPath, const std::function<void()>& change);
 
 // The first window in a dump with that class and id (and page, when given); an empty object if none.
