@@ -24,7 +24,6 @@ const PageDescription Pages[5] = {
 
 namespace {
 
-constexpr int FirstTabLabelId = 700;
 constexpr int PageTop = 24; // the pages start under the row of tabs
 
 // Translated tab labels are kept for the whole run; a label is cut to 127 characters.
@@ -33,8 +32,9 @@ char16_t tabLabels[PageCount][128];
 MessageResult OnMainWindowCreate(Window window, uint32_t, FirstParameter, SecondParameter) {
     MainWindow = window;
     // (The command bar made and destroyed here on the device has no counterpart.)
-    TabControl = CreateWindowEx(0, u"SysTabControl32", u"Tab1", 0x54010008, 50, 50, 100, 100, window,
-                                TabControlId, ProgramInstance, nullptr);
+    TabControl = CreateWindowEx(0, u"SysTabControl32", u"Tab1",
+                                StyleChild | StyleVisible | StyleClipSiblings | StyleTabStop | TabFlatButtons,
+                                50, 50, 100, 100, window, TabControlId, ProgramInstance, nullptr);
     if (!TabControl) {
         // Without tabs the window could never be closed from within: end start-up as for a missing page.
         DestroyWindow(window);
@@ -83,13 +83,13 @@ MessageResult OnMainWindowNotify(Window window, uint32_t, FirstParameter, Second
 
 MessageResult OnMainWindowCommand(Window window, uint32_t, FirstParameter first, SecondParameter) {
     switch (LowWord(first)) {
-    case 500:
+    case CommandExit:
         CloseRequest(window);
         break;
-    case 501:
+    case CommandShowSetup:
         SelectPage(PageSetup);
         break;
-    case 502:
+    case CommandShowAbout:
         SelectPage(PageAbout);
         break;
     default:

@@ -1,34 +1,10 @@
 // The message text table and the one place that turns the program's texts into message boxes.
 #pragma once
 
+#include "app/identifiers.h"
 #include "platform/format.h"
 #include "platform/windows.h"
 
-// Text identifiers of the message texts.
-enum MessageTextId {
-    TextError = 900,
-    TextInfo = 901,
-    TextNoCriteria = 902,
-    TextCannotSaveIni = 903,
-    TextBadDatabase = 904,
-    TextMaxDatabases = 905,
-    TextAllDatabasesGood = 906,
-    TextWrongDatabases = 907,
-    TextScanned = 908,
-    TextQuery = 909,
-    TextPhoneKey = 910,
-    TextNameKey = 911,
-    TextStreetKey = 912,
-    TextHouseKey = 913,
-    TextFlatKey = 914,
-    TextStart = 915,
-    TextStop = 916,
-    TextNoDatabase = 917, // Start with no database installed
-};
-constexpr int FirstMessageTextId = 900;
-constexpr int MessageTextCount = 18;
-static_assert(TextNoDatabase - TextError + 1 == MessageTextCount,
-              "the message texts are identifiers 900 to 917");
 constexpr int MessageTextCapacity = 80; // 79 characters and the terminator
 
 extern char16_t MessageTexts[MessageTextCount][MessageTextCapacity];

@@ -31,8 +31,8 @@ struct ControlDescription {
 };
 
 // Fixed style bits each page ORs into its controls' styles.
-constexpr uint32_t PageFixedStyle = 0x50000000;       // child and visible
-constexpr uint32_t ResultPageFixedStyle = 0x40000000; // child only: each Result row carries its visible bit
+constexpr uint32_t PageFixedStyle = StyleChild | StyleVisible;
+constexpr uint32_t ResultPageFixedStyle = StyleChild; // each Result row carries its own visible bit
 
 // Walks table from first to last and calls the handler of the first entry for message; messages the
 // table does not hold go to the platform's default processing.

@@ -1,6 +1,7 @@
 // The program's entry and the process-wide state that start-up prepares and every other part reads.
 #pragma once
 
+#include "app/identifiers.h"
 #include "platform/files.h"
 #include "platform/windows.h"
 
@@ -14,9 +15,8 @@ constexpr int ExitMainWindowFailed = 16; // main window (or its tab control, or 
 
 // Page indexes: the order of the tabs, the page windows table, the class registrations and creation.
 enum PageIndex { PageSearch = 0, PageResult = 1, PageSetup = 2, PageAbout = 3, PageExit = 4, PageCount = 5 };
-constexpr int TabControlId = 200;
-constexpr int FirstPageWindowId = 5; // page window i has control identifier 5 + i
 static_assert(FirstPageWindowId + PageExit == 9, "the page windows are controls 5 to 9");
+static_assert(FirstTabLabelId + PageExit == 704, "the tab labels are texts 700 to 704");
 
 extern Instance ProgramInstance;         // given to the program's entry; every window is made with it
 extern char16_t ProgramFolder[260];      // folder of the executable, always ending in a backslash

@@ -1,6 +1,7 @@
 // The installed-database list and "dialdex.ini".
 #include "db/database_list.h"
 
+#include "app/identifiers.h"
 #include "app/messages.h"
 #include "app/program.h"
 #include "platform/files.h"
@@ -16,7 +17,6 @@ char16_t DatabaseListPath[520];
 
 namespace {
 
-constexpr int DatabaseSelectorId = 1100;
 constexpr int ShortestEntryLine = 7; // lines of 6 bytes or fewer (line end included) are skipped
 constexpr int LineBufferSize = 512;
 

@@ -1,6 +1,7 @@
 // The Setup page: Find DB walks the device for valid database files that are not installed yet, Install
 // adds the chosen one to the installed-database list, Check drops the installed files that no longer
 // validate. The language selector and its Save button are in language_choice.cpp.
+#include "app/identifiers.h"
 #include "app/messages.h"
 #include "app/page_framework.h"
 #include "app/pages.h"
@@ -16,7 +17,6 @@
 
 namespace {
 
-constexpr int FoundListId = 1302;
 constexpr int PathCapacity = 520;         // one path buffer per folder level: at most 519 characters
 constexpr int OpenablePathCapacity = 260; // an installed path is opened only when it fits 259 characters
 constexpr int FoundLineCapacity = 320;    // title (22), record count (11), path (259) and the separators
@@ -224,9 +224,9 @@ MessageResult IgnoreFoundListCommand(Window, int, Window, int) {
 
 // clang-format off
 const CommandTableEntry setupCommands[] = {
-    {1303,                 FindDatabases         },
-    {1304,                 InstallDatabase       },
-    {1305,                 CheckDatabases        },
+    {FindDatabasesButtonId, FindDatabases         },
+    {InstallButtonId,       InstallDatabase       },
+    {CheckButtonId,         CheckDatabases        },
     {FoundListId,          IgnoreFoundListCommand},
     {SaveLanguageButtonId, SaveLanguage          },
 };

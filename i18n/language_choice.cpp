@@ -2,6 +2,7 @@
 // a saved choice changes nothing on the screen, since every text was taken at start-up.
 #include "i18n/language_choice.h"
 
+#include "app/identifiers.h"
 #include "app/messages.h"
 #include "app/program.h"
 #include "i18n/language_file.h"

@@ -5,9 +5,6 @@
 #include "platform/files.h"
 #include "platform/windows.h"
 
-constexpr int LanguageSelectorId = 1308;
-constexpr int SaveLanguageButtonId = 1309;
-
 // `FillLanguageList`: appends every section name of the language file to the Setup page's selector in
 // file order (a name longer than the current language name's 31 characters is listed cut to them) and
 // makes current the last item whose name equals the current language name, ignoring letter case.

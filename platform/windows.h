@@ -182,6 +182,7 @@ constexpr uint32_t StyleBorder = 0x00800000;
 constexpr uint32_t StyleVerticalScroll = 0x00200000;
 constexpr uint32_t StyleHorizontalScroll = 0x00100000;
 constexpr uint32_t StyleTabStop = 0x00010000;
+constexpr uint32_t StaticLeft = 0x00000000;
 constexpr uint32_t StaticCentre = 0x00000001;
 constexpr uint32_t StaticIcon = 0x00000003;
 constexpr uint32_t EditUpperCase = 0x00000008;

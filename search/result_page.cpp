@@ -2,6 +2,7 @@
 // column, and the result items the rows own.
 #include "search/result_page.h"
 
+#include "app/identifiers.h"
 #include "app/messages.h"
 #include "app/page_framework.h"
 #include "app/pages.h"
@@ -16,8 +17,7 @@ int ColumnWidths[ResultFieldCount] = {55, 100, 110, 40, 40};
 
 namespace {
 
-constexpr int ResultListId = 1201;
-constexpr int FirstHeadingLabelId = 1110; // the Search page's labels 1110 to 1114 head the columns
+static_assert(ResultFieldCount == CriteriaEditCount, "the labels of the criteria head the columns, one each");
 
 MessageResult OnResultPageCreate(Window page, uint32_t, FirstParameter, SecondParameter) {
     CreatePageControls(page, ResultControls, ResultPageFixedStyle, true);
@@ -26,7 +26,7 @@ MessageResult OnResultPageCreate(Window page, uint32_t, FirstParameter, SecondPa
     Window searchPage = PageWindows[PageSearch];
     for (int column = 0; column < ResultFieldCount; column++) {
         char16_t heading[226];
-        GetWindowText(GetDlgItem(searchPage, FirstHeadingLabelId + column), heading, FieldCapacities[column]);
+        GetWindowText(GetDlgItem(searchPage, PhoneLabelId + column), heading, FieldCapacities[column]);
         ListViewColumn description{};
         description.mask =
             ListViewColumnFormat | ListViewColumnWidth | ListViewColumnText | ListViewColumnSubItem;

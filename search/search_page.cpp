@@ -1,6 +1,7 @@
 // The Search page: the database selector, the five criteria edits, Start/Stop and Reset, and the query.
 #include "search/search_page.h"
 
+#include "app/identifiers.h"
 #include "app/messages.h"
 #include "app/page_framework.h"
 #include "app/pages.h"
@@ -21,11 +22,6 @@ std::atomic<bool> SearchRunning{false};
 
 namespace {
 
-constexpr int DatabaseSelectorId = 1100;
-constexpr int FirstCriteriaEditId = 1101;
-constexpr int LastCriteriaEditId = 1105;
-constexpr int LastSearchControlId = 1106; // 1100 to 1106 are disabled while a search runs
-constexpr int StartStopButtonId = 1107;
 constexpr int SummaryCapacity = 256;
 
 // The criteria in capture order: edit, key text of the summary, and the room of its 8-bit criterion.
@@ -35,12 +31,12 @@ struct CriterionField {
     int capacity;
 };
 // clang-format off
-constexpr CriterionField criterionFields[5] = {
-    {1101, TextPhoneKey,  PhoneCriterionSize },
-    {1102, TextNameKey,   NameCriterionSize  },
-    {1103, TextStreetKey, StreetCriterionSize},
-    {1104, TextHouseKey,  HouseCriterionSize },
-    {1105, TextFlatKey,   FlatCriterionSize  },
+constexpr CriterionField criterionFields[CriteriaEditCount] = {
+    {PhoneEditId,  TextPhoneKey,  PhoneCriterionSize },
+    {NameEditId,   TextNameKey,   NameCriterionSize  },
+    {StreetEditId, TextStreetKey, StreetCriterionSize},
+    {HouseEditId,  TextHouseKey,  HouseCriterionSize },
+    {FlatEditId,   TextFlatKey,   FlatCriterionSize  },
 };
 // clang-format on
 
@@ -76,15 +72,15 @@ MessageResult OnStartStop(Window page, int, Window, int notificationCode) {
 
 MessageResult OnReset(Window page, int, Window, int notificationCode) {
     if (notificationCode != ButtonClicked) return 0;
-    for (int id = FirstCriteriaEditId; id <= LastCriteriaEditId; id++)
+    for (int id = PhoneEditId; id <= FlatEditId; id++)
         SetWindowText(GetDlgItem(page, id), u"");
     return 0;
 }
 
 // clang-format off
 const CommandTableEntry searchCommands[] = {
-    {1107, OnStartStop},
-    {1106, OnReset    },
+    {StartStopButtonId, OnStartStop},
+    {ResetButtonId,     OnReset    },
 };
 // clang-format on
 
@@ -124,9 +120,9 @@ void StartOrStopSearch() {
 }
 
 void CaptureQuery() {
-    char criteria[5][NameCriterionSize];
+    char criteria[CriteriaEditCount][NameCriterionSize];
     QuerySummary[0] = 0;
-    for (int index = 0; index < 5; index++) {
+    for (int index = 0; index < CriteriaEditCount; index++) {
         const CriterionField& field = criterionFields[index];
         char16_t text[256];
         GetWindowText(GetDlgItem(SearchPage, field.editId), text, 256);
@@ -182,7 +178,7 @@ void CaptureQuery() {
 }
 
 void RestoreSearchPage() {
-    for (int id = DatabaseSelectorId; id <= LastSearchControlId; id++)
+    for (int id = FirstDisabledWhileSearching; id <= LastDisabledWhileSearching; id++)
         EnableWindow(GetDlgItem(SearchPage, id), true);
     SetWindowText(GetDlgItem(SearchPage, StartStopButtonId), MessageText(TextStart));
 }

@@ -3,6 +3,7 @@
 // window calls, which the platform carries out on the user-interface thread.
 #include "search/search_worker.h"
 
+#include "app/identifiers.h"
 #include "app/messages.h"
 #include "app/page_framework.h"
 #include "app/program.h"
@@ -18,12 +19,6 @@
 
 namespace {
 
-constexpr int QueryDetailsId = 1205;
-constexpr int StatusTextId = 1202;
-constexpr int ProgressBarId = 1203;
-constexpr int FirstSearchControlId = 1100;
-constexpr int LastSearchControlId = 1106;
-constexpr int StartStopButtonId = 1107;
 constexpr int StatusWidening = 140;     // the final counts take the hidden progress bar's place too
 constexpr int ImmediateRedrawRows = 10; // the first rows show as they are found
 
@@ -110,7 +105,7 @@ unsigned long RunSearch(void* argument) {
     run.status = GetDlgItem(resultPage, StatusTextId);
     run.progress = GetDlgItem(resultPage, ProgressBarId);
 
-    for (int id = FirstSearchControlId; id <= LastSearchControlId; id++)
+    for (int id = FirstDisabledWhileSearching; id <= LastDisabledWhileSearching; id++)
         EnableWindow(GetDlgItem(SearchPage, id), false);
     ClearResultList();
     uint32_t extendedStyle = static_cast<uint32_t>(SendMessage(ResultList, ListViewGetExtendedStyle, 0, 0));

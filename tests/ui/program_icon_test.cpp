@@ -1,4 +1,5 @@
 // The program's icon: the About page, the PNG files of every size and the SVG file show one design.
+#include "app/identifiers.h"
 #include "platform/program_icon.h"
 #include "platform/window_system.h"
 #include "tests/ui/support/harness.h"
@@ -47,7 +48,7 @@ TEST(ProgramIcon, TheAboutPageShowsTheDesignAtItsOwnSize) {
     Act("tab 3");
     QLabel* icon = nullptr;
     for (WindowRecord* record : AllWindowRecords())
-        if (!record->destroyed && record->id == 1401) icon = qobject_cast<QLabel*>(record->widget);
+        if (!record->destroyed && record->id == AboutIconId) icon = qobject_cast<QLabel*>(record->widget);
     ASSERT_NE(icon, nullptr);
     QImage shown = icon->pixmap().toImage();
     EXPECT_EQ(shown.size(), QSize(32, 32));

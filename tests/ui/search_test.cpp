@@ -1,4 +1,5 @@
 // Searching as a user does it: criteria, Start/Stop, the worker's progress and counts, the result list.
+#include "app/identifiers.h"
 #include "app/program.h"
 #include "platform/registry.h"
 #include "platform/script.h"
@@ -100,8 +101,8 @@ struct Observed {
 };
 
 void ObserveProgress(Observed* observed) {
-    Window progress = GetDlgItem(PageWindows[PageResult], 1203);
-    Window status = GetDlgItem(PageWindows[PageResult], 1202);
+    Window progress = GetDlgItem(PageWindows[PageResult], ProgressBarId);
+    Window status = GetDlgItem(PageWindows[PageResult], StatusTextId);
     ObserveMessages([=](Window window, uint32_t message, FirstParameter first, SecondParameter second) {
         if (window == progress && message == ProgressSetPosition) observed->positions.push_back(int(first));
         if (window == status && message == MessageSetText)
@@ -186,7 +187,7 @@ TEST(Search, EmptyDatabaseAndStatusRectanglesInBothOrientations) {
         Act("type SearchWnd/1104 7\nclick SearchWnd/1107\nwait");
         EXPECT_EQ(observed.positions, (std::vector<int>{0, 0}));
         EXPECT_EQ(ControlText("ResultWnd/1202"), "Scaned: 0, results: 0");
-        QJsonObject status = FindWindow(DumpNow(), "static", 1202);
+        QJsonObject status = FindWindow(DumpNow(), "static", StatusTextId);
         EXPECT_EQ(status["x"].toInt(), 5);
         EXPECT_EQ(status["y"].toInt(), y);
         EXPECT_EQ(status["w"].toInt(), 224);
@@ -211,7 +212,7 @@ TEST(Search, QueryCaptureRefusesEmptyQueriesAndBuildsTheSummary) {
     EXPECT_EQ(SearchQuery.phonePatternFlag, 1);
     // Reset empties the five edits and leaves the previous summary.
     Act("click SearchWnd/1106");
-    for (int id = 1101; id <= 1105; id++)
+    for (int id = PhoneEditId; id <= FlatEditId; id++)
         EXPECT_EQ(ControlText("SearchWnd/" + std::to_string(id)), "");
     EXPECT_EQ(ControlText("ResultWnd/1205"), "Query: phone=12?4, street=LENINA");
     // The edits take no more than their criteria hold (31, 51, 51, 7, 7), so the summary shows what
@@ -272,7 +273,7 @@ TEST(Search, NoDatabaseInstalledAndAFileDeletedAfterItWasChosen) {
     EXPECT_EQ(ControlText("ResultWnd/1202"), "Scaned: 5, results: 5");
     EXPECT_EQ(ControlText("ResultWnd/1205"), "Query: name=NAME");
     EXPECT_EQ(ControlText("SearchWnd/1107"), "Start");
-    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(PageWindows[PageSearch], 1102)));
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(PageWindows[PageSearch], NameEditId)));
     EXPECT_EQ(StopProgram(), 0);
 }
 
@@ -290,11 +291,11 @@ TEST(Search, CheckDuringASearchLeavesItOnTheDatabaseChosenAtStart) {
     ASSERT_EQ(StartProgram(device), 0);
     Act("choose SearchWnd/1100 1\ntype SearchWnd/1101 ?");
     // Start, then Check before the worker has been served a single window call.
-    Window start = GetDlgItem(PageWindows[PageSearch], 1107);
-    Window check = GetDlgItem(PageWindows[PageSetup], 1305);
-    SendMessage(PageWindows[PageSearch], MessageCommand, MakeFirstParameter(1107, ButtonClicked),
+    Window start = GetDlgItem(PageWindows[PageSearch], StartStopButtonId);
+    Window check = GetDlgItem(PageWindows[PageSetup], CheckButtonId);
+    SendMessage(PageWindows[PageSearch], MessageCommand, MakeFirstParameter(StartStopButtonId, ButtonClicked),
                 reinterpret_cast<SecondParameter>(start));
-    SendMessage(PageWindows[PageSetup], MessageCommand, MakeFirstParameter(1305, ButtonClicked),
+    SendMessage(PageWindows[PageSetup], MessageCommand, MakeFirstParameter(CheckButtonId, ButtonClicked),
                 reinterpret_cast<SecondParameter>(check));
     Act("wait");
     ASSERT_EQ(Boxes().size(), 2u);

@@ -1,6 +1,7 @@
 // Start-up and shutdown inside the test process: exit codes when a class name is taken or a window cannot
 // be made, the shutdown sequence on close and on destruction, the texts taken from the language file,
 // and the rules that decide the program folder and the orientation.
+#include "app/identifiers.h"
 #include "app/messages.h"
 #include "app/program.h"
 #include "db/database_list.h"
@@ -230,10 +231,10 @@ TEST(Startup, LanguageTextsReplaceMessagesAndTabLabelsWithinTheirLimits) {
     std::string device = MakeDevice(LanguageFileOf(
         {"[RUSSIAN]", "904=Damaged %s", "905=" + hundred, "906=", "700=" + longLabel, "702=Options"}));
     ASSERT_EQ(StartProgram(device), 0);
-    EXPECT_EQ(Utf8FromWide(MessageText(904)), "Damaged %s");
-    EXPECT_EQ(Utf8FromWide(MessageText(905)), std::string(79, 'M'));
-    EXPECT_EQ(Utf8FromWide(MessageText(906)), "All installed db files - ok!");
-    EXPECT_EQ(Utf8FromWide(MessageText(900)), "Error");
+    EXPECT_EQ(Utf8FromWide(MessageText(TextBadDatabase)), "Damaged %s");
+    EXPECT_EQ(Utf8FromWide(MessageText(TextMaxDatabases)), std::string(79, 'M'));
+    EXPECT_EQ(Utf8FromWide(MessageText(TextAllDatabasesGood)), "All installed db files - ok!");
+    EXPECT_EQ(Utf8FromWide(MessageText(TextError)), "Error");
     EXPECT_EQ(TabLabels(),
               (std::vector<std::string>{std::string(127, 'L'), "Result", "Options", "About", "Exit"}));
     EXPECT_EQ(StopProgram(), 0);
@@ -241,7 +242,7 @@ TEST(Startup, LanguageTextsReplaceMessagesAndTabLabelsWithinTheirLimits) {
     // An empty 904 keeps the built-in text.
     std::string empty = MakeDevice(LanguageFileOf({"[RUSSIAN]", "904="}));
     ASSERT_EQ(StartProgram(empty), 0);
-    EXPECT_EQ(Utf8FromWide(MessageText(904)), "Bad db file  - %s");
+    EXPECT_EQ(Utf8FromWide(MessageText(TextBadDatabase)), "Bad db file  - %s");
     EXPECT_EQ(StopProgram(), 0);
 
     // A language file of binary garbage: the program starts with every built-in text.
@@ -251,9 +252,9 @@ TEST(Startup, LanguageTextsReplaceMessagesAndTabLabelsWithinTheirLimits) {
         garbage += static_cast<char>(random() & 0xFF);
     garbage += "\r\n[RUSSIAN\r\n904";
     ASSERT_EQ(StartProgram(MakeDevice(garbage)), 0);
-    EXPECT_EQ(Utf8FromWide(MessageText(900)), "Error");
-    EXPECT_EQ(Utf8FromWide(MessageText(904)), "Bad db file  - %s");
-    EXPECT_EQ(Utf8FromWide(MessageText(916)), "Stop");
+    EXPECT_EQ(Utf8FromWide(MessageText(TextError)), "Error");
+    EXPECT_EQ(Utf8FromWide(MessageText(TextBadDatabase)), "Bad db file  - %s");
+    EXPECT_EQ(Utf8FromWide(MessageText(TextStop)), "Stop");
     EXPECT_EQ(TabLabels(), (std::vector<std::string>{"Search", "Result", "Setup", "About", "Exit"}));
     EXPECT_EQ(ControlText("SearchWnd/1107"), "Start");
     EXPECT_EQ(ControlText("SetupWnd/1303"), "Find DB");
@@ -277,13 +278,13 @@ TEST(Startup, EveryTextIsShownAsItStands) {
     };
     // A static control: no colour from markup, no heading taller than a line.
     EXPECT_FALSE(showsRed(face(PageSearch, -1)));
-    QWidget* label = face(PageSearch, 1109);
+    QWidget* label = face(PageSearch, DatabaseLabelId);
     EXPECT_LT(label->sizeHint().height(), 2 * label->fontMetrics().height());
     // A button and a tab: an ampersand is a character, not the mark of a shortcut.
-    auto* button = static_cast<QPushButton*>(face(PageSearch, 1107));
+    auto* button = static_cast<QPushButton*>(face(PageSearch, StartStopButtonId));
     EXPECT_EQ(button->fontMetrics().size(Qt::TextShowMnemonic, button->text()),
               button->fontMetrics().size(0, "R&D"));
-    QTabBar* tabs = face(PageSearch, 1107)->window()->findChild<QTabBar*>();
+    QTabBar* tabs = face(PageSearch, StartStopButtonId)->window()->findChild<QTabBar*>();
     ASSERT_NE(tabs, nullptr);
     EXPECT_EQ(tabs->fontMetrics().size(Qt::TextShowMnemonic, tabs->tabText(0)),
               tabs->fontMetrics().size(0, "X&Y"));
@@ -396,15 +397,15 @@ TEST(Startup, CommandNotificationsOtherThanAClickDoNothing) {
         uint16_t code;
     };
     const Notification notifications[] = {
-        {search, 1107, ButtonSetFocus        },
-        {search, 1107, ButtonKillFocus       },
-        {search, 1106, ButtonSetFocus        },
-        {setup,  1303, ButtonSetFocus        },
-        {setup,  1304, ButtonKillFocus       },
-        {setup,  1305, ButtonSetFocus        },
-        {setup,  1309, ButtonSetFocus        },
-        {setup,  1302, ListBoxSelectionChange},
-        {setup,  1302, ListBoxDoubleClick    },
+        {search, StartStopButtonId,     ButtonSetFocus        },
+        {search, StartStopButtonId,     ButtonKillFocus       },
+        {search, ResetButtonId,         ButtonSetFocus        },
+        {setup,  FindDatabasesButtonId, ButtonSetFocus        },
+        {setup,  InstallButtonId,       ButtonKillFocus       },
+        {setup,  CheckButtonId,         ButtonSetFocus        },
+        {setup,  SaveLanguageButtonId,  ButtonSetFocus        },
+        {setup,  FoundListId,           ListBoxSelectionChange},
+        {setup,  FoundListId,           ListBoxDoubleClick    },
     };
     for (const Notification& notification : notifications)
         EXPECT_EQ(
@@ -424,8 +425,8 @@ TEST(Startup, CommandNotificationsOtherThanAClickDoNothing) {
     LoadLastDatabase(lastDatabase);
     EXPECT_EQ(lastDatabase[0], 0);
     // The same commands as clicks do act.
-    SendMessage(setup, MessageCommand, MakeFirstParameter(1303, ButtonClicked),
-                reinterpret_cast<SecondParameter>(GetDlgItem(setup, 1303)));
+    SendMessage(setup, MessageCommand, MakeFirstParameter(FindDatabasesButtonId, ButtonClicked),
+                reinterpret_cast<SecondParameter>(GetDlgItem(setup, FindDatabasesButtonId)));
     EXPECT_EQ(FindWindow(DumpNow(), "Listbox", 1302)["items"].toArray().size(), 1);
     EXPECT_EQ(StopProgram(), 0);
 }

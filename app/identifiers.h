@@ -1,0 +1,105 @@
+// Every number the program's windows, commands and texts are known by, in one place: the control
+// identifiers (which also key the controls' captions in the language file), the main window's commands,
+// and the text identifiers of the tab labels and message texts. The tables, the program and the tests
+// name them from here.
+#pragma once
+
+#include <cstdint>
+
+// --- The main window's children --------------------------------------------------------------------------
+constexpr int TabControlId = 200;
+constexpr int FirstPageWindowId = 5; // page window i (page index) has control identifier 5 + i
+
+// --- Controls, by page (a control's identifier is also the text identifier of its caption) --------------
+enum ControlId : int32_t {
+    // Addressed by no code (the Search page's title, the Setup page's "Language:"); still a caption key.
+    UnaddressedControlId = -1,
+
+    // Search page
+    DatabaseSelectorId = 1100,
+    PhoneEditId = 1101,
+    NameEditId = 1102,
+    StreetEditId = 1103,
+    HouseEditId = 1104,
+    FlatEditId = 1105,
+    ResetButtonId = 1106,
+    StartStopButtonId = 1107,
+    DatabaseLabelId = 1109,
+    PhoneLabelId = 1110,
+    NameLabelId = 1111,
+    StreetLabelId = 1112,
+    HouseLabelId = 1113,
+    FlatLabelId = 1114,
+
+    // Result page
+    ResultListId = 1201,
+    StatusTextId = 1202,
+    ProgressBarId = 1203,
+    ResultTitleId = 1204,
+    QueryDetailsId = 1205,
+
+    // Setup page
+    FoundListId = 1302,
+    FindDatabasesButtonId = 1303,
+    InstallButtonId = 1304,
+    CheckButtonId = 1305,
+    SetupTitleId = 1306,
+    InstallLabelId = 1307,
+    LanguageSelectorId = 1308,
+    SaveLanguageButtonId = 1309,
+
+    // About page
+    AboutIconId = 1401,
+    AboutTextId = 1402,
+};
+
+// Ranges the program walks by number.
+constexpr int CriteriaEditCount = 5;
+static_assert(FlatEditId - PhoneEditId + 1 == CriteriaEditCount,
+              "the criteria edits are 1101 to 1105, in capture order phone, name, street, house, flat");
+static_assert(FlatLabelId - PhoneLabelId + 1 == CriteriaEditCount,
+              "the labels 1110 to 1114 name the criteria in the same order and head the result columns");
+// A running search disables the database selector, the criteria edits and Reset: 1100 to 1106.
+constexpr int FirstDisabledWhileSearching = DatabaseSelectorId;
+constexpr int LastDisabledWhileSearching = ResetButtonId;
+static_assert(PhoneEditId == DatabaseSelectorId + 1 && ResetButtonId == FlatEditId + 1,
+              "1100 to 1106 are the selector, the five edits and Reset");
+
+// --- The main window's commands ----------------------------------------------------------------------------
+enum CommandId : int32_t {
+    CommandExit = 500,
+    CommandShowSetup = 501,
+    CommandShowAbout = 502,
+};
+
+// --- Text identifiers ------------------------------------------------------------------------------------
+// The tab labels: text identifier 700 + page index.
+constexpr int FirstTabLabelId = 700;
+
+// The message texts, 900 to 917, one slot each in the message text table.
+enum MessageTextId : int32_t {
+    TextError = 900,
+    TextInfo = 901,
+    TextNoCriteria = 902,
+    TextCannotSaveIni = 903,
+    TextBadDatabase = 904,
+    TextMaxDatabases = 905,
+    TextAllDatabasesGood = 906,
+    TextWrongDatabases = 907,
+    TextScanned = 908,
+    TextQuery = 909,
+    TextPhoneKey = 910,
+    TextNameKey = 911,
+    TextStreetKey = 912,
+    TextHouseKey = 913,
+    TextFlatKey = 914,
+    TextStart = 915,
+    TextStop = 916,
+    TextNoDatabase = 917, // Start with no database installed
+};
+constexpr int FirstMessageTextId = TextError;
+constexpr int MessageTextCount = 18;
+static_assert(TextNoDatabase - TextError + 1 == MessageTextCount,
+              "the message texts are identifiers 900 to 917");
+static_assert(TextFlatKey - TextPhoneKey + 1 == CriteriaEditCount,
+              "the summary's key texts 910 to 914 follow the criteria's order");
