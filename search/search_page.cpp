@@ -8,6 +8,7 @@
 #include "app/program.h"
 #include "db/database_list.h"
 #include "platform/text.h"
+#include "search/search_state.h"
 #include "search/search_worker.h"
 #include "settings/settings.h"
 
@@ -17,8 +18,6 @@ Window SearchPage;
 Query SearchQuery;
 int ChosenDatabaseIndex;
 char16_t QuerySummary[256];
-std::atomic<int> StopFlag{1};
-std::atomic<bool> SearchRunning{false};
 
 namespace {
 
@@ -64,8 +63,7 @@ MessageResult OnStaticColour(Window, uint32_t, FirstParameter, SecondParameter) 
 
 MessageResult OnStartStop(Window page, int, Window, int notificationCode) {
     if (notificationCode != ButtonClicked) return 0;
-    // The running worker reads SearchPage: a Stop click must not write it (it is the same page anyway).
-    if (SearchPage != page) SearchPage = page;
+    SearchPage = page;
     StartOrStopSearch();
     return 0;
 }
@@ -108,14 +106,17 @@ int RegisterSearchPageClass(Instance instance) {
 }
 
 void StartOrStopSearch() {
-    if (StopFlag == 1) {
-        // A stopped worker that has not ended yet would stop the new search with its last step: the
-        // button starts a search only once the previous one has ended.
-        if (SearchRunning) return;
-        StopFlag = 0;
+    switch (CurrentSearchState()) {
+    case SearchState::Idle:
         CaptureQuery();
-    } else {
-        StopFlag = 1;
+        break;
+    case SearchState::Running:
+        RequestSearchStop();
+        break;
+    case SearchState::StopRequested:
+        // A stopped worker that has not ended yet would end the new search with its last step: the
+        // button starts a search only once the previous one has ended.
+        break;
     }
 }
 
@@ -143,7 +144,6 @@ void CaptureQuery() {
 
     if (QueryIsEmpty(&SearchQuery)) {
         ShowMessage(SearchPage, TextError, MessageText(TextNoCriteria), {});
-        StopFlag = 1;
         return;
     }
     ChosenDatabaseIndex = static_cast<int>(
@@ -151,34 +151,34 @@ void CaptureQuery() {
     if (ChosenDatabaseIndex < 0 || ChosenDatabaseIndex >= InstalledDatabaseCount) {
         // There is no entry to search: say so instead of reading one that does not exist.
         ShowMessage(SearchPage, TextError, MessageText(TextNoDatabase), {});
-        StopFlag = 1;
         return;
     }
-    // The worker reads the entry long after Start, while Check or Install may move the list's entries.
+    // The worker reads its inputs long after Start, while Check or Install may move the list's entries.
     SearchInputs* inputs = new (std::nothrow) SearchInputs;
-    if (!inputs) {
-        StopFlag = 1;
-        return;
-    }
+    if (!inputs) return;
+    inputs->searchPage = SearchPage;
+    inputs->query = SearchQuery;
     inputs->database = InstalledDatabases[ChosenDatabaseIndex];
     CopyText(inputs->summary, QuerySummary);
     SaveLastDatabase(ChosenDatabaseIndex, SearchPage);
     SelectPage(PageResult);
-    StopFlag = 0;
-    SearchRunning = true;
+    // (A press served inside a box shown since may have begun a search already: one runs at a time.)
+    if (!BeginSearch()) {
+        delete inputs;
+        return;
+    }
     ThreadHandle worker = CreateThread(RunSearch, inputs);
     if (!worker) {
         delete inputs;
-        SearchRunning = false;
-        StopFlag = 1;
+        EndSearch();
         return;
     }
     SetThreadPriority(worker, ThreadPriorityNormal);
     CloseHandle(worker);
 }
 
-void RestoreSearchPage() {
+void RestoreSearchPage(Window searchPage) {
     for (int id = FirstDisabledWhileSearching; id <= LastDisabledWhileSearching; id++)
-        EnableWindow(GetDlgItem(SearchPage, id), true);
-    SetWindowText(GetDlgItem(SearchPage, StartStopButtonId), MessageText(TextStart));
+        EnableWindow(GetDlgItem(searchPage, id), true);
+    SetWindowText(GetDlgItem(searchPage, StartStopButtonId), MessageText(TextStart));
 }

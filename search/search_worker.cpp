@@ -1,6 +1,8 @@
 // The search worker: scans the chosen database on its own thread, appends a row per match, shows
-// progress and counts, and hands the Search page back at the end. It touches controls only through
-// window calls, which the platform carries out on the user-interface thread.
+// progress and counts, and hands the Search page back at the end. It reads what Start handed it
+// (SearchInputs) and what start-up set once (the page windows, the result list, the orientation, the
+// message texts), and touches controls only through window calls, which the platform carries out on the
+// user-interface thread.
 #include "search/search_worker.h"
 
 #include "app/identifiers.h"
@@ -13,6 +15,7 @@
 #include "search/result_page.h"
 #include "search/scan.h"
 #include "search/search_page.h"
+#include "search/search_state.h"
 
 #include <memory>
 #include <new>
@@ -24,10 +27,10 @@ constexpr int ImmediateRedrawRows = 10; // the first rows show as they are found
 
 // One run's state (the worker runs at most once at a time).
 struct SearchRun {
-    int refreshCounter = 0; // set to 1 at every refresh, increased by 1 for every row appended
-    int phoneDigits = 0;    // from the header: the phone text's zero padding
-    Window status = nullptr;
-    Window progress = nullptr;
+    int refreshCounter = 0;    // set to 1 at every refresh, increased by 1 for every row appended
+    int phoneDigits = 0;       // from the header: the phone text's zero padding
+    Window status = nullptr;   // the Result page's status text
+    Window progress = nullptr; // the Result page's progress bar
 };
 
 const ControlRectangle& StatusRectangle() {
@@ -82,14 +85,42 @@ int OnMatch(void* context, const DatabaseRecord* record, const ScanCounts* count
     return 0;
 }
 
-bool ShouldStop(void*) {
-    return StopFlag == 1;
+// Before the scan: the status text back at its place (the last search widened it), the progress bar shown
+// from 0 to the header's record count, and the Stop caption.
+void ShowScanStarting(SearchRun& run, Window searchPage, const unsigned char header[DatabaseHeaderSize]) {
+    const ControlRectangle& statusRectangle = StatusRectangle();
+    MoveWindow(run.status, statusRectangle.x, statusRectangle.y, statusRectangle.width,
+               statusRectangle.height, true);
+    SendMessage(run.progress, ProgressSetRange32, 0, HeaderRecordCount(header));
+    SendMessage(run.progress, ProgressSetPosition, 0, 0);
+    ShowWindow(run.progress, ShowShow);
+    SetWindowText(GetDlgItem(searchPage, StartStopButtonId), MessageText(TextStop));
 }
 
-// Every way out of a run leaves the Search page usable and the stop flag at 1.
-void EndRun() {
-    StopFlag = 1;
-    SearchRunning = false;
+// After the page is restored and the file closed: the progress bar hidden, the final counts shown in the
+// status text, widened over the bar's place.
+void ShowScanEnded(SearchRun& run, const ScanCounts& counts) {
+    ShowWindow(run.progress, ShowHide);
+    SendMessage(run.progress, ProgressSetPosition, 0, 0);
+    UpdateWindow(run.progress);
+    UpdateWindow(ResultList);
+    const ControlRectangle& statusRectangle = StatusRectangle();
+    MoveWindow(run.status, statusRectangle.x, statusRectangle.y, statusRectangle.width + StatusWidening,
+               statusRectangle.height, false);
+    char16_t text[128];
+    FormatText(text, MessageText(TextScanned), counts.scanned, counts.results);
+    SetWindowText(run.status, text);
+    UpdateWindow(run.status);
+}
+
+bool ShouldStop(void*) {
+    return CurrentSearchState() == SearchState::StopRequested;
+}
+
+// Every way out of a run leaves the Search page usable and the search idle.
+void EndRun(Window searchPage) {
+    RestoreSearchPage(searchPage);
+    EndSearch();
 }
 
 } // namespace
@@ -105,8 +136,9 @@ unsigned long RunSearch(void* argument) {
     run.status = GetDlgItem(resultPage, StatusTextId);
     run.progress = GetDlgItem(resultPage, ProgressBarId);
 
+    Window searchPage = inputs->searchPage;
     for (int id = FirstDisabledWhileSearching; id <= LastDisabledWhileSearching; id++)
-        EnableWindow(GetDlgItem(SearchPage, id), false);
+        EnableWindow(GetDlgItem(searchPage, id), false);
     ClearResultList();
     uint32_t extendedStyle = static_cast<uint32_t>(SendMessage(ResultList, ListViewGetExtendedStyle, 0, 0));
     SendMessage(ResultList, ListViewSetExtendedStyle, 0, extendedStyle | ListViewExtendedFullRowSelect);
@@ -115,28 +147,19 @@ unsigned long RunSearch(void* argument) {
     unsigned char header[DatabaseHeaderSize];
     bool compressed = false;
     if (PathToOpen(inputs->database, path) != 0 || ValidateDatabaseFile(path, header, &compressed) != 0) {
-        RestoreSearchPage();
-        EndRun();
+        EndRun(searchPage);
         return 0;
     }
     DatabaseReader reader;
     if (OpenDatabaseReader(&reader, path, compressed) != 0) {
-        ShowMessage(SearchPage, TextInfo, MessageText(TextBadDatabase), {path});
-        RestoreSearchPage();
-        EndRun();
+        ShowMessage(searchPage, TextInfo, MessageText(TextBadDatabase), {path});
+        EndRun(searchPage);
         return 0;
     }
     SetWindowText(GetDlgItem(resultPage, QueryDetailsId), inputs->summary);
     ReadDatabaseHeader(&reader, header);
     run.phoneDigits = HeaderPhoneDigits(header);
-
-    const ControlRectangle& statusRectangle = StatusRectangle();
-    MoveWindow(run.status, statusRectangle.x, statusRectangle.y, statusRectangle.width,
-               statusRectangle.height, true);
-    SendMessage(run.progress, ProgressSetRange32, 0, HeaderRecordCount(header));
-    SendMessage(run.progress, ProgressSetPosition, 0, 0);
-    ShowWindow(run.progress, ShowShow);
-    SetWindowText(GetDlgItem(SearchPage, StartStopButtonId), MessageText(TextStop));
+    ShowScanStarting(run, searchPage, header);
 
     ScanCallbacks callbacks;
     callbacks.context = &run;
@@ -144,26 +167,17 @@ unsigned long RunSearch(void* argument) {
     callbacks.onMatch = OnMatch;
     callbacks.shouldStop = ShouldStop;
     ScanCounts counts;
-    ScanDatabase(&reader, &SearchQuery, &callbacks, &counts);
+    ScanDatabase(&reader, &inputs->query, &callbacks, &counts);
 
-    RestoreSearchPage();
+    RestoreSearchPage(searchPage);
     CloseDatabaseReader(&reader);
-    ShowWindow(run.progress, ShowHide);
-    SendMessage(run.progress, ProgressSetPosition, 0, 0);
-    UpdateWindow(run.progress);
-    UpdateWindow(ResultList);
-    MoveWindow(run.status, statusRectangle.x, statusRectangle.y, statusRectangle.width + StatusWidening,
-               statusRectangle.height, false);
-    char16_t text[128];
-    FormatText(text, MessageText(TextScanned), counts.scanned, counts.results);
-    SetWindowText(run.status, text);
-    UpdateWindow(run.status);
-    EndRun();
+    ShowScanEnded(run, counts);
+    EndSearch();
     return 0;
 }
 
 void StopSearchAndWait() {
-    if (!SearchRunning) return;
-    StopFlag = 1;
+    if (CurrentSearchState() == SearchState::Idle) return;
+    RequestSearchStop();
     WaitForThreadsServingMessages();
 }

@@ -6,6 +6,7 @@
 #include "platform/text.h"
 #include "platform/window_system.h"
 #include "search/search_page.h"
+#include "search/search_state.h"
 #include "settings/settings.h"
 #include "tests/ui/support/harness.h"
 #include "tests/ui/support/in_process.h"
@@ -205,7 +206,7 @@ TEST(Search, QueryCaptureRefusesEmptyQueriesAndBuildsTheSummary) {
     EXPECT_EQ(Boxes()[0].owner, "SearchWnd");
     EXPECT_EQ(Boxes()[0].caption, "Error");
     EXPECT_EQ(Boxes()[0].text, "You must input some criteria(s)");
-    EXPECT_EQ(StopFlag.load(), 1);
+    EXPECT_EQ(CurrentSearchState(), SearchState::Idle);
     // Typed letters become upper case; the summary keeps the fixed order and ", " between criteria.
     Act("type SearchWnd/1103 lenina\ntype SearchWnd/1101 12?4\nclick SearchWnd/1107\nwait");
     EXPECT_EQ(ControlText("ResultWnd/1205"), "Query: phone=12?4, street=LENINA");
@@ -252,7 +253,7 @@ TEST(Search, NoDatabaseInstalledAndAFileDeletedAfterItWasChosen) {
     ASSERT_EQ(Boxes().size(), 1u);
     EXPECT_EQ(Boxes()[0].caption, "Error");
     EXPECT_EQ(Boxes()[0].text, "No database is installed: install one on the Setup page.");
-    EXPECT_EQ(StopFlag.load(), 1);
+    EXPECT_EQ(CurrentSearchState(), SearchState::Idle);
     EXPECT_EQ(StopProgram(), 0);
     // The box speaks the language in use, like every other message.
     ASSERT_EQ(StartProgram(MakeDevice(ShippedLanguageFile())), 0);
@@ -320,7 +321,7 @@ TEST(Search, StopKeepsTheRowsSoFarAndASecondSearchStartsEmpty) {
     EXPECT_EQ(results, scanned);
     EXPECT_EQ(int(Rows(DumpNow()).size()), results);
     EXPECT_EQ(ControlText("SearchWnd/1107"), "Start");
-    EXPECT_EQ(StopFlag.load(), 1);
+    EXPECT_EQ(CurrentSearchState(), SearchState::Idle);
 
     Act("clear SearchWnd/1101\ntype SearchWnd/1102 ЯКОВЛЕВ ЯКОВ\nclick SearchWnd/1107\nwait");
     std::vector<std::string> rows = Rows(DumpNow());

@@ -12,6 +12,7 @@
 #include "platform/text.h"
 #include "platform/window_system.h"
 #include "search/search_page.h"
+#include "search/search_state.h"
 #include "settings/settings.h"
 #include "tests/ui/support/harness.h"
 #include "tests/ui/support/in_process.h"
@@ -414,7 +415,7 @@ TEST(Startup, CommandNotificationsOtherThanAClickDoNothing) {
                         reinterpret_cast<SecondParameter>(GetDlgItem(notification.page, notification.id))),
             0);
     // No search started, the edits keep their text, nothing was found, checked or saved.
-    EXPECT_EQ(StopFlag.load(), 1);
+    EXPECT_EQ(CurrentSearchState(), SearchState::Idle);
     EXPECT_EQ(CurrentPage, PageSearch);
     EXPECT_EQ(ControlText("SearchWnd/1102"), "A");
     EXPECT_EQ(ControlText("ResultWnd/1202"), "");
