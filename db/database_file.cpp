@@ -14,15 +14,7 @@
 constexpr int ValidationInputBufferSize = 4096;
 
 bool IsCompressedDatabasePath(const char16_t* path) {
-    static constexpr char16_t extension[] = u".zdb";
-    int length = WideLength(path);
-    if (length < 4) return false;
-    for (int index = 0; index < 4; index++) {
-        char16_t character = path[length - 4 + index];
-        if (character >= u'A' && character <= u'Z') character = char16_t(character - u'A' + u'a');
-        if (character != extension[index]) return false;
-    }
-    return true;
+    return EndsWithIgnoringAsciiCase(path, u".zdb");
 }
 
 // Reads the header of a gzip file. Returns the bytes read, or -1 when the file cannot be opened.

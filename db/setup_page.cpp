@@ -39,10 +39,8 @@ void ShowIdle() {
 // A file is a candidate by its name alone: longer than 3 characters, ending in ".zdb" or ".db" in any
 // letter case.
 bool IsCandidateName(const char16_t* name) {
-    int length = WideLength(name);
-    if (length <= 3) return false;
-    if (length >= 4 && CompareWideLocale(name + length - 4, u".zdb", true) == 0) return true;
-    return CompareWideLocale(name + length - 3, u".db", true) == 0;
+    return WideLength(name) > 3 &&
+           (IsCompressedDatabasePath(name) || EndsWithIgnoringAsciiCase(name, u".db"));
 }
 
 bool IsInstalled(const char16_t* path) {

@@ -34,18 +34,6 @@ double MonotonicSeconds() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
-bool SameName(const std::u16string& left, const std::string& right) {
-    std::u16string wide = WideFromUtf8(right);
-    if (left.size() != wide.size()) return false;
-    for (size_t i = 0; i < left.size(); i++) {
-        char16_t a = left[i], b = wide[i];
-        if (a >= 'a' && a <= 'z') a = char16_t(a - 32);
-        if (b >= 'a' && b <= 'z') b = char16_t(b - 32);
-        if (a != b) return false;
-    }
-    return true;
-}
-
 WindowRecord* MainWindowRecord() {
     for (WindowRecord* record : AllWindowRecords())
         if (!record->destroyed && !record->parent && record->windowClass->kind == ControlKind::Registered)
@@ -57,7 +45,7 @@ WindowRecord* FindPage(const std::string& page) {
     if (page == "main") return MainWindowRecord();
     for (WindowRecord* record : AllWindowRecords())
         if (!record->destroyed && record->windowClass->kind == ControlKind::Registered &&
-            SameName(record->windowClass->name, page))
+            SameTextIgnoringAsciiCase(record->windowClass->name, WideFromUtf8(page)))
             return record;
     return nullptr;
 }

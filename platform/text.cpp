@@ -52,6 +52,22 @@ int CompareWide(const char16_t* left, const char16_t* right) {
     return left[index] < right[index] ? -1 : 1;
 }
 
+static char16_t AsciiUpperCase(char16_t character) {
+    return character >= u'a' && character <= u'z' ? char16_t(character - u'a' + u'A') : character;
+}
+
+bool SameTextIgnoringAsciiCase(std::u16string_view left, std::u16string_view right) {
+    if (left.size() != right.size()) return false;
+    for (size_t index = 0; index < left.size(); index++)
+        if (AsciiUpperCase(left[index]) != AsciiUpperCase(right[index])) return false;
+    return true;
+}
+
+bool EndsWithIgnoringAsciiCase(std::u16string_view text, std::u16string_view ending) {
+    return text.size() >= ending.size() &&
+           SameTextIgnoringAsciiCase(text.substr(text.size() - ending.size()), ending);
+}
+
 // --- The device code page -----------------------------------------------------------------------------
 
 static constexpr int DefaultDeviceCodePage = 1251;

@@ -23,6 +23,10 @@ template <int Capacity> inline int CopyText(char16_t (&destination)[Capacity], c
 // Length up to the terminator, and exact code-unit comparison (like wcslen / wcscmp).
 int WideLength(const char16_t* text);
 int CompareWide(const char16_t* left, const char16_t* right);
+// The same texts but for the letter case of ASCII letters, as the platform compares class names
+// ("BUTTON", "button") and as file names are matched to an extension (".zdb", ".ZDB").
+bool SameTextIgnoringAsciiCase(std::u16string_view left, std::u16string_view right);
+bool EndsWithIgnoringAsciiCase(std::u16string_view text, std::u16string_view ending);
 
 // The device's 8-bit code page: 1251 unless the device says otherwise. Returns 0 on success,
 // -1 when the code page is not a single-byte code page this system can convert.

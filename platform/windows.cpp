@@ -95,22 +95,10 @@ CallReceiver* Receiver() {
     return receiver;
 }
 
-bool SameClassName(const std::u16string& left, const char16_t* right) {
-    size_t length = WideLength(right);
-    if (left.size() != length) return false;
-    for (size_t i = 0; i < length; i++) {
-        char16_t a = left[i], b = right[i];
-        if (a >= 'a' && a <= 'z') a = char16_t(a - 32);
-        if (b >= 'a' && b <= 'z') b = char16_t(b - 32);
-        if (a != b) return false;
-    }
-    return true;
-}
-
 ClassRecord* FindClass(const char16_t* name) {
     if (!name) return nullptr;
     for (ClassRecord* record : classes)
-        if (SameClassName(record->name, name)) return record;
+        if (SameTextIgnoringAsciiCase(record->name, name)) return record;
     return nullptr;
 }
 
@@ -305,7 +293,7 @@ Window CreateWindowEx(uint32_t extendedStyle, const char16_t* className, const c
         RegisterBuiltInClasses();
         ClassRecord* windowClass = FindClass(className);
         if (!windowClass) return;
-        if (!failingClass.empty() && SameClassName(failingClass, className)) return;
+        if (!failingClass.empty() && SameTextIgnoringAsciiCase(failingClass, className)) return;
         WindowRecord* parentRecord = nullptr;
         if (parent) {
             parentRecord = FindWindowRecord(parent);

@@ -40,6 +40,19 @@ TEST(Text, CompareWideIsByCodeUnit) {
     EXPECT_GT(CompareWide(u"\xFFFF", u"a"), 0); // no sign trouble with high units
 }
 
+// Class names and file extensions: only ASCII letters fold, so no other letter can make two names one.
+TEST(Text, AsciiCaseIsTheOnlyCaseIgnored) {
+    EXPECT_TRUE(SameTextIgnoringAsciiCase(u"BUTTON", u"button"));
+    EXPECT_TRUE(SameTextIgnoringAsciiCase(u"SysListView32", u"syslistview32"));
+    EXPECT_FALSE(SameTextIgnoringAsciiCase(u"Listbox", u"Listbo"));
+    EXPECT_FALSE(SameTextIgnoringAsciiCase(u"ЁЖ", u"ёж"));
+    EXPECT_FALSE(SameTextIgnoringAsciiCase(u"@", u"`")); // one apart from letters, not letters
+    EXPECT_TRUE(EndsWithIgnoringAsciiCase(u"\\A\\city.ZdB", u".zdb"));
+    EXPECT_TRUE(EndsWithIgnoringAsciiCase(u".db", u".db"));
+    EXPECT_FALSE(EndsWithIgnoringAsciiCase(u"db", u".db"));
+    EXPECT_FALSE(EndsWithIgnoringAsciiCase(u"file.dbx", u".db"));
+}
+
 TEST(Text, Cp1251RoundTripsCyrillic) {
     ASSERT_EQ(SetDeviceCodePage(1251), 0);
     EXPECT_EQ(DeviceCodePage(), 1251);
