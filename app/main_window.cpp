@@ -45,8 +45,7 @@ MessageResult OnMainWindowCreate(Window window, uint32_t, FirstParameter, Second
     MoveWindow(TabControl, -2, 0, client.right + 4, client.bottom, false);
 
     for (int index = 0; index < PageCount; index++) {
-        GetLanguageText(LanguageFile, FirstTabLabelId + index, LanguageLookupBuffer);
-        CopyText(tabLabels[index], LanguageLookupBuffer[0] ? LanguageLookupBuffer : Pages[index].tabLabel);
+        CopyText(tabLabels[index], TranslatedText(FirstTabLabelId + index, Pages[index].tabLabel));
         TabItem item{};
         item.mask = TabItemText;
         item.text = tabLabels[index];

@@ -48,8 +48,8 @@ void ResetMessageTexts() {
 
 void ReplaceMessageTexts() {
     for (int slot = 0; slot < MessageTextCount; slot++) {
-        GetLanguageText(LanguageFile, FirstMessageTextId + slot, LanguageLookupBuffer);
-        if (LanguageLookupBuffer[0] != 0) CopyText(MessageTexts[slot], LanguageLookupBuffer);
+        const char16_t* text = TranslatedText(FirstMessageTextId + slot, MessageTexts[slot]);
+        if (text != MessageTexts[slot]) CopyText(MessageTexts[slot], text);
     }
 }
 

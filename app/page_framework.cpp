@@ -26,10 +26,7 @@ int CreatePageControls(Window page, const ControlDescription* table, int count, 
     for (int i = 0; i < count; i++) {
         const ControlDescription& control = table[i];
         const char16_t* caption = control.caption;
-        if (translate && caption[0] != 0) {
-            GetLanguageText(LanguageFile, control.id, LanguageLookupBuffer);
-            if (LanguageLookupBuffer[0] != 0) caption = LanguageLookupBuffer;
-        }
+        if (translate && caption[0] != 0) caption = TranslatedText(control.id, caption);
         const ControlRectangle& rectangle = control.rectangles[OrientationIndex];
         CreateWindowEx(0, control.className, caption, control.style | fixedStyle, rectangle.x, rectangle.y,
                        rectangle.width, rectangle.height, page, control.id, ProgramInstance, nullptr);

@@ -24,11 +24,9 @@ constexpr RegisterPage pageRegistrations[PageCount] = {
 
 // Opens "dialdex.lng" in the program folder; tells the user when it cannot (the caption is fixed: no
 // language is loaded yet). Returns the stream or null.
-StreamFile* OpenLanguageFile(const char16_t* fileName) {
-    char16_t path[520];
-    int length = CopyText(path, ProgramFolder);
-    CopyText(path + length, 520 - length, fileName);
-    StreamFile* stream = OpenStreamFile(path, "rb");
+StreamFile* OpenLanguageFile() {
+    char16_t path[LanguagePathCapacity];
+    StreamFile* stream = OpenLanguageFileStream(ProgramFolder, path, LanguagePathCapacity);
     if (!stream) ShowMessageFixedCaption(nullptr, u"Error", u"Could not open Language file - %s", {path});
     return stream;
 }
@@ -58,7 +56,7 @@ int RunStartupSequence(Instance instance) {
     GetProgramExecutablePath(executablePath, 260);
     ProgramFolderFromPath(executablePath, ProgramFolder, 260);
 
-    LanguageFile = OpenLanguageFile(u"dialdex.lng");
+    LanguageFile = OpenLanguageFile();
     if (!LanguageFile) return ExitStartupFailed;
 
     LoadLanguageSetting();

@@ -103,6 +103,11 @@ int GetLanguageText(StreamFile* stream, int32_t identifier, char16_t* output) {
     return 1;
 }
 
+const char16_t* TranslatedText(int32_t identifier, const char16_t* builtIn) {
+    GetLanguageText(LanguageFile, identifier, LanguageLookupBuffer);
+    return LanguageLookupBuffer[0] != 0 ? LanguageLookupBuffer : builtIn;
+}
+
 void ResetLanguageSection() {
     LanguageSectionStart = 0;
     LanguageSectionEnd = 0;

@@ -36,6 +36,10 @@ StreamFile* OpenLanguageFileStream(const char16_t* programFolder, char16_t* path
 // Returns 0 when found, -1 when not (the section start and end keep their earlier values).
 int SelectLanguageSection(StreamFile* stream, const char16_t* languageName);
 
+// The selected section's text of the identifier (in LanguageFile) when it is not empty, else builtIn. A
+// looked-up text lies in LanguageLookupBuffer: use or copy it before the next lookup.
+const char16_t* TranslatedText(int32_t identifier, const char16_t* builtIn);
+
 // `GetLanguageText`: the text of the first line of the selected section whose first characters are the
 // identifier's decimal digits and that holds "=": everything after its first "=" up to the first carriage
 // return, cut to 127 characters. output holds LanguageTextCapacity characters (pass LanguageLookupBuffer).
