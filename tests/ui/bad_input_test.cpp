@@ -1,5 +1,6 @@
 // Untrusted bytes end to end: damaged database files, language files, "dialdex.ini" and registry stores on
 // a device, driven through the program as a user would. Each must give a clear outcome and no crash.
+#include "tests/support/database_bytes.h"
 #include "tests/ui/support/harness.h"
 
 #include <QProcess>
@@ -14,35 +15,14 @@ namespace {
 
 const std::string ProgramFolder = "/Program Files/Dialdex";
 
-std::string Header(int32_t recordCount, int formatMark = 11, const std::string& title = "BAD") {
-    std::string bytes(29, '\0');
-    for (int index = 0; index < 4; index++)
-        bytes[index] = static_cast<char>((uint32_t(recordCount) >> (8 * index)) & 0xFF);
-    bytes[4] = static_cast<char>(formatMark);
-    bytes[5] = 7;
-    bytes.replace(6, title.size(), title);
-    return bytes;
+std::string Header(int32_t recordCount) {
+    return DatabaseHeaderBytes(recordCount, "BAD");
 }
 
-// A record's bytes before its next-length byte: the phone number (3 bytes) and the four texts.
+// A record block of these texts (street, house and flat given when not the test's point).
 std::string Record(uint32_t phone, const std::string& name, const std::string& street = "STREET",
                    const std::string& house = "1", const std::string& flat = "2") {
-    std::string bytes;
-    for (int index = 0; index < 3; index++)
-        bytes.push_back(static_cast<char>((phone >> (8 * index)) & 0xFF));
-    for (const std::string* text : {&name, &street, &house, &flat})
-        bytes += *text + '\0';
-    return bytes;
-}
-
-// The record stream: the first length byte, then each record followed by the next one's length, then 255.
-std::string Stream(const std::vector<std::string>& records) {
-    std::string bytes;
-    bytes.push_back(static_cast<char>(records.empty() ? 255 : records[0].size() + 1));
-    for (size_t index = 0; index < records.size(); index++)
-        bytes += records[index] +
-                 static_cast<char>(index + 1 < records.size() ? records[index + 1].size() + 1 : 255);
-    return bytes;
+    return RecordBlockBytes({phone, name, street, house, flat});
 }
 
 std::string Gzip(const std::string& bytes) {
@@ -144,7 +124,7 @@ TEST(BadDatabaseFiles, DamagedGzipFiles) {
     std::vector<std::string> records;
     for (int index = 0; index < 2000; index++)
         records.push_back(Record(1000000 + index, "NAME" + std::to_string(index)));
-    std::string whole = Header(2000) + Stream(records);
+    std::string whole = Header(2000) + RecordStreamBytes(records);
 
     // A .zdb that is not gzip: the gzip reader hands plain bytes on unchanged, so text is refused by its
     // format mark and a plain database under a .zdb name is read as it stands.
@@ -180,11 +160,11 @@ TEST(BadDatabaseFiles, HeadersBlocksAndTexts) {
     std::vector<std::string> three = {Record(1111111, "A"), Record(2222222, "B"), Record(3333333, "C")};
     // A record count far beyond the records present, or negative: the stream decides, the count only
     // sets the progress range.
-    ExpectScanned("huge.db", Header(0x7FFFFFFF) + Stream(three), 3);
-    ExpectScanned("negative.db", Header(-5) + Stream(three), 3);
+    ExpectScanned("huge.db", Header(0x7FFFFFFF) + RecordStreamBytes(three), 3);
+    ExpectScanned("negative.db", Header(-5) + RecordStreamBytes(three), 3);
     // Block lengths 0, 1 and 7 cannot hold a record: the stream ends there, the records before stand.
     for (int length : {0, 1, 7}) {
-        std::string bytes = Header(3) + Stream({Record(1111111, "A")});
+        std::string bytes = Header(3) + RecordStreamBytes({Record(1111111, "A")});
         bytes.back() = static_cast<char>(length); // the first record's next length
         bytes += std::string(300, 'x');
         ExpectScanned("length" + std::to_string(length) + ".db", bytes, 1);
@@ -192,10 +172,10 @@ TEST(BadDatabaseFiles, HeadersBlocksAndTexts) {
     // The largest block, 254 bytes, is read whole.
     std::string longest = Record(4444444, std::string(254 - 1 - 3 - 4 - 3, 'N'), "S", "H");
     ASSERT_EQ(longest.size() + 1, 254u);
-    ExpectScanned("length254.db", Header(2) + Stream({longest, Record(5555555, "E")}), 2);
+    ExpectScanned("length254.db", Header(2) + RecordStreamBytes({longest, Record(5555555, "E")}), 2);
     // Texts without terminators: the first runs to the block's last byte; the search lists the record.
     std::string unterminated = "\x01\x02\x03" + std::string(40, 'T');
-    ExpectScanned("unterminated.db", Header(2) + Stream({unterminated, Record(6666666, "F")}), 2);
+    ExpectScanned("unterminated.db", Header(2) + RecordStreamBytes({unterminated, Record(6666666, "F")}), 2);
     // A header alone, and a file shorter than a header.
     ExpectScanned("headeronly.db", Header(9), 0);
     ExpectRefused("short.db", Header(1).substr(0, 20));
@@ -243,7 +223,7 @@ TEST(BadLanguageFiles, GarbageLongLinesAndFormatSpecifiers) {
         language += std::to_string(id) + "=%s%s%s%n\r\n";
     std::string formats = MakeDevice(language);
     WriteHostFile(formats + "/Databases/bad.db", "not a database at all");
-    WriteHostFile(formats + "/Databases/good.db", Header(1) + Stream({Record(1234567, "A")}));
+    WriteHostFile(formats + "/Databases/good.db", Header(1) + RecordStreamBytes({Record(1234567, "A")}));
     WriteHostFile(IniPath(formats), "\\Databases\\bad.db;B\r\n\\Databases\\good.db;G\r\n");
     ScriptRun formatted =
         RunScript(formats, "choose SearchWnd/1100 1\ntype SearchWnd/1101 ?\nclick SearchWnd/1107\n"
@@ -257,7 +237,7 @@ TEST(BadLanguageFiles, GarbageLongLinesAndFormatSpecifiers) {
 
 TEST(BadDatabaseList, LongFilesNulBytesLongLinesAndClimbingPaths) {
     std::string device = MakeDevice("[RUSSIAN]\r\n");
-    WriteHostFile(device + "/Databases/good.db", Header(1) + Stream({Record(1234567, "A")}));
+    WriteHostFile(device + "/Databases/good.db", Header(1) + RecordStreamBytes({Record(1234567, "A")}));
     // 10,000 lines, NUL bytes, lines of 5,000 bytes: at most ten entries, each cut to its fields.
     std::string ini;
     ini += std::string("\\Databases\\good.db\0junk;NUL\r\n", 29);
@@ -276,7 +256,7 @@ TEST(BadDatabaseList, LongFilesNulBytesLongLinesAndClimbingPaths) {
 
     // Paths with ".." that climb above the device root resolve inside the device folder, never outside it.
     std::string outside = MakeTemporaryFolder();
-    WriteHostFile(outside + "/outside.db", Header(1) + Stream({Record(7654321, "OUTSIDE")}));
+    WriteHostFile(outside + "/outside.db", Header(1) + RecordStreamBytes({Record(7654321, "OUTSIDE")}));
     std::string climbing = MakeDevice("[RUSSIAN]\r\n");
     std::string up;
     for (int level = 0; level < 30; level++)
@@ -299,7 +279,7 @@ TEST(BadDatabaseList, LongFilesNulBytesLongLinesAndClimbingPaths) {
     EXPECT_EQ(ReadHostFile(IniPath(climbing)), "");
     // The same path inside the device folder is what it names.
     WriteHostFile(climbing + "/tmp/" + outsideName + "/outside.db",
-                  Header(1) + Stream({Record(7654321, "INSIDE")}));
+                  Header(1) + RecordStreamBytes({Record(7654321, "INSIDE")}));
     WriteHostFile(IniPath(climbing), up + "\\tmp\\" + outsideName + "\\outside.db;UP\r\n");
     ScriptRun inside =
         RunScript(climbing, "type SearchWnd/1101 ?\nclick SearchWnd/1107\nwait\nprint ResultWnd/1201\n");

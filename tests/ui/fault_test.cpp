@@ -31,16 +31,6 @@ std::string StorePath(const std::string& device) {
     return device + "/Windows/registry.txt";
 }
 
-std::string Database(int recordCount, const std::string& title) {
-    std::string bytes(29, '\0');
-    for (int index = 0; index < 4; index++)
-        bytes[index] = static_cast<char>((recordCount >> (8 * index)) & 0xFF);
-    bytes[4] = 11;
-    bytes[5] = 7;
-    bytes.replace(6, title.size(), title);
-    return bytes + "\xFF";
-}
-
 std::vector<std::string> Boxes(const ScriptRun& run) {
     std::vector<std::string> boxes;
     for (const QJsonObject& box : run.boxes)
@@ -102,8 +92,8 @@ ScriptRun RunLimited(const std::string& device, const std::string& script, const
 // A device with one installed database, a second one to install, and a registry store made by a run.
 std::string PreparedDevice() {
     std::string device = MakeDevice(ShippedLanguageFile());
-    WriteHostFile(device + "/Databases/good.db", Database(1, "GOOD"));
-    WriteHostFile(device + "/Databases/new.db", Database(2, "NEW"));
+    WriteHostFile(device + "/Databases/good.db", HeaderOnlyDatabase(1, "GOOD"));
+    WriteHostFile(device + "/Databases/new.db", HeaderOnlyDatabase(2, "NEW"));
     WriteHostFile(IniPath(device), "\\Databases\\good.db;GOOD\r\n\\Databases\\good.db;GOOD AGAIN\r\n");
     ScriptRun first = RunScript(device, "");
     EXPECT_EQ(first.exitCode, 0) << first.errors;
@@ -215,11 +205,11 @@ TEST(Faults, AReadOnlyListIsNotRewrittenAndOneInAClosedFolderIsWrittenInPlace) {
 
 TEST(Faults, FoldersFindDatabasesMayNotRead) {
     std::string device = MakeDevice("[RUSSIAN]\r\n");
-    WriteHostFile(device + "/a/one.db", Database(1, "ONE"));
-    WriteHostFile(device + "/locked/hidden.db", Database(2, "HIDDEN"));
-    WriteHostFile(device + "/locked/deeper/deep.db", Database(3, "DEEP"));
-    WriteHostFile(device + "/z/two.db", Database(4, "TWO"));
-    WriteHostFile(device + "/unreadable.db", Database(5, "UNREADABLE"));
+    WriteHostFile(device + "/a/one.db", HeaderOnlyDatabase(1, "ONE"));
+    WriteHostFile(device + "/locked/hidden.db", HeaderOnlyDatabase(2, "HIDDEN"));
+    WriteHostFile(device + "/locked/deeper/deep.db", HeaderOnlyDatabase(3, "DEEP"));
+    WriteHostFile(device + "/z/two.db", HeaderOnlyDatabase(4, "TWO"));
+    WriteHostFile(device + "/unreadable.db", HeaderOnlyDatabase(5, "UNREADABLE"));
     OpenToOthers(device + "/a/one.db");
     OpenToOthers(device + "/z/two.db");
     OpenToOthers(device + "/locked/deeper/deep.db");

@@ -21,16 +21,6 @@ namespace {
 
 const std::string ProgramFolder = "/Program Files/Dialdex";
 
-std::string Database(int recordCount, const std::string& title) {
-    std::string bytes(29, '\0');
-    for (int index = 0; index < 4; index++)
-        bytes[index] = static_cast<char>((recordCount >> (8 * index)) & 0xFF);
-    bytes[4] = 11;
-    bytes[5] = 7;
-    bytes.replace(6, title.size(), title);
-    return bytes + "\xFF";
-}
-
 int RunMilliseconds(std::chrono::steady_clock::time_point start) {
     return static_cast<int>(
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
@@ -43,8 +33,8 @@ TEST(CrashSafety, KillsDuringInstallCheckAndShutdownNeverTearTheFiles) {
     std::string device = MakeDevice("[RUSSIAN]\r\n");
     std::string ini = device + ProgramFolder + "/dialdex.ini";
     std::string store = device + "/Windows/registry.txt";
-    WriteHostFile(device + "/Databases/good.db", Database(1, "GOOD"));
-    WriteHostFile(device + "/Databases/new.db", Database(2, "NEW"));
+    WriteHostFile(device + "/Databases/good.db", HeaderOnlyDatabase(1, "GOOD"));
+    WriteHostFile(device + "/Databases/new.db", HeaderOnlyDatabase(2, "NEW"));
     const std::string oldIni = "\\Databases\\good.db;GOOD\r\n";
     WriteHostFile(ini, oldIni);
 
@@ -58,13 +48,9 @@ TEST(CrashSafety, KillsDuringInstallCheckAndShutdownNeverTearTheFiles) {
     std::string scriptPath = MakeTemporaryFolder() + "/script.txt";
     WriteHostFile(scriptPath, "tab 2\nclick SetupWnd/1303\nchoose SetupWnd/1302 0\nclick SetupWnd/1304\n"
                               "click SetupWnd/1305\nclick SetupWnd/1305\nresize ResultWnd/1201 0 97\n");
-    QStringList arguments{"--device", QString::fromStdString(device), "--script",
-                          QString::fromStdString(scriptPath)};
+    const std::vector<std::string> arguments{"--device", device, "--script", scriptPath};
     auto start = std::chrono::steady_clock::now();
-    QProcess whole;
-    whole.start(QString::fromStdString(BuiltProgram("dialdex")), arguments);
-    ASSERT_TRUE(whole.waitForFinished(120000));
-    ASSERT_EQ(whole.exitCode(), 0);
+    ASSERT_EQ(RunProcess(BuiltProgram("dialdex"), arguments, 120).exitCode, 0);
     int runMilliseconds = RunMilliseconds(start);
     const std::string newIni = ReadHostFile(ini);
     const std::string newStore = ReadHostFile(store);
@@ -80,13 +66,7 @@ TEST(CrashSafety, KillsDuringInstallCheckAndShutdownNeverTearTheFiles) {
     for (int run = 0; run < runs; run++) {
         WriteHostFile(ini, oldIni);
         WriteHostFile(store, oldStore);
-        QProcess process;
-        process.start(QString::fromStdString(BuiltProgram("dialdex")), arguments);
-        ASSERT_TRUE(process.waitForStarted());
-        std::this_thread::sleep_for(std::chrono::milliseconds(delay(random)));
-        if (process.state() == QProcess::Running) killedWhileRunning++;
-        process.kill();
-        process.waitForFinished();
+        killedWhileRunning += RunAndKill(BuiltProgram("dialdex"), arguments, delay(random));
         std::string iniText = ReadHostFile(ini);
         std::string storeText = ReadHostFile(store);
         bool iniWhole = iniText == oldIni || iniText == newIni;
@@ -212,7 +192,7 @@ TEST(TwoInstances, CheckInAnInstanceStartedEarlierKeepsADatabaseInstalledMeanwhi
                {"demo", "400000", QString::fromStdString(big), "--seed", "5", "--title", "BIG"});
     ASSERT_TRUE(make.waitForFinished(300000));
     ASSERT_EQ(make.exitCode(), 0);
-    WriteHostFile(device + "/new.db", Database(2, "NEW"));
+    WriteHostFile(device + "/new.db", HeaderOnlyDatabase(2, "NEW"));
     WriteHostFile(ini, "\\bad.db;BAD\r\n\\Databases\\big.db;BIG\r\n");
 
     // The checking instance loads the list, searches the big database, then checks. While it reads the

@@ -19,18 +19,6 @@ std::string PlainDevice() {
     return MakeDevice("[RUSSIAN]\r\n");
 }
 
-// A plain database: the 29-byte header (record count, format mark, phone digits 7, title) and the end
-// mark. A .zdb file may hold the same bytes: the gzip reader hands on data that is not compressed.
-std::string Database(int recordCount, const std::string& title, int formatMark = 11) {
-    std::string bytes(29, '\0');
-    for (int index = 0; index < 4; index++)
-        bytes[index] = static_cast<char>((recordCount >> (8 * index)) & 0xFF);
-    bytes[4] = static_cast<char>(formatMark);
-    bytes[5] = 7;
-    bytes.replace(6, title.size(), title);
-    return bytes + "\xFF";
-}
-
 // A demo directory made by dialdex-mkdb, as the demo device holds them.
 void MakeDemoDatabase(const std::string& path, int recordCount, const std::string& title) {
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
@@ -98,17 +86,18 @@ TEST(FindDatabases, EmptyDeviceAndCandidateRules) {
     EXPECT_EQ(Extent(empty.dumps[0]), 0);
     EXPECT_TRUE(empty.boxes.empty());
 
-    WriteHostFile(device + "/a.db", Database(1, "A"));
-    WriteHostFile(device + "/.db", Database(2, "DOT")); // 3 characters: not a candidate
-    WriteHostFile(device + "/b.zdb", Database(3, "B"));
-    WriteHostFile(device + "/C.ZDB", Database(4, "C"));
-    WriteHostFile(device + "/d.Db", Database(5, "D"));
-    WriteHostFile(device + "/x.zdb/inner.db", Database(6, "INNER"));    // a folder, entered
-    WriteHostFile(device + "/bad.db", Database(7, "BAD", 10));          // wrong format mark
-    WriteHostFile(device + "/short.db", "\x01\x00\x00");                // too short
-    WriteHostFile(device + "/e.txt", Database(8, "TXT"));               // valid, but not by its name
-    WriteHostFile(device + "/Databases/g.db", Database(9, "G"));        // installed already
-    WriteHostFile(device + "/Databases/G.db", Database(10, "G UPPER")); // differs in letter case only
+    WriteHostFile(device + "/a.db", HeaderOnlyDatabase(1, "A"));
+    WriteHostFile(device + "/.db", HeaderOnlyDatabase(2, "DOT")); // 3 characters: not a candidate
+    WriteHostFile(device + "/b.zdb", HeaderOnlyDatabase(3, "B"));
+    WriteHostFile(device + "/C.ZDB", HeaderOnlyDatabase(4, "C"));
+    WriteHostFile(device + "/d.Db", HeaderOnlyDatabase(5, "D"));
+    WriteHostFile(device + "/x.zdb/inner.db", HeaderOnlyDatabase(6, "INNER")); // a folder, entered
+    WriteHostFile(device + "/bad.db", HeaderOnlyDatabase(7, "BAD", 10));       // wrong format mark
+    WriteHostFile(device + "/short.db", "\x01\x00\x00");                       // too short
+    WriteHostFile(device + "/e.txt", HeaderOnlyDatabase(8, "TXT"));            // valid, but not by its name
+    WriteHostFile(device + "/Databases/g.db", HeaderOnlyDatabase(9, "G"));     // installed already
+    WriteHostFile(device + "/Databases/G.db",
+                  HeaderOnlyDatabase(10, "G UPPER")); // differs in letter case only
     WriteHostFile(IniPath(device), "\\Databases\\g.db;G\r\n");
     ScriptRun run = RunScript(device, "tab 2\nclick SetupWnd/1303\ndump\n");
     ASSERT_EQ(run.dumps.size(), 1u) << run.errors;
@@ -126,9 +115,9 @@ TEST(FindDatabases, DiscoveryOrderLongestLineAndThirtyFiles) {
     std::vector<std::string> names = {"one.db", "sub/two.db",  "sub/deeper/three.db", "sub/four.db",
                                       "zz.db",  "mid/five.db", "sub/deeper/six.db",   "seven.db"};
     for (const std::string& name : names)
-        WriteHostFile(device + "/" + name, Database(1, "T"));
+        WriteHostFile(device + "/" + name, HeaderOnlyDatabase(1, "T"));
     // The longest line: "T [1] " and a path of 34 characters.
-    WriteHostFile(device + "/" + std::string(30, 'n') + ".db", Database(1, "T"));
+    WriteHostFile(device + "/" + std::string(30, 'n') + ".db", HeaderOnlyDatabase(1, "T"));
     std::vector<std::string> expected;
     ListInReadingOrder(device, "", &expected);
     ScriptRun run = RunScript(device, "tab 2\nclick SetupWnd/1303\ndump\n");
@@ -143,7 +132,7 @@ TEST(FindDatabases, DiscoveryOrderLongestLineAndThirtyFiles) {
     std::string many = PlainDevice();
     for (int index = 0; index < 30; index++)
         WriteHostFile(many + "/Cards/f" + std::to_string(index) + ".db",
-                      Database(index, "F" + std::to_string(index)));
+                      HeaderOnlyDatabase(index, "F" + std::to_string(index)));
     ScriptRun thirty = RunScript(many, "tab 2\nclick SetupWnd/1303\ndump\nchoose SetupWnd/1302 24\n"
                                        "click SetupWnd/1304\ndump\n");
     ASSERT_EQ(thirty.dumps.size(), 2u) << thirty.errors;
@@ -166,28 +155,28 @@ TEST(FindDatabases, PathsThatCannotBeInstalledLinksAndLoops) {
     for (int depth = 1; depth <= 6; depth++) {
         host += "/" + level;
         devicePath += "\\" + level;
-        WriteHostFile(host + "/d" + std::to_string(depth) + ".db", Database(depth, "DEEP"));
+        WriteHostFile(host + "/d" + std::to_string(depth) + ".db", HeaderOnlyDatabase(depth, "DEEP"));
     }
-    WriteHostFile(device + "/semi;colon.db", Database(1, "SEMI"));
-    WriteHostFile(device + "/\xE6\x95\xB0.db", Database(1, "CJK")); // no byte in code page 1251
-    WriteHostFile(device + "/\xD0\x91\xD0\xB0\xD0\xB7\xD0\xB0.db", Database(1, "CYRILLIC"));
-    WriteHostFile(device + "/title.db", Database(1, "TWO\r\nLINES"));
+    WriteHostFile(device + "/semi;colon.db", HeaderOnlyDatabase(1, "SEMI"));
+    WriteHostFile(device + "/\xE6\x95\xB0.db", HeaderOnlyDatabase(1, "CJK")); // no byte in code page 1251
+    WriteHostFile(device + "/\xD0\x91\xD0\xB0\xD0\xB7\xD0\xB0.db", HeaderOnlyDatabase(1, "CYRILLIC"));
+    WriteHostFile(device + "/title.db", HeaderOnlyDatabase(1, "TWO\r\nLINES"));
     // A control character in a name would split its line of "dialdex.ini" as a semicolon would.
-    WriteHostFile(device + "/line\nfeed.db", Database(1, "LINE FEED"));
-    WriteHostFile(device + "/tab\tbed.db", Database(1, "TAB"));
+    WriteHostFile(device + "/line\nfeed.db", HeaderOnlyDatabase(1, "LINE FEED"));
+    WriteHostFile(device + "/tab\tbed.db", HeaderOnlyDatabase(1, "TAB"));
     // A backslash in a host name: the device would read "\a\b.db" as the file b.db in folder a, so the
     // name is not listed and the real \a\b.db is listed once.
-    WriteHostFile(device + "/a\\b.db", Database(1, "BACKSLASH"));
-    WriteHostFile(device + "/a/b.db", Database(1, "REAL"));
+    WriteHostFile(device + "/a\\b.db", HeaderOnlyDatabase(1, "BACKSLASH"));
+    WriteHostFile(device + "/a/b.db", HeaderOnlyDatabase(1, "REAL"));
     // Links: a loop to the parent, a link to itself, a link to a folder outside the device, and a link
     // to a database inside the device (a file, listed under its own name).
     std::string outside = MakeTemporaryFolder();
-    WriteHostFile(outside + "/outside.db", Database(1, "OUTSIDE"));
+    WriteHostFile(outside + "/outside.db", HeaderOnlyDatabase(1, "OUTSIDE"));
     std::filesystem::create_directories(device + "/Loop");
     std::filesystem::create_directory_symlink("..", device + "/Loop/up");
     std::filesystem::create_directory_symlink(".", device + "/Loop/self");
     std::filesystem::create_directory_symlink(outside, device + "/Loop/out");
-    WriteHostFile(device + "/Loop/in.db", Database(2, "LOOP"));
+    WriteHostFile(device + "/Loop/in.db", HeaderOnlyDatabase(2, "LOOP"));
     std::filesystem::create_symlink(device + "/Loop/in.db", device + "/linked.db");
 
     ScriptRun run = RunScript(device, "tab 2\nclick SetupWnd/1303\ndump\nchoose SetupWnd/1302 0\n"
@@ -211,11 +200,11 @@ TEST(InstallDatabase, FullListNoSelectionAndInstall) {
     std::string ini;
     for (int index = 0; index < 10; index++) {
         std::string name = "i" + std::to_string(index) + ".db";
-        WriteHostFile(device + "/" + name, Database(index, "I"));
+        WriteHostFile(device + "/" + name, HeaderOnlyDatabase(index, "I"));
         ini += "\\" + name + ";I\r\n";
     }
     WriteHostFile(IniPath(device), ini);
-    WriteHostFile(device + "/new.db", Database(1, "NEW"));
+    WriteHostFile(device + "/new.db", HeaderOnlyDatabase(1, "NEW"));
     ScriptRun full =
         RunScript(device, "tab 2\nclick SetupWnd/1303\nchoose SetupWnd/1302 0\nclick SetupWnd/1304\n"
                           "dump\n");
@@ -227,8 +216,8 @@ TEST(InstallDatabase, FullListNoSelectionAndInstall) {
 
     // No selection: nothing happens.
     std::string fresh = PlainDevice();
-    WriteHostFile(fresh + "/Databases/first.db", Database(11, "FIRST"));
-    WriteHostFile(fresh + "/Databases/second.db", Database(22, "SECOND"));
+    WriteHostFile(fresh + "/Databases/first.db", HeaderOnlyDatabase(11, "FIRST"));
+    WriteHostFile(fresh + "/Databases/second.db", HeaderOnlyDatabase(22, "SECOND"));
     MakeDemoDatabase(fresh + "/My Documents/suburbs.db", 500, "SUBURBS DEMO");
     WriteHostFile(IniPath(fresh), "\\Databases\\first.db;FIRST\r\n\\Databases\\second.db;SECOND\r\n");
     ScriptRun none = RunScript(fresh, "tab 2\nclick SetupWnd/1303\nclick SetupWnd/1304\ndump\n");
@@ -262,11 +251,11 @@ TEST(CheckDatabases, DropsMissingEntriesKeepsGoodOnesAndTheFoundList) {
     for (int index = 1; index <= 5; index++) {
         std::string path = "\\Db\\p" + std::to_string(index) + ".db";
         if (index != 2 && index != 4)
-            WriteHostFile(device + "/Db/p" + std::to_string(index) + ".db", Database(index, "P"));
+            WriteHostFile(device + "/Db/p" + std::to_string(index) + ".db", HeaderOnlyDatabase(index, "P"));
         ini += path + ";Title " + std::to_string(index) + "\r\n";
     }
     WriteHostFile(IniPath(device), ini);
-    WriteHostFile(device + "/Other/free.db", Database(9, "FREE"));
+    WriteHostFile(device + "/Other/free.db", HeaderOnlyDatabase(9, "FREE"));
     ScriptRun run =
         RunScript(device, "tab 2\nclick SetupWnd/1303\nchoose SetupWnd/1302 0\nclick SetupWnd/1305\n"
                           "dump\n");
@@ -323,7 +312,7 @@ TEST(CheckDatabases, ValidatesExactlyThePathTheSearchOpens) {
     std::string longName = shortName + "-" + std::string(40, 'y') + ".db";
     ASSERT_EQ(folders.size() + shortName.size(), 259u);
     WriteHostFile(device + folders + shortName, ExampleDatabase()); // one subscriber, named A
-    WriteHostFile(device + folders + longName, Database(1, "LONG"));
+    WriteHostFile(device + folders + longName, HeaderOnlyDatabase(1, "LONG"));
     std::string path = folders + longName;
     std::replace(path.begin(), path.end(), '/', '\\');
     WriteHostFile(IniPath(device), path + ";LONG\r\n");
@@ -359,7 +348,7 @@ TEST(CheckDatabases, AKillWhileCheckingLeavesTheFileWhole) {
     for (int index = 0; index < 10; index++) {
         std::string line = "\\Db\\k" + std::to_string(index) + ".db;K " + std::to_string(index) + "\r\n";
         if (index % 3 != 0) {
-            WriteHostFile(device + "/Db/k" + std::to_string(index) + ".db", Database(index, "K"));
+            WriteHostFile(device + "/Db/k" + std::to_string(index) + ".db", HeaderOnlyDatabase(index, "K"));
             newText += line;
         }
         oldText += line;
@@ -369,15 +358,12 @@ TEST(CheckDatabases, AKillWhileCheckingLeavesTheFileWhole) {
         script += "click SetupWnd/1305\n";
     std::string scriptPath = MakeTemporaryFolder() + "/check.txt";
     WriteHostFile(scriptPath, script);
-    QStringList arguments{"--device", QString::fromStdString(device), "--script",
-                          QString::fromStdString(scriptPath)};
+    const std::vector<std::string> arguments{"--device", device, "--script", scriptPath};
 
     // How long a whole run takes, so that the kills fall anywhere in it.
     WriteHostFile(IniPath(device), oldText);
     auto start = std::chrono::steady_clock::now();
-    QProcess timing;
-    timing.start(QString::fromStdString(BuiltProgram("dialdex")), arguments);
-    ASSERT_TRUE(timing.waitForFinished(120000));
+    ASSERT_EQ(RunProcess(BuiltProgram("dialdex"), arguments, 120).exitCode, 0);
     int runMilliseconds = static_cast<int>(
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
             .count());
@@ -388,13 +374,7 @@ TEST(CheckDatabases, AKillWhileCheckingLeavesTheFileWhole) {
     int killedWhileRunning = 0;
     for (int attempt = 0; attempt < 20; attempt++) {
         WriteHostFile(IniPath(device), oldText);
-        QProcess process;
-        process.start(QString::fromStdString(BuiltProgram("dialdex")), arguments);
-        ASSERT_TRUE(process.waitForStarted());
-        std::this_thread::sleep_for(std::chrono::milliseconds(delay(random)));
-        if (process.state() == QProcess::Running) killedWhileRunning++;
-        process.kill();
-        process.waitForFinished();
+        killedWhileRunning += RunAndKill(BuiltProgram("dialdex"), arguments, delay(random));
         std::string text = ReadHostFile(IniPath(device));
         EXPECT_TRUE(text == oldText || text == newText) << "attempt " << attempt << ": " << text;
     }

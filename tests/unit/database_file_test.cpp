@@ -28,6 +28,11 @@ static int Validate(const std::string& name, unsigned char header[29], bool* com
 
 TEST(DatabaseFile, WorkedExampleReadsBackExactly) {
     ASSERT_EQ(WorkedExample.size(), 41u);
+    // Every test's database bytes come from one builder: it gives exactly the worked example.
+    EXPECT_EQ(MakeDatabaseBytes({
+                  {1234567, "A", "B", "1", ""}
+    }),
+              WorkedExample);
     WritePlain("example.db", WorkedExample);
     WriteCompressed("example.zdb", WorkedExample);
     for (const char* name : {"example.db", "example.zdb"}) {

@@ -4,6 +4,7 @@
 
 #include "platform/device.h"
 #include "platform/text.h"
+#include "tests/support/database_bytes.h"
 
 #include <filesystem>
 #include <fstream>
@@ -73,38 +74,12 @@ inline Bytes ReadHostFile(const std::string& name) {
     return Bytes(std::istreambuf_iterator<char>(input), std::istreambuf_iterator<char>());
 }
 
-// A header and the record blocks for texts given as (phone, name, street, house, flat), ended by 255.
-struct TestRecord {
-    uint32_t phone;
-    std::string name, street, house, flat;
-};
+inline Bytes ToBytes(const std::string& bytes) {
+    return Bytes(bytes.begin(), bytes.end());
+}
 
+// A database file's bytes for records given as (phone, name, street, house, flat), ended by 255.
 inline Bytes MakeDatabaseBytes(const std::vector<TestRecord>& records, int phoneDigits = 7,
                                const std::string& title = "CITY", bool endMark = true) {
-    Bytes bytes(29, 0);
-    uint32_t count = uint32_t(records.size());
-    for (int index = 0; index < 4; index++)
-        bytes[index] = (unsigned char)(count >> (8 * index));
-    bytes[4] = 11;
-    bytes[5] = (unsigned char)phoneDigits;
-    for (size_t index = 0; index < title.size() && index < 22; index++)
-        bytes[6 + index] = (unsigned char)title[index];
-    std::vector<Bytes> blocks;
-    for (const TestRecord& record : records) {
-        Bytes block = {(unsigned char)record.phone, (unsigned char)(record.phone >> 8),
-                       (unsigned char)(record.phone >> 16)};
-        for (const std::string* text : {&record.name, &record.street, &record.house, &record.flat}) {
-            block.insert(block.end(), text->begin(), text->end());
-            block.push_back(0);
-        }
-        block.push_back(0); // next length, filled below
-        blocks.push_back(block);
-    }
-    bytes.push_back(blocks.empty() ? 255 : (unsigned char)blocks[0].size());
-    for (size_t index = 0; index < blocks.size(); index++) {
-        bool last = index + 1 == blocks.size();
-        blocks[index].back() = last ? (endMark ? 255 : 0) : (unsigned char)blocks[index + 1].size();
-        bytes.insert(bytes.end(), blocks[index].begin(), blocks[index].end());
-    }
-    return bytes;
+    return ToBytes(DatabaseBytes(records, title, phoneDigits, endMark));
 }

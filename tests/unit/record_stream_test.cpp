@@ -154,8 +154,7 @@ TEST(RecordStream, TextsWithoutTerminatorsStayInsideTheBlock) {
     EXPECT_STREQ(record.flat, "");
 
     // Through the walker: a block whose texts run up to its last byte.
-    Bytes bytes(29, 0);
-    bytes[4] = 11;
+    Bytes bytes = ToBytes(DatabaseHeaderBytes(0, "", 0));
     bytes.push_back(sizeof noTerminator);
     bytes.insert(bytes.end(), std::begin(noTerminator), std::end(noTerminator));
     WritePlain("unterminated.db", bytes);

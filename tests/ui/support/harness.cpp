@@ -1,5 +1,7 @@
 #include "tests/ui/support/harness.h"
 
+#include "tests/support/database_bytes.h"
+
 #include <QJsonDocument>
 #include <cerrno>
 #include <chrono>
@@ -63,11 +65,13 @@ std::string LanguageFileOf(std::initializer_list<std::string> lines) {
 }
 
 std::string ExampleDatabase() {
-    static const unsigned char bytes[] = {0x01, 0x00, 0x00, 0x00, 0x0B, 0x07, 'C',  'I',  'T',  'Y',  0x00,
-                                          0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
-                                          0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x0B, 0x87, 0xD6, 0x12,
-                                          'A',  0x00, 'B',  0x00, '1',  0x00, 0x00, 0xFF};
-    return std::string(reinterpret_cast<const char*>(bytes), sizeof bytes);
+    return DatabaseBytes({
+        {1234567, "A", "B", "1", ""}
+    });
+}
+
+std::string HeaderOnlyDatabase(int32_t recordCount, const std::string& title, int formatMark) {
+    return DatabaseHeaderBytes(recordCount, title, 7, formatMark) + RecordStreamBytes({});
 }
 
 std::string ShippedLanguageFile() {
@@ -158,6 +162,32 @@ ProcessRun RunProcess(const std::string& program, const std::vector<std::string>
     }
     run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return run;
+}
+
+bool RunAndKill(const std::string& program, const std::vector<std::string>& arguments,
+                int delayMilliseconds) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(delayMilliseconds));
+    int status = 0;
+    bool running = waitpid(pid, &status, WNOHANG) == 0;
+    if (running) {
+        kill(pid, SIGKILL);
+        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+    }
+    return running;
 }
 
 ScriptRun RunScript(const std::string& device, const std::string& script,

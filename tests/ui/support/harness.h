@@ -28,6 +28,8 @@ std::string MakeDevice(const std::string& languageFile);
 std::string LanguageFileOf(std::initializer_list<std::string> lines);
 // The small example database (41 bytes): one record, phone 1234567, name A, street B, house 1, no flat.
 std::string ExampleDatabase();
+// A database of a header and the end mark alone, whose header claims recordCount records.
+std::string HeaderOnlyDatabase(int32_t recordCount, const std::string& title, int formatMark = 11);
 // The shipped language file's bytes.
 std::string ShippedLanguageFile();
 // Path of a built program (dialdex, dialdex-mkdb, dialdex-find).
@@ -43,6 +45,10 @@ struct ProcessRun {
 // make every later in-process search report false races.
 ProcessRun RunProcess(const std::string& program, const std::vector<std::string>& arguments,
                       int timeoutSeconds);
+
+// Starts a program (its output dropped), kills it with SIGKILL after the delay and reaps it. Returns true
+// when it was still running when killed.
+bool RunAndKill(const std::string& program, const std::vector<std::string>& arguments, int delayMilliseconds);
 
 // Runs build/dialdex --device device --script <script> with further arguments.
 ScriptRun RunScript(const std::string& device, const std::string& script,
