@@ -1,23 +1,22 @@
-// The script driver. Each command acts as the user's own input would, through the controls' Qt faces, so
-// the program receives every notification that input gives.
+// The script driver's runner: loads a script, runs a command whenever the message loop has nothing else
+// to do, and closes the main window at the end. What each command does is one function in one table;
+// the reading of a line is script_line.cpp's, the user's input user_input.cpp's and the dump dump.cpp's.
 #include "platform/script.h"
 
+#include "platform/dump.h"
 #include "platform/script_line.h"
 #include "platform/text.h"
+#include "platform/user_input.h"
 #include "platform/window_system.h"
 
 #include <QCoreApplication>
-#include <QJsonArray>
-#include <QJsonObject>
 #include <QPixmap>
-#include <QStringList>
 #include <QWidget>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
-#include <sstream>
 
 namespace {
 
@@ -76,6 +75,130 @@ void CloseMainWindow() {
     if (WindowRecord* main = MainWindowRecord()) SendMessage(HandleOf(main), MessageClose, 0, 0);
 }
 
+// --- The commands: each returns 0, or -1 with a reason in error. ------------------------------------------
+
+int RunTab(const ScriptLine& parsed, std::string*, std::string* error) {
+    for (WindowRecord* record : AllWindowRecords())
+        if (!record->destroyed && record->windowClass->kind == ControlKind::Tab) {
+            if (UserChooseTab(record, parsed.numbers[0])) return 0;
+            break;
+        }
+    *error = "cannot choose tab in '" + parsed.line + "'";
+    return -1;
+}
+
+int RunWait(const ScriptLine&, std::string*, std::string*) {
+    WaitForThreadsServingMessages();
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    return 0;
+}
+
+int RunDump(const ScriptLine&, std::string* output, std::string*) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    *output += DumpWindowTree() + "\n";
+    return 0;
+}
+
+int RunClose(const ScriptLine&, std::string*, std::string*) {
+    CloseMainWindow();
+    return 0;
+}
+
+int RunCommand(const ScriptLine& parsed, std::string*, std::string* error) {
+    WindowRecord* main = MainWindowRecord();
+    if (!main) {
+        *error = "bad command line '" + parsed.line + "'";
+        return -1;
+    }
+    SendMessage(HandleOf(main), MessageCommand,
+                static_cast<FirstParameter>(static_cast<uint16_t>(parsed.numbers[0])), 0);
+    return 0;
+}
+
+int RunShot(const ScriptLine& parsed, std::string* output, std::string* error) {
+    WindowRecord* main = MainWindowRecord();
+    if (!main || !main->widget) {
+        *error = "nothing to photograph in '" + parsed.line + "'";
+        return -1;
+    }
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    if (!main->widget->grab().save(QString::fromStdString(parsed.text), "PNG")) {
+        *error = "cannot write '" + parsed.text + "'";
+        return -1;
+    }
+    *output += "{\"shot\":\"" + parsed.text + "\"}\n";
+    return 0;
+}
+
+int RunPrint(const ScriptLine& parsed, std::string* output, std::string* error) {
+    WindowRecord* record = FindTarget(parsed, error);
+    if (!record) return -1;
+    *output += DescribeControlText(record);
+    return 0;
+}
+
+// The commands that act on a control as the user would: false when the input did nothing.
+bool ClickControl(WindowRecord* record, const ScriptLine&) {
+    return UserClick(record);
+}
+bool TypeIntoControl(WindowRecord* record, const ScriptLine& parsed) {
+    return UserType(record, WideFromUtf8(parsed.text));
+}
+bool ClearControl(WindowRecord* record, const ScriptLine&) {
+    return UserClear(record);
+}
+bool ChooseInControl(WindowRecord* record, const ScriptLine& parsed) {
+    return UserChoose(record, parsed.numbers[0]);
+}
+bool ActivateRow(WindowRecord* record, const ScriptLine& parsed) {
+    return UserActivateRow(record, parsed.numbers[0]);
+}
+bool ClickHeader(WindowRecord* record, const ScriptLine& parsed) {
+    return UserClickHeader(record, parsed.numbers[0]);
+}
+bool ResizeColumn(WindowRecord* record, const ScriptLine& parsed) {
+    return UserResizeColumn(record, parsed.numbers[0], parsed.numbers[1]);
+}
+
+using ScriptCommandFunction = int (*)(const ScriptLine& parsed, std::string* output, std::string* error);
+using UserInputFunction = bool (*)(WindowRecord* record, const ScriptLine& parsed);
+struct ScriptCommandRow {
+    ScriptCommand command;
+    ScriptCommandFunction run; // a command of its own
+    UserInputFunction input;   // or the user's input on the target control
+};
+// clang-format off
+constexpr ScriptCommandRow scriptCommands[] = {
+    {ScriptCommand::Tab,      RunTab,     nullptr        },
+    {ScriptCommand::Wait,     RunWait,    nullptr        },
+    {ScriptCommand::Dump,     RunDump,    nullptr        },
+    {ScriptCommand::Close,    RunClose,   nullptr        },
+    {ScriptCommand::Command,  RunCommand, nullptr        },
+    {ScriptCommand::Shot,     RunShot,    nullptr        },
+    {ScriptCommand::Print,    RunPrint,   nullptr        },
+    {ScriptCommand::Click,    nullptr,    ClickControl   },
+    {ScriptCommand::Type,     nullptr,    TypeIntoControl},
+    {ScriptCommand::Clear,    nullptr,    ClearControl   },
+    {ScriptCommand::Choose,   nullptr,    ChooseInControl},
+    {ScriptCommand::Activate, nullptr,    ActivateRow    },
+    {ScriptCommand::Header,   nullptr,    ClickHeader    },
+    {ScriptCommand::Resize,   nullptr,    ResizeColumn   },
+};
+// clang-format on
+
+int RunUserInput(UserInputFunction input, const ScriptLine& parsed, std::string* error) {
+    WindowRecord* record = FindTarget(parsed, error);
+    if (!record) return -1;
+    if (!input(record, parsed)) {
+        *error =
+            "'" + parsed.line + "' did nothing (control disabled, of another kind, or index out of range)";
+        return -1;
+    }
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    return 0;
+}
+
 // Runs the next command whenever the message loop has nothing else to do.
 bool RunNextScriptLine() {
     if (scriptFinished || QuitPosted()) return false;
@@ -100,27 +223,6 @@ bool RunNextScriptLine() {
     return true;
 }
 
-// A control as a person reads it: its text, or a list's rows with their cells joined by " | ".
-std::string DescribeControlText(WindowRecord* record) {
-    QJsonObject object;
-    DescribeControl(record, object);
-    std::string text = Utf8FromWide(record->text) + "\n";
-    if (object.contains("rows")) {
-        text.clear();
-        for (const QJsonValue& row : object["rows"].toArray()) {
-            QStringList cells;
-            for (const QJsonValue& cell : row.toArray())
-                cells.append(cell.toString());
-            text += cells.join(" | ").toStdString() + "\n";
-        }
-    } else if (object.contains("items")) {
-        text.clear();
-        for (const QJsonValue& item : object["items"].toArray())
-            text += item.toString().toStdString() + "\n";
-    }
-    return text;
-}
-
 } // namespace
 
 void PrintMessageBoxes() {
@@ -130,100 +232,10 @@ void PrintMessageBoxes() {
 int RunScriptCommand(const std::string& rawLine, std::string* output, std::string* error) {
     ScriptLine parsed;
     if (ParseScriptLine(rawLine, &parsed, error) != 0) return -1;
-    const std::string& line = parsed.line;
-    const int number = parsed.numbers[0], second = parsed.numbers[1];
-    switch (parsed.command) {
-    case ScriptCommand::None:
-        return 0;
-    case ScriptCommand::Tab: {
-        WindowRecord* tab = nullptr;
-        for (WindowRecord* record : AllWindowRecords())
-            if (!record->destroyed && record->windowClass->kind == ControlKind::Tab) {
-                tab = record;
-                break;
-            }
-        if (!tab || !UserChooseTab(tab, number)) {
-            *error = "cannot choose tab in '" + line + "'";
-            return -1;
-        }
-        return 0;
-    }
-    case ScriptCommand::Wait:
-        WaitForThreadsServingMessages();
-        QCoreApplication::sendPostedEvents();
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
-        return 0;
-    case ScriptCommand::Dump:
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
-        *output += DumpWindowTree() + "\n";
-        return 0;
-    case ScriptCommand::Close:
-        CloseMainWindow();
-        return 0;
-    case ScriptCommand::Command: {
-        WindowRecord* main = MainWindowRecord();
-        if (!main) {
-            *error = "bad command line '" + line + "'";
-            return -1;
-        }
-        SendMessage(HandleOf(main), MessageCommand,
-                    static_cast<FirstParameter>(static_cast<uint16_t>(number)), 0);
-        return 0;
-    }
-    case ScriptCommand::Shot: {
-        WindowRecord* main = MainWindowRecord();
-        if (!main || !main->widget) {
-            *error = "nothing to photograph in '" + line + "'";
-            return -1;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
-        if (!main->widget->grab().save(QString::fromStdString(parsed.text), "PNG")) {
-            *error = "cannot write '" + parsed.text + "'";
-            return -1;
-        }
-        *output += "{\"shot\":\"" + parsed.text + "\"}\n";
-        return 0;
-    }
-    default:
-        break;
-    }
-    WindowRecord* record = FindTarget(parsed, error);
-    if (!record) return -1;
-    bool done = false;
-    switch (parsed.command) {
-    case ScriptCommand::Click:
-        done = UserClick(record);
-        break;
-    case ScriptCommand::Type:
-        done = UserType(record, WideFromUtf8(parsed.text));
-        break;
-    case ScriptCommand::Clear:
-        done = UserClear(record);
-        break;
-    case ScriptCommand::Choose:
-        done = UserChoose(record, number);
-        break;
-    case ScriptCommand::Activate:
-        done = UserActivateRow(record, number);
-        break;
-    case ScriptCommand::Header:
-        done = UserClickHeader(record, number);
-        break;
-    case ScriptCommand::Print:
-        *output += DescribeControlText(record);
-        return 0;
-    case ScriptCommand::Resize:
-        done = UserResizeColumn(record, number, second);
-        break;
-    default:
-        break;
-    }
-    if (!done) {
-        *error = "'" + line + "' did nothing (control disabled, of another kind, or index out of range)";
-        return -1;
-    }
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
-    return 0;
+    for (const ScriptCommandRow& row : scriptCommands)
+        if (row.command == parsed.command)
+            return row.run ? row.run(parsed, output, error) : RunUserInput(row.input, parsed, error);
+    return 0; // a blank line or a comment
 }
 
 int StartScript(const std::string& path) {

@@ -56,6 +56,6 @@ void WaitForThreadsServingMessages() {
     }
     if (OnInterfaceThread()) {
         QCoreApplication::processEvents(QEventLoop::AllEvents);
-        ApplyDeferredUpdates();
+        ApplyMergedUpdates();
     }
 }

@@ -1,5 +1,6 @@
-// Inside the window system: the records platform/ keeps for every class and window, and the Qt faces
-// of the built-in controls. Only platform/ includes this file.
+// Inside the window system (only platform/ includes this file): the records platform/ keeps for every
+// class and window, the threads' meeting points, and the hooks the script driver and the tests use.
+// docs/ARCHITECTURE.md draws how the files below fit together.
 #pragma once
 
 #include "platform/windows.h"
@@ -10,7 +11,7 @@
 #include <vector>
 
 enum class ControlKind {
-    Registered,
+    Registered, // a class the program registered: its window is a plain panel
     Static,
     Edit,
     Button,
@@ -19,14 +20,18 @@ enum class ControlKind {
     ListView,
     Progress,
     Tab,
-    InputPanel
+    InputPanel,
+    Any, // in tables keyed by kind: a window of any kind
 };
 
+struct ControlFunctions; // platform/controls.h
+
 struct ClassRecord {
-    std::u16string name;       // as registered; compared without letter case
-    WindowProcedure procedure; // the program's, or DefWindowProc for built-in controls
-    Brush background;          // the class brush that paints a registered window
-    ControlKind kind;          // which Qt face a window of this class gets
+    std::u16string name;               // as registered; compared without letter case
+    WindowProcedure procedure;         // the program's, or DefWindowProc for built-in controls
+    Brush background;                  // the class brush that paints a registered window
+    ControlKind kind;                  // which face a window of this class gets
+    const ControlFunctions* functions; // the face's own functions (controls.h)
 };
 
 struct WindowRecord {
@@ -46,57 +51,52 @@ struct WindowRecord {
     std::vector<Window> children; // in creation order
 };
 
-// The record of a live window, or null (for null, unknown or destroyed handles).
+// --- Records and classes (window_records.cpp) ----------------------------------------------------------
+// The record of a live window, or null (for null, unknown or destroyed handles). Window thread.
 WindowRecord* FindWindowRecord(Window window);
 // Every window ever created, in creation order (destroyed ones flagged).
 const std::vector<WindowRecord*>& AllWindowRecords();
 Window HandleOf(const WindowRecord* record);
-
-// Runs work on the user-interface thread and waits for it; runs it directly when already there.
-// Returns false when the work could not run (the window system is gone).
-bool RunOnInterfaceThread(const std::function<void()>& work);
-bool OnInterfaceThread();
-// Runs work on the user-interface thread later, in order with the other calls carried there; does not wait.
-void PostToInterfaceThread(const std::function<void()>& work);
-// Wakes the user-interface thread's event wait (after a posted message or a thread's end).
-void WakeInterfaceThread();
-
+// What kind of control a window is, from any thread (Registered for none or a dead window).
+ControlKind KindOfWindow(Window window);
 // Sends a command notification from a control to its parent, as the platform's controls do.
 void NotifyParentCommand(WindowRecord* control, uint16_t code);
 // Sends a notification message (MessageNotify) to the parent with the given header filled in.
 MessageResult NotifyParent(WindowRecord* control, NotifyHeader* header, int code);
 
-// The built-in controls: their Qt face, and their share of default processing.
-QWidget* CreateControlWidget(WindowRecord* record, QWidget* parentWidget);
-bool ControlDefaultProcessing(WindowRecord* record, uint32_t message, FirstParameter first,
-                              SecondParameter second, MessageResult* result);
-void ApplyControlText(WindowRecord* record);
-QWidget* CreateListViewWidget(WindowRecord* record, QWidget* parentWidget);
-// A list view message sent from another thread that the list's row store can serve at once, under its
-// lock, without waiting for the user-interface thread (appending rows, reading item data and counts).
-bool ListViewStoreMessage(Window window, uint32_t message, FirstParameter first, SecondParameter second,
-                          MessageResult* result);
-// Tells a list view's view of the rows its store took since (before it is painted at once).
-void ListViewTellNewRows(WindowRecord* record);
-bool ListViewDefaultProcessing(WindowRecord* record, uint32_t message, FirstParameter first,
-                               SecondParameter second, MessageResult* result);
-
-// Updates the search worker hands over without waiting (deferred_updates.cpp): applied on the
-// user-interface thread at most once a frame, the latest of each window and kind winning, and always
-// before a call the worker waits for.
-void DeferText(Window window, const char16_t* text);
-void DeferRepaint(Window window);
-void DeferProgressPosition(Window window, int position);
-void ApplyDeferredUpdates();
-// What kind of control a window is, from any thread (Registered for none or a dead window).
-ControlKind KindOfWindow(Window window);
+// --- The threads (message_loop.cpp, message_road.cpp) -------------------------------------------------
+bool OnInterfaceThread();
+// The wait road (message_road.cpp): runs work on the window thread and waits for it, after applying what
+// the merged updates hold; runs it directly when already there. False when it could not run (the window
+// system is gone). Every window call from another thread that waits takes it.
+bool RunOnInterfaceThread(const std::function<void()>& work);
+// The carrier under it (message_loop.cpp): posts work to the window thread and waits until it ran there
+// (true) or was dropped unserved (false). Only from another thread.
+bool CarryToInterfaceThread(const std::function<void()>& work);
+// Runs work on the window thread later, in order with the other calls carried there; does not wait.
+void PostToInterfaceThread(const std::function<void()>& work);
+// Wakes the window thread's event wait (after a posted message or a thread's end).
+void WakeInterfaceThread();
+// True once the program's entry has returned: from then on no message reaches a procedure.
+bool WindowSystemEnded();
+// Calls the window's procedure now, telling the observer first (window thread). 0 for no window.
+MessageResult DeliverMessage(Window window, uint32_t message, FirstParameter first, SecondParameter second);
 // Tells the message observer (when there is one) of a message, from any thread.
 void ObserveMessage(Window window, uint32_t message, FirstParameter first, SecondParameter second);
 
-// Hooks for the script driver and the tests.
+// --- Merged updates (merged_updates.cpp) ---------------------------------------------------------------
+// Keeps the message as the latest of its window and message number (a text is copied), to be delivered
+// on the window thread at the next frame, without waiting.
+void MergeMessage(Window window, uint32_t message, FirstParameter first, SecondParameter second);
+// Delivers what is merged, in the order first given (window thread).
+void ApplyMergedUpdates();
+
+// --- Hooks for the script driver and the tests ---------------------------------------------------------
 using MessageBoxHook = int (*)(Window owner, const char16_t* text, const char16_t* caption);
 void SetMessageBoxHook(MessageBoxHook hook);
 using MessageObserver = std::function<void(Window, uint32_t, FirstParameter, SecondParameter)>;
+// Hears every message a procedure receives (as it is delivered) and every message another thread hands
+// over without waiting (as it is handed over, on that thread).
 void SetMessageObserver(MessageObserver observer);
 // Called by the message loop's fetch whenever no posted message waits; returns true when it did work.
 using IdleHook = bool (*)();
@@ -109,21 +109,7 @@ void SetScreenSize(int width, int height);
 void SetFailingWindowClass(const std::u16string& className);
 // Forgets every window and class without any message reaching a procedure (between tests; teardown).
 void ResetWindowSystem();
+// Forgets the posted messages and the quit (part of ResetWindowSystem).
+void ResetMessageLoop();
 // True once the program's entry has returned: from then on no message reaches a procedure.
 void SetWindowSystemEnded(bool ended);
-
-// What a control holds, for the window tree dump (items, selection, rows, columns, range, tabs).
-class QJsonObject;
-void DescribeControl(WindowRecord* record, QJsonObject& object);
-void DescribeListView(WindowRecord* record, QJsonObject& object);
-
-// The user's own input on a control, with every notification that input gives. False when the
-// control is not of a kind that takes that input (or the index is out of range).
-bool UserClick(WindowRecord* record);
-bool UserType(WindowRecord* record, const std::u16string& text);
-bool UserClear(WindowRecord* record);
-bool UserChoose(WindowRecord* record, int index);
-bool UserChooseTab(WindowRecord* record, int index);
-bool UserActivateRow(WindowRecord* record, int row);
-bool UserClickHeader(WindowRecord* record, int column);
-bool UserResizeColumn(WindowRecord* record, int column, int width);

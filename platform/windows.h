@@ -44,6 +44,7 @@ constexpr uint32_t MessageDestroy = 2;
 constexpr uint32_t MessageSetText = 0x000C;
 constexpr uint32_t MessageGetText = 0x000D;
 constexpr uint32_t MessageGetTextLength = 0x000E;
+constexpr uint32_t MessagePaint = 0x000F; // UpdateWindow sends it: repaint at once
 constexpr uint32_t MessageClose = 0x0010;
 constexpr uint32_t MessageQuit = 0x0012;
 constexpr uint32_t MessageNotify = 0x004E;

@@ -1,0 +1,94 @@
+// The list view in report mode ("SysListView32"), inside platform/: rows that carry item data and texts
+// (kept, or asked of the parent when shown), columns the user can drag, sorting through a compare
+// callback, focus, activation and column clicks.
+//   list_view.cpp           its face (a tree view over a table model) and the store of its rows
+//   list_view_messages.cpp  its messages, one function each, for both threads' roads
+// The script driver reads a list view through ListViewOf and acts on its face as a user.
+#pragma once
+
+#include "platform/controls.h"
+
+#include <QAbstractTableModel>
+#include <QTreeView>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+struct ListRow {
+    SecondParameter parameter = 0;     // item data
+    uint32_t state = 0;                // item state bits
+    uint32_t callbackCells = 0;        // bit i: column i's text is asked of the parent when shown
+    std::vector<std::u16string> texts; // kept texts by column; empty for a row that keeps none
+};
+constexpr int MaximumColumns = 32; // one bit each in callbackCells
+
+// The rows, which both threads use: the search worker appends rows from its own thread (the row store
+// road), so every access to them holds the lock. The face is told of new rows in batches, on the window
+// thread; it only ever shows the first `shownRows` rows (ListView).
+struct ListRowStore {
+    std::mutex lock;
+    std::vector<ListRow> rows;        // every row, in list order
+    bool newRowsNoticePosted = false; // a notice of new rows is on its way to the face
+    Window window = nullptr;          // the list view's window
+    QObject* face = nullptr;          // where notices of new rows go
+};
+
+struct ListColumn {
+    std::u16string heading;
+    int width; // pixels
+};
+
+struct ListView;
+
+// The rows as the face shows them: the first shownRows rows, their texts asked for on demand. The message
+// functions tell it what they change through the wrappers below.
+class ListModel : public QAbstractTableModel {
+  public:
+    explicit ListModel(ListView& list) : list_(list) {}
+    int rowCount(const QModelIndex& parent) const override;
+    int columnCount(const QModelIndex& parent) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+    void BeginReset() { beginResetModel(); }
+    void EndReset() { endResetModel(); }
+    void BeginInsert(int row) { beginInsertRows(QModelIndex(), row, row); }
+    void EndInsert() { endInsertRows(); }
+    void BeginInsertRange(int first, int last) { beginInsertRows(QModelIndex(), first, last); }
+    void BeginColumn(int column) { beginInsertColumns(QModelIndex(), column, column); }
+    void EndColumn() { endInsertColumns(); }
+    void LayoutAboutToChange() { emit layoutAboutToBeChanged(); }
+    void LayoutChanged() { emit layoutChanged(); }
+    void ChangedCell(int row, int column) { emit dataChanged(index(row, column), index(row, column)); }
+
+  private:
+    ListView& list_;
+};
+
+// One list view's state. All but the store belongs to the window thread.
+struct ListView {
+    WindowRecord* record = nullptr;
+    std::shared_ptr<ListRowStore> store; // shared with the worker's road, which may outlive the face
+    int shownRows = 0;                   // rows the face has been told of
+    std::vector<ListColumn> columns;
+    uint32_t extendedStyle = 0;
+    ListModel* model = nullptr; // the table model the face shows
+    QTreeView* face = nullptr;
+};
+
+// The list view of a window, or null when it is none (window thread).
+ListView* ListViewOf(WindowRecord* record);
+// Tells the face of the rows the store took since it was last told.
+void CatchUpWithNewRows(ListView& list);
+// The text a cell shows: kept, or asked of the parent for this one showing.
+std::u16string CellText(ListView& list, int row, int column);
+// The focused row, -1 for none.
+int FocusedRow(const ListView& list);
+// Posts a notice of new rows to the face, unless the face is gone (any thread, without the store's lock;
+// the caller has set newRowsNoticePosted).
+void PostNewRowsNotice(const ListRowStore& store);
+// The store of a window's list view, for another thread; null when it has none.
+std::shared_ptr<ListRowStore> FindRowStore(Window window);
+// The list view's messages (list_view_messages.cpp).
+bool ListViewMessage(WindowRecord* record, uint32_t message, FirstParameter first, SecondParameter second,
+                     MessageResult* result);

@@ -1,0 +1,326 @@
+// The list view's messages, one function each, walked by one table. On the window thread (default
+// processing) a function gets the list view; on the row store road from another thread
+// (message_road.cpp) it gets only the rows, and the table says which functions serve that road: those
+// that need nothing but the rows and their lock. Such a function answers false for a call it cannot serve
+// without the list view, which then waits for the window thread.
+#include "platform/list_view.h"
+#include "platform/text.h"
+
+#include <QHeaderView>
+#include <algorithm>
+
+namespace {
+
+// The most rows a list holds: a row asked for beyond it is refused (the search then ends as usual).
+constexpr size_t MaximumRows = 5'000'000;
+
+// Sets a cell's text: on demand (TextCallback), or kept when the list has that column.
+void SetCellText(ListRow& row, int column, const char16_t* text, size_t columnCount) {
+    if (column < 0 || column >= MaximumColumns) return;
+    if (text == TextCallback) {
+        row.callbackCells |= 1u << column;
+        return;
+    }
+    row.callbackCells &= ~(1u << column);
+    if (size_t(column) >= columnCount) return;
+    if (row.texts.empty()) row.texts.resize(columnCount);
+    row.texts[size_t(column)] = text ? std::u16string(text) : std::u16string();
+}
+
+ListRow MakeRow(const ListViewItem& item, size_t columnCount) {
+    ListRow row;
+    if (item.mask & ListViewItemParameter) row.parameter = item.parameter;
+    if (item.mask & ListViewItemState) row.state = item.state & item.stateMask;
+    if (item.mask & ListViewItemText) SetCellText(row, 0, item.text, columnCount);
+    return row;
+}
+
+// Appends a row at the end (the store's lock held). Returns its index, or -1 when refused.
+int AppendRow(ListRowStore& store, const ListViewItem& item, size_t columnCount) {
+    if (store.rows.size() >= MaximumRows) return -1;
+    try {
+        store.rows.push_back(MakeRow(item, columnCount));
+    } catch (const std::bad_alloc&) {
+        return -1;
+    }
+    return int(store.rows.size()) - 1;
+}
+
+// --- One function per message. list is null on the row store road. -------------------------------------
+
+// Codes: the number of rows.
+bool CountRows(ListRowStore& store, ListView*, FirstParameter, SecondParameter, MessageResult* result) {
+    std::lock_guard<std::mutex> lock(store.lock);
+    *result = static_cast<MessageResult>(store.rows.size());
+    return true;
+}
+
+// Codes: the new row's index; -1 for no item, a negative index, or a row refused (the list is full).
+// Another thread may only append with texts on demand.
+bool InsertRow(ListRowStore& store, ListView* list, FirstParameter, SecondParameter second,
+               MessageResult* result) {
+    const ListViewItem* item = reinterpret_cast<const ListViewItem*>(second);
+    if (!item || item->item < 0) {
+        *result = -1;
+        return true;
+    }
+    bool keepsText = (item->mask & ListViewItemText) && item->text != TextCallback;
+    std::unique_lock<std::mutex> lock(store.lock);
+    int end = int(store.rows.size());
+    if (!list) {
+        if (item->item != end || keepsText) return false;
+        *result = AppendRow(store, *item, 0);
+        bool tell = *result >= 0 && !store.newRowsNoticePosted;
+        if (tell) store.newRowsNoticePosted = true;
+        lock.unlock();
+        if (tell) PostNewRowsNotice(store);
+        return true;
+    }
+    if (item->item >= end) {
+        *result = AppendRow(store, *item, list->columns.size());
+        lock.unlock();
+        CatchUpWithNewRows(*list);
+        return true;
+    }
+    lock.unlock();
+    // Before the end: the face is told of the row as it goes in.
+    ListRow row = MakeRow(*item, list->columns.size());
+    list->model->BeginInsert(item->item);
+    {
+        std::lock_guard<std::mutex> relock(store.lock);
+        store.rows.insert(store.rows.begin() + item->item, std::move(row));
+        list->shownRows++;
+    }
+    list->model->EndInsert();
+    *result = item->item;
+    return true;
+}
+
+// Codes: 1 set; 0 for no item or no such row. Another thread may only ask for texts on demand.
+bool SetRowText(ListRowStore& store, ListView* list, FirstParameter first, SecondParameter second,
+                MessageResult* result) {
+    const ListViewItem* item = reinterpret_cast<const ListViewItem*>(second);
+    int index = static_cast<int>(first);
+    {
+        std::lock_guard<std::mutex> lock(store.lock);
+        if (!item || index < 0 || index >= int(store.rows.size())) {
+            *result = 0;
+            return true;
+        }
+        if (!list && item->text != TextCallback) return false;
+        SetCellText(store.rows[size_t(index)], item->subItem, item->text, list ? list->columns.size() : 0);
+    }
+    if (list) list->model->ChangedCell(index, item->subItem);
+    *result = 1;
+    return true;
+}
+
+// Codes: 1 read; 0 for no item or no such row. Another thread may not ask for a cell's text (it may be
+// asked of the parent).
+bool GetRow(ListRowStore& store, ListView* list, FirstParameter, SecondParameter second,
+            MessageResult* result) {
+    ListViewItem* item = reinterpret_cast<ListViewItem*>(second);
+    if (!list && item && (item->mask & ListViewItemText)) return false;
+    {
+        std::lock_guard<std::mutex> lock(store.lock);
+        if (!item || item->item < 0 || item->item >= int(store.rows.size())) {
+            *result = 0;
+            return true;
+        }
+        const ListRow& row = store.rows[size_t(item->item)];
+        if (item->mask & ListViewItemParameter) item->parameter = row.parameter;
+        if (item->mask & ListViewItemState) item->state = row.state;
+    }
+    if (list && (item->mask & ListViewItemText) && item->text && item->textMax > 0) {
+        std::u16string text = CellText(*list, item->item, item->subItem);
+        CopyText(item->text, item->textMax, text.c_str());
+    }
+    *result = 1;
+    return true;
+}
+
+// Codes: 1.
+bool DeleteAllRows(ListRowStore& store, ListView* list, FirstParameter, SecondParameter,
+                   MessageResult* result) {
+    list->model->BeginReset();
+    {
+        std::lock_guard<std::mutex> lock(store.lock);
+        store.rows.clear();
+        list->shownRows = 0;
+    }
+    list->model->EndReset();
+    *result = 1;
+    return true;
+}
+
+// Codes: the new column's index; -1 for no column, a negative index or a list of 32 columns.
+bool InsertColumn(ListRowStore& store, ListView* list, FirstParameter first, SecondParameter second,
+                  MessageResult* result) {
+    const ListViewColumn* column = reinterpret_cast<const ListViewColumn*>(second);
+    int index = static_cast<int>(first);
+    if (!column || index < 0 || list->columns.size() >= size_t(MaximumColumns)) {
+        *result = -1;
+        return true;
+    }
+    index = std::min(index, int(list->columns.size()));
+    list->model->BeginColumn(index);
+    list->columns.insert(list->columns.begin() + index,
+                         ListColumn{(column->mask & ListViewColumnText) && column->text ? column->text : u"",
+                                    (column->mask & ListViewColumnWidth) ? column->width : 50});
+    {
+        std::lock_guard<std::mutex> lock(store.lock);
+        for (ListRow& row : store.rows)
+            if (!row.texts.empty()) row.texts.insert(row.texts.begin() + index, std::u16string());
+    }
+    list->model->EndColumn();
+    list->face->header()->resizeSection(index, list->columns[size_t(index)].width);
+    *result = index;
+    return true;
+}
+
+// Codes: the column's width; 0 for no such column.
+bool GetColumnWidth(ListRowStore&, ListView* list, FirstParameter first, SecondParameter,
+                    MessageResult* result) {
+    int index = static_cast<int>(first);
+    *result = (index >= 0 && index < int(list->columns.size())) ? list->columns[size_t(index)].width : 0;
+    return true;
+}
+
+// Codes: 1 set; 0 for no such column.
+bool SetColumnWidth(ListRowStore&, ListView* list, FirstParameter first, SecondParameter second,
+                    MessageResult* result) {
+    int index = static_cast<int>(first);
+    if (index < 0 || index >= int(list->columns.size())) {
+        *result = 0;
+        return true;
+    }
+    list->face->header()->resizeSection(index, static_cast<int>(second));
+    list->columns[size_t(index)].width = static_cast<int>(second);
+    *result = 1;
+    return true;
+}
+
+// Codes: the next row's index after the start (the focused row with ListViewNextFocused); -1 for none.
+bool NextRow(ListRowStore&, ListView* list, FirstParameter first, SecondParameter second,
+             MessageResult* result) {
+    int start = static_cast<int>(static_cast<intptr_t>(first));
+    uint32_t flags = static_cast<uint32_t>(second);
+    if (flags & ListViewNextFocused) {
+        int focused = FocusedRow(*list);
+        *result = focused > start ? focused : -1;
+    } else {
+        *result = start + 1 < list->shownRows ? start + 1 : -1;
+    }
+    return true;
+}
+
+// Codes: 1 sorted; 0 without a compare callback. The rows present are sorted, ascending and stable; the
+// worker's next row waits for the lock and then goes to the end. The focus stays on its row.
+bool SortRows(ListRowStore& store, ListView* list, FirstParameter first, SecondParameter second,
+              MessageResult* result) {
+    ListViewCompare compare = reinterpret_cast<ListViewCompare>(second);
+    if (!compare) {
+        *result = 0;
+        return true;
+    }
+    SecondParameter sortParameter = static_cast<SecondParameter>(first);
+    int focused = FocusedRow(*list);
+    list->model->LayoutAboutToChange();
+    int newFocus = -1;
+    {
+        std::lock_guard<std::mutex> lock(store.lock);
+        SecondParameter focusedParameter = 0;
+        if (focused >= 0 && focused < int(store.rows.size()))
+            focusedParameter = store.rows[size_t(focused)].parameter;
+        std::stable_sort(store.rows.begin(), store.rows.end(),
+                         [&](const ListRow& left, const ListRow& right) {
+                             return compare(left.parameter, right.parameter, sortParameter) < 0;
+                         });
+        if (focused >= 0)
+            for (size_t i = 0; i < store.rows.size(); i++)
+                if (store.rows[i].parameter == focusedParameter) {
+                    newFocus = int(i);
+                    break;
+                }
+    }
+    list->model->LayoutChanged();
+    if (newFocus >= 0) list->face->setCurrentIndex(list->model->index(newFocus, 0));
+    list->face->viewport()->update();
+    *result = 1;
+    return true;
+}
+
+// Codes: the extended style before. A mask of 0 changes every bit.
+bool SetExtendedStyle(ListRowStore&, ListView* list, FirstParameter first, SecondParameter second,
+                      MessageResult* result) {
+    uint32_t mask = static_cast<uint32_t>(first);
+    uint32_t style = static_cast<uint32_t>(second);
+    *result = list->extendedStyle;
+    if (mask == 0) mask = 0xFFFFFFFF;
+    list->extendedStyle = (list->extendedStyle & ~mask) | (style & mask);
+    return true;
+}
+
+// Codes: the extended style.
+bool GetExtendedStyle(ListRowStore&, ListView* list, FirstParameter, SecondParameter, MessageResult* result) {
+    *result = list->extendedStyle;
+    return true;
+}
+
+// Codes: 1.
+bool RedrawRows(ListRowStore&, ListView* list, FirstParameter, SecondParameter, MessageResult* result) {
+    list->face->viewport()->update();
+    *result = 1;
+    return true;
+}
+
+using ListViewFunction = bool (*)(ListRowStore& store, ListView* list, FirstParameter first,
+                                  SecondParameter second, MessageResult* result);
+struct ListViewMessageRow {
+    uint32_t message;
+    ListViewFunction function;
+    bool rowStoreRoad; // also served on the row store road, from another thread (list is null)
+};
+// clang-format off
+constexpr ListViewMessageRow listViewMessages[] = {
+    {ListViewGetItemCount,     CountRows,        true },
+    {ListViewInsertItem,       InsertRow,        true },
+    {ListViewSetItemText,      SetRowText,       true },
+    {ListViewGetItem,          GetRow,           true },
+    {ListViewDeleteAllItems,   DeleteAllRows,    false},
+    {ListViewInsertColumn,     InsertColumn,     false},
+    {ListViewGetColumnWidth,   GetColumnWidth,   false},
+    {ListViewSetColumnWidth,   SetColumnWidth,   false},
+    {ListViewGetNextItem,      NextRow,          false},
+    {ListViewSortItems,        SortRows,         false},
+    {ListViewSetExtendedStyle, SetExtendedStyle, false},
+    {ListViewGetExtendedStyle, GetExtendedStyle, false},
+    {ListViewRedrawItems,      RedrawRows,       false},
+};
+// clang-format on
+
+const ListViewMessageRow* FindListViewMessage(uint32_t message) {
+    for (const ListViewMessageRow& row : listViewMessages)
+        if (row.message == message) return &row;
+    return nullptr;
+}
+
+} // namespace
+
+bool ListViewMessage(WindowRecord* record, uint32_t message, FirstParameter first, SecondParameter second,
+                     MessageResult* result) {
+    ListView* list = ListViewOf(record);
+    if (!list) return false;
+    // Whatever the program asks, the face first learns of the rows the worker added.
+    CatchUpWithNewRows(*list);
+    const ListViewMessageRow* row = FindListViewMessage(message);
+    return row && row->function(*list->store, list, first, second, result);
+}
+
+bool ListViewRowStoreMessage(Window window, uint32_t message, FirstParameter first, SecondParameter second,
+                             MessageResult* result) {
+    const ListViewMessageRow* row = FindListViewMessage(message);
+    if (!row || !row->rowStoreRoad) return false;
+    std::shared_ptr<ListRowStore> store = FindRowStore(window);
+    return store && row->function(*store, nullptr, first, second, result);
+}
