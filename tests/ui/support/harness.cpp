@@ -89,6 +89,24 @@ std::string BuiltProgram(const std::string& name) {
     return std::string(DIALDEX_BUILD_FOLDER) + "/" + name;
 }
 
+namespace {
+
+// Starts program with its arguments and the given file actions (destroyed here); returns posix_spawn's
+// code (0: started, *pid set).
+int Spawn(const std::string& program, const std::vector<std::string>& arguments,
+          posix_spawn_file_actions_t* actions, pid_t* pid) {
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    int spawned = posix_spawn(pid, program.c_str(), actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(actions);
+    return spawned;
+}
+
+} // namespace
+
 ProcessRun RunProcess(const std::string& program, const std::vector<std::string>& arguments,
                       int timeoutSeconds) {
     ProcessRun run;
@@ -103,14 +121,8 @@ ProcessRun RunProcess(const std::string& program, const std::vector<std::string>
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, outputPipe[1], 1);
     posix_spawn_file_actions_adddup2(&actions, errorPipe[1], 2);
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(program.c_str()));
-    for (const std::string& argument : arguments)
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
     pid_t pid = -1;
-    int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
+    int spawned = Spawn(program, arguments, &actions, &pid);
     close(outputPipe[1]);
     close(errorPipe[1]);
     if (spawned != 0) {
@@ -170,14 +182,8 @@ bool RunAndKill(const std::string& program, const std::vector<std::string>& argu
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(program.c_str()));
-    for (const std::string& argument : arguments)
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
     pid_t pid = -1;
-    int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
+    int spawned = Spawn(program, arguments, &actions, &pid);
     if (spawned != 0) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(delayMilliseconds));
     int status = 0;
