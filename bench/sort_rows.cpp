@@ -5,7 +5,7 @@
 #include "db/database_reader.h"
 #include "platform/text.h"
 #include "search/result_page.h"
-#include "tools/tool_support.h"
+#include "tools/database_input.h"
 
 #include <algorithm>
 #include <chrono>
@@ -20,13 +20,11 @@ int main(int argumentCount, char** arguments) {
         return 2;
     }
     int wanted = argumentCount > 2 ? std::atoi(arguments[2]) : 100000;
-    if (UseHostRootAsDevice() != 0) return 1;
-    std::string path = arguments[1];
-    bool compressed = path.size() > 4 && path.compare(path.size() - 4, 4, ".zdb") == 0;
-    std::u16string devicePath = DevicePathOfHost(path);
     DatabaseReader reader;
-    if (OpenDatabaseReader(&reader, devicePath.c_str(), compressed) != 0) {
-        std::fprintf(stderr, "cannot open %s\n", arguments[1]);
+    unsigned char header[DatabaseHeaderSize];
+    std::string problem;
+    if (OpenToolDatabase(arguments[1], &reader, header, &problem) != 0) {
+        std::fprintf(stderr, "cannot open %s: %s\n", arguments[1], problem.c_str());
         return 1;
     }
     std::vector<ResultItem*> items;

@@ -2,7 +2,7 @@
 //   bench-walk-records FILE
 // Prints the records walked and the walk's end code.
 #include "db/database_reader.h"
-#include "tools/tool_support.h"
+#include "tools/database_input.h"
 
 #include <cstdio>
 #include <string>
@@ -12,13 +12,11 @@ int main(int argumentCount, char** arguments) {
         std::fputs("usage: bench-walk-records FILE\n", stderr);
         return 2;
     }
-    if (UseHostRootAsDevice() != 0) return 1;
-    std::string path = arguments[1];
-    bool compressed = path.size() > 4 && path.compare(path.size() - 4, 4, ".zdb") == 0;
-    std::u16string devicePath = DevicePathOfHost(path);
     DatabaseReader reader;
-    if (OpenDatabaseReader(&reader, devicePath.c_str(), compressed) != 0) {
-        std::fprintf(stderr, "cannot open %s\n", arguments[1]);
+    unsigned char header[DatabaseHeaderSize];
+    std::string problem;
+    if (OpenToolDatabase(arguments[1], &reader, header, &problem) != 0) {
+        std::fprintf(stderr, "cannot open %s: %s\n", arguments[1], problem.c_str());
         return 1;
     }
     long long records = 0;
