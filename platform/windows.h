@@ -2,8 +2,10 @@
 // loop, message boxes and the screen. Message numbers, notification codes, style bits and results are
 // the platform's own, so program code reads as it would on the device.
 //
-// Every operation on a window may be called from any thread: a call from another thread is carried out
-// on the user-interface thread while the caller waits (also while that thread sits in a message box).
+// Every operation on a window may be called from any thread. From another thread most calls are carried
+// out on the user-interface thread while the caller waits (also while that thread sits in a message box);
+// a few messages a search worker sends often (texts, repaints, progress, result rows) are handed over
+// without waiting, in the order sent. The table in message_road.cpp names them and what each returns.
 #pragma once
 
 #include <cstdint>
