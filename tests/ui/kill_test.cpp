@@ -49,9 +49,17 @@ TEST(CrashSafety, KillsDuringInstallCheckAndShutdownNeverTearTheFiles) {
     WriteHostFile(scriptPath, "tab 2\nclick SetupWnd/1303\nchoose SetupWnd/1302 0\nclick SetupWnd/1304\n"
                               "click SetupWnd/1305\nclick SetupWnd/1305\nresize ResultWnd/1201 0 97\n");
     const std::vector<std::string> arguments{"--device", device, "--script", scriptPath};
-    auto start = std::chrono::steady_clock::now();
-    ASSERT_EQ(RunProcess(BuiltProgram("dialdex"), arguments, 120).exitCode, 0);
-    int runMilliseconds = RunMilliseconds(start);
+    // The fastest of three whole runs sets the kills' window: one run slowed by a busy machine would
+    // put most kills after the program's end.
+    int runMilliseconds = 0;
+    for (int attempt = 0; attempt < 3; attempt++) {
+        WriteHostFile(ini, oldIni);
+        WriteHostFile(store, oldStore);
+        auto start = std::chrono::steady_clock::now();
+        ASSERT_EQ(RunProcess(BuiltProgram("dialdex"), arguments, 120).exitCode, 0);
+        int took = RunMilliseconds(start);
+        if (attempt == 0 || took < runMilliseconds) runMilliseconds = took;
+    }
     const std::string newIni = ReadHostFile(ini);
     const std::string newStore = ReadHostFile(store);
     ASSERT_EQ(newIni, oldIni + "\\Databases\\new.db;NEW\r\n");
