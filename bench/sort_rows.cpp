@@ -1,9 +1,8 @@
 // Sorting result rows by name with CompareRows, as the result list sorts them when its heading is
-// clicked (a stable sort of the rows' items through the compare callback).
-//   bench-sort-rows FILE [COUNT]   the first COUNT records (default 100,000) of FILE as result items
-// Prints the seconds the sort took (the items are made before the clock starts) and the rows sorted.
+// clicked (a stable sort of the rows' records through the compare callback).
+//   bench-sort-rows FILE [COUNT]   the first COUNT records (default 100,000) of FILE as result records
+// Prints the seconds the sort took (the records are made before the clock starts) and the rows sorted.
 #include "db/database_reader.h"
-#include "platform/text.h"
 #include "search/result_page.h"
 #include "tools/database_input.h"
 
@@ -27,23 +26,19 @@ int main(int argumentCount, char** arguments) {
         std::fprintf(stderr, "cannot open %s: %s\n", arguments[1], problem.c_str());
         return 1;
     }
-    std::vector<ResultItem*> items;
+    std::vector<const unsigned char*> items;
     const unsigned char* block = nullptr;
     int length = 0;
     DatabaseRecord record;
     while (int(items.size()) < wanted && NextRecordBlock(&reader, &block, &length) == 1) {
         DecodeRecord(block, length, &record);
-        ResultItem* item = new ResultItem;
-        DeviceToWide(record.name, -1, item->name, FieldCapacities[1]);
-        DeviceToWide(record.street, -1, item->street, FieldCapacities[2]);
-        DeviceToWide(record.house, -1, item->house, FieldCapacities[3]);
-        DeviceToWide(record.flat, -1, item->flat, FieldCapacities[4]);
-        item->phone[0] = 0;
+        const unsigned char* item = AppendResultRecord("", &record);
+        if (!item) return 1;
         items.push_back(item);
     }
     CloseDatabaseReader(&reader);
     auto started = std::chrono::steady_clock::now();
-    std::stable_sort(items.begin(), items.end(), [](const ResultItem* left, const ResultItem* right) {
+    std::stable_sort(items.begin(), items.end(), [](const unsigned char* left, const unsigned char* right) {
         return CompareRows(reinterpret_cast<SecondParameter>(left), reinterpret_cast<SecondParameter>(right),
                            1) < 0;
     });
@@ -54,7 +49,6 @@ int main(int argumentCount, char** arguments) {
                         reinterpret_cast<SecondParameter>(items[index]), 1) > 0)
             sorted = false;
     std::printf("sort-seconds %.6f rows %zu sorted %s\n", seconds, items.size(), sorted ? "yes" : "no");
-    for (ResultItem* item : items)
-        delete item;
+    FreeResultRecords();
     return sorted ? 0 : 1;
 }

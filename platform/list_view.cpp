@@ -164,7 +164,7 @@ std::u16string CellText(ListView& list, int row, int column) {
         const ListRow& listRow = list.store->rows[row];
         parameter = listRow.parameter;
         callbackCells = listRow.callbackCells;
-        if (column < int(listRow.texts.size())) kept = listRow.texts[column];
+        if (listRow.texts && column < int(listRow.texts->size())) kept = (*listRow.texts)[column];
     }
     if (!(callbackCells & (1u << column))) return kept;
     // The parent is asked without the lock held: its answer may itself call on the list.

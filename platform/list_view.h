@@ -14,12 +14,14 @@
 #include <mutex>
 #include <vector>
 
+// A row is small (24 bytes): a search may append millions, whose texts the parent keeps.
 struct ListRow {
-    SecondParameter parameter = 0;     // item data
-    uint32_t state = 0;                // item state bits
-    uint32_t callbackCells = 0;        // bit i: column i's text is asked of the parent when shown
-    std::vector<std::u16string> texts; // kept texts by column; empty for a row that keeps none
+    SecondParameter parameter = 0;                      // item data
+    uint32_t state = 0;                                 // item state bits
+    uint32_t callbackCells = 0;                         // bit i: column i's text is asked of the parent
+    std::unique_ptr<std::vector<std::u16string>> texts; // kept texts by column; null for a row keeping none
 };
+static_assert(sizeof(ListRow) <= 24, "a row of a million-row list stays small");
 constexpr int MaximumColumns = 32; // one bit each in callbackCells
 
 // The rows, which both threads use: the search worker appends rows from its own thread (the row store

@@ -8,11 +8,13 @@
 
 #include <QHeaderView>
 #include <algorithm>
+#include <limits>
 
 namespace {
 
-// The most rows a list holds: a row asked for beyond it is refused (the search then ends as usual).
-constexpr size_t MaximumRows = 5'000'000;
+// The most rows a list holds (a row's index is an int): a row beyond it is refused, as is one for which
+// there is no memory; the search then ends as usual.
+constexpr size_t MaximumRows = size_t(std::numeric_limits<int>::max());
 
 // Sets a cell's text: on demand (TextCallback), or kept when the list has that column.
 void SetCellText(ListRow& row, int column, const char16_t* text, size_t columnCount) {
@@ -23,8 +25,8 @@ void SetCellText(ListRow& row, int column, const char16_t* text, size_t columnCo
     }
     row.callbackCells &= ~(1u << column);
     if (size_t(column) >= columnCount) return;
-    if (row.texts.empty()) row.texts.resize(columnCount);
-    row.texts[size_t(column)] = text ? std::u16string(text) : std::u16string();
+    if (!row.texts) row.texts = std::make_unique<std::vector<std::u16string>>(columnCount);
+    (*row.texts)[size_t(column)] = text ? std::u16string(text) : std::u16string();
 }
 
 ListRow MakeRow(const ListViewItem& item, size_t columnCount) {
@@ -32,6 +34,7 @@ ListRow MakeRow(const ListViewItem& item, size_t columnCount) {
     if (item.mask & ListViewItemParameter) row.parameter = item.parameter;
     if (item.mask & ListViewItemState) row.state = item.state & item.stateMask;
     if (item.mask & ListViewItemText) SetCellText(row, 0, item.text, columnCount);
+    if (item.mask & ListViewItemEveryTextOnDemand) row.callbackCells = ~0u;
     return row;
 }
 
@@ -170,7 +173,7 @@ bool InsertColumn(ListRowStore& store, ListView* list, FirstParameter first, Sec
     {
         std::lock_guard<std::mutex> lock(store.lock);
         for (ListRow& row : store.rows)
-            if (!row.texts.empty()) row.texts.insert(row.texts.begin() + index, std::u16string());
+            if (row.texts) row.texts->insert(row.texts->begin() + index, std::u16string());
     }
     list->model->EndColumn();
     list->face->header()->resizeSection(index, list->columns[size_t(index)].width);

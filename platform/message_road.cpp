@@ -36,8 +36,8 @@ constexpr RoadRow roads[] = {
     {MessageSetText,       ControlKind::Any,       Road::Merge,    1},  // status, query details, Start/Stop caption
     {MessagePaint,         ControlKind::Any,       Road::Merge,    1},  // the redraws of progress and first rows
     {ProgressSetPosition,  ControlKind::Progress,  Road::Merge,    0},  // progress (the position before is unknown here)
-    {ListViewInsertItem,   ControlKind::ListView,  Road::RowStore, 0},  // a row per match
-    {ListViewSetItemText,  ControlKind::ListView,  Road::RowStore, 0},  // its texts, supplied on demand
+    {ListViewInsertItem,   ControlKind::ListView,  Road::RowStore, 0},  // a row per match, every text on demand
+    {ListViewSetItemText,  ControlKind::ListView,  Road::RowStore, 0},  // a text on demand (not sent any more)
     {ListViewGetItem,      ControlKind::ListView,  Road::RowStore, 0},  // the rows' items, to free them
     {ListViewGetItemCount, ControlKind::ListView,  Road::RowStore, 0},
 };

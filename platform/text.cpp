@@ -68,6 +68,39 @@ bool EndsWithIgnoringAsciiCase(std::u16string_view text, std::u16string_view end
            SameTextIgnoringAsciiCase(text.substr(text.size() - ending.size()), ending);
 }
 
+// --- Letter case and the locale-aware comparison -----------------------------------------------------
+// The device sorts Russian and Western European text. Upper case covers Basic Latin, Latin-1 and the
+// Cyrillic block (U+0400 to U+04FF), which is every letter the device code pages hold; other characters
+// keep their case. The comparison orders by the upper-case form, character by character, with one
+// alphabet rule: Ё sorts right after Е (as in a Russian dictionary) instead of before А, where its code
+// point would put it. Texts equal in that order are then ordered by their exact code units, unless case
+// is ignored.
+
+static constexpr char16_t UpperCaseCharacter(char16_t character) {
+    if (character >= u'a' && character <= u'z') return character - 0x20;
+    if (character < 0xE0) return character;
+    if (character <= 0xFE) return character == 0xF7 ? character : character - 0x20; // ÷ is no letter
+    if (character == 0xFF) return 0x178;                                            // ÿ -> Ÿ
+    if (character >= 0x430 && character <= 0x44F) return character - 0x20;          // а..я
+    if (character >= 0x450 && character <= 0x45F) return character - 0x50;          // ѐ..џ
+    // The historic and national letters come in pairs, upper case first...
+    if ((character >= 0x460 && character <= 0x481) || (character >= 0x48A && character <= 0x4BF) ||
+        (character >= 0x4D0 && character <= 0x4FF)) {
+        return character & ~1;
+    }
+    // ...except the run from Ӂ to ӎ, where the upper-case letter has the odd code point.
+    if (character >= 0x4C1 && character <= 0x4CE) return (character & 1) ? character : character - 1;
+    if (character == 0x4CF) return 0x4C0; // ӏ -> Ӏ
+    return character;
+}
+
+// The primary sort weight: the upper-case form, with Ё placed between Е and Ж.
+static constexpr uint32_t SortWeight(char16_t character) {
+    char16_t upper = UpperCaseCharacter(character);
+    if (upper == 0x401) return (0x415u << 1) | 1;
+    return static_cast<uint32_t>(upper) << 1;
+}
+
 // --- The device code page -----------------------------------------------------------------------------
 
 static constexpr int DefaultDeviceCodePage = 1251;
@@ -79,6 +112,7 @@ struct CodePageTables {
     char16_t wideFromByte[256];     // DefaultCharacter where the byte means nothing in the code page
     bool byteMapped[256];           // false for bytes without a character
     uint16_t byteFromWide[0x10000]; // UnmappedByte where the character has no byte
+    uint32_t sortWeight[256];       // the sort weight of each byte's character
 };
 
 // Converts one byte through iconv. Returns the wide character, 0 when the byte has no character, or
@@ -133,6 +167,7 @@ static constexpr void MapByte(CodePageTables* tables, int byte, int character) {
     bool mapped = character > 0 || byte == 0;
     tables->byteMapped[byte] = mapped;
     tables->wideFromByte[byte] = mapped ? static_cast<char16_t>(character) : DefaultCharacter;
+    tables->sortWeight[byte] = SortWeight(tables->wideFromByte[byte]);
     // The first byte for a character wins, so that a round trip is stable.
     if (mapped && tables->byteFromWide[character] == UnmappedByte) tables->byteFromWide[character] = byte;
 }
@@ -297,44 +332,13 @@ bool WideFitsDevice(const char16_t* source, int sourceLength) {
     return true;
 }
 
-// --- Letter case and the locale-aware comparison -----------------------------------------------------
-// The device sorts Russian and Western European text. Upper case covers Basic Latin, Latin-1 and the
-// Cyrillic block (U+0400 to U+04FF), which is every letter the device code pages hold; other characters
-// keep their case. The comparison orders by the upper-case form, character by character, with one
-// alphabet rule: Ё sorts right after Е (as in a Russian dictionary) instead of before А, where its code
-// point would put it. Texts equal in that order are then ordered by their exact code units, unless case
-// is ignored.
-
-static char16_t UpperCaseCharacter(char16_t character) {
-    if (character >= u'a' && character <= u'z') return character - 0x20;
-    if (character < 0xE0) return character;
-    if (character <= 0xFE) return character == 0xF7 ? character : character - 0x20; // ÷ is no letter
-    if (character == 0xFF) return 0x178;                                            // ÿ -> Ÿ
-    if (character >= 0x430 && character <= 0x44F) return character - 0x20;          // а..я
-    if (character >= 0x450 && character <= 0x45F) return character - 0x50;          // ѐ..џ
-    // The historic and national letters come in pairs, upper case first...
-    if ((character >= 0x460 && character <= 0x481) || (character >= 0x48A && character <= 0x4BF) ||
-        (character >= 0x4D0 && character <= 0x4FF)) {
-        return character & ~1;
-    }
-    // ...except the run from Ӂ to ӎ, where the upper-case letter has the odd code point.
-    if (character >= 0x4C1 && character <= 0x4CE) return (character & 1) ? character : character - 1;
-    if (character == 0x4CF) return 0x4C0; // ӏ -> Ӏ
-    return character;
-}
+// --- The locale-aware comparison ----------------------------------------------------------------------
 
 std::u16string UpperCaseWide(std::u16string_view text) {
     std::u16string result(text);
     for (char16_t& character : result)
         character = UpperCaseCharacter(character);
     return result;
-}
-
-// The primary sort weight: the upper-case form, with Ё placed between Е and Ж.
-static uint32_t SortWeight(char16_t character) {
-    char16_t upper = UpperCaseCharacter(character);
-    if (upper == 0x401) return (0x415u << 1) | 1;
-    return static_cast<uint32_t>(upper) << 1;
 }
 
 int CompareWideLocale(const char16_t* left, const char16_t* right, bool ignoreCase) {
@@ -355,6 +359,20 @@ int CompareWideLocale(const char16_t* left, const char16_t* right, bool ignoreCa
     if (left[index] != 0) return 1;
     if (right[index] != 0) return -1;
     return ignoreCase ? 0 : CompareWide(left, right);
+}
+
+int CompareDeviceLocale(const char* left, int leftLength, const char* right, int rightLength) {
+    const uint32_t* weights = Tables().sortWeight;
+    int shorter = leftLength < rightLength ? leftLength : rightLength;
+    for (int index = 0; index < shorter; index++) {
+        unsigned char leftByte = static_cast<unsigned char>(left[index]);
+        unsigned char rightByte = static_cast<unsigned char>(right[index]);
+        if (leftByte == rightByte) continue;
+        uint32_t leftWeight = weights[leftByte];
+        uint32_t rightWeight = weights[rightByte];
+        if (leftWeight != rightWeight) return leftWeight < rightWeight ? -1 : 1;
+    }
+    return leftLength == rightLength ? 0 : (leftLength < rightLength ? -1 : 1);
 }
 
 // --- UTF-8 on the host --------------------------------------------------------------------------------

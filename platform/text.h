@@ -51,6 +51,9 @@ inline bool IsDeviceDigit(unsigned char character) {
 
 // The platform's locale-aware comparison (<0, 0, >0), optionally ignoring letter case.
 int CompareWideLocale(const char16_t* left, const char16_t* right, bool ignoreCase);
+// The same comparison ignoring case on texts in the device code page (lengths in bytes, no terminator
+// needed): the order CompareWideLocale gives their wide forms, without converting them.
+int CompareDeviceLocale(const char* left, int leftLength, const char* right, int rightLength);
 // Upper case as the upper-casing edit control converts typed letters.
 std::u16string UpperCaseWide(std::u16string_view text);
 

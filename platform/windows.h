@@ -124,6 +124,8 @@ constexpr uint32_t ListViewNextFocused = 0x0001;
 constexpr uint32_t ListViewItemText = 0x0001;
 constexpr uint32_t ListViewItemParameter = 0x0004;
 constexpr uint32_t ListViewItemState = 0x0008;
+// On insertion: every column's text is asked of the parent when shown (one call instead of one per column).
+constexpr uint32_t ListViewItemEveryTextOnDemand = 0x8000'0000;
 constexpr uint32_t ListViewColumnFormat = 0x0001;
 constexpr uint32_t ListViewColumnWidth = 0x0002;
 constexpr uint32_t ListViewColumnText = 0x0004;

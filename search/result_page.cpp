@@ -1,5 +1,5 @@
 // The Result page: the result list's columns, texts on demand, the details box, sorting by a clicked
-// column, and the result items the rows own.
+// column, and the records the rows hold (result_rows.h).
 #include "search/result_page.h"
 
 #include "app/identifiers.h"
@@ -9,8 +9,6 @@
 #include "app/program.h"
 #include "platform/text.h"
 #include "settings/settings.h"
-
-#include <vector>
 
 Window ResultList;
 int ColumnWidths[ResultFieldCount] = {55, 100, 110, 40, 40};
@@ -48,10 +46,13 @@ void ShowDetails() {
     row.mask = ListViewItemParameter;
     row.item = focused;
     SendMessage(ResultList, ListViewGetItem, 0, reinterpret_cast<SecondParameter>(&row));
-    const ResultItem* item = reinterpret_cast<const ResultItem*>(row.parameter);
-    if (!item) return;
+    const auto* record = reinterpret_cast<const unsigned char*>(row.parameter);
+    if (!record) return;
+    char16_t texts[ResultFieldCount][ResultFieldCapacities[1]];
+    for (int column = 0; column < ResultFieldCount; column++)
+        ResultRecordWide(record, column, texts[column], FieldCapacities[column]);
     ShowMessage(ResultList, TextInfo, u"%s\r\n%s\r\n\r\n%s %s, %s",
-                {item->phone, item->name, item->street, item->house, item->flat});
+                {texts[0], texts[1], texts[2], texts[3], texts[4]});
 }
 
 MessageResult OnResultListNotify(Window, uint32_t, FirstParameter, SecondParameter second) {
@@ -59,11 +60,13 @@ MessageResult OnResultListNotify(Window, uint32_t, FirstParameter, SecondParamet
     if (!header || header->id != ResultListId) return 0;
     switch (header->code) {
     case ListViewGetDisplayInfo: {
+        // The record's bytes become wide text in the list's own buffer, only for this one showing.
         auto* info = reinterpret_cast<ListViewDisplayInfo*>(second);
-        const ResultItem* item = reinterpret_cast<const ResultItem*>(info->item.parameter);
-        const char16_t* field = item ? ResultItemField(item, info->item.subItem) : nullptr;
-        // The list gets a pointer into the result item: nothing is copied.
-        if (field) info->item.text = const_cast<char16_t*>(field);
+        const auto* record = reinterpret_cast<const unsigned char*>(info->item.parameter);
+        int column = info->item.subItem;
+        if (record && column >= 0 && column < ResultFieldCount && info->item.text &&
+            info->item.text != TextCallback && info->item.textMax > 0)
+            ResultRecordWide(record, column, info->item.text, info->item.textMax);
         break;
     }
     case ListViewItemActivate:
@@ -97,48 +100,23 @@ int RegisterResultPageClass(Instance instance) {
     return RegisterPageClass(instance, u"ResultWnd", ResultPageProcedure);
 }
 
-const char16_t* ResultItemField(const ResultItem* item, int column) {
-    switch (column) {
-    case 0:
-        return item->phone;
-    case 1:
-        return item->name;
-    case 2:
-        return item->street;
-    case 3:
-        return item->house;
-    case 4:
-        return item->flat;
-    default:
-        return nullptr;
-    }
-}
-
-int CompareRows(SecondParameter itemA, SecondParameter itemB, SecondParameter column) {
-    const auto* first = reinterpret_cast<const ResultItem*>(itemA);
-    const auto* second = reinterpret_cast<const ResultItem*>(itemB);
+int CompareRows(SecondParameter recordA, SecondParameter recordB, SecondParameter column) {
+    const auto* first = reinterpret_cast<const unsigned char*>(recordA);
+    const auto* second = reinterpret_cast<const unsigned char*>(recordB);
     if (!first || !second || column < 0 || column >= ResultFieldCount) return 0;
-    return CompareWideLocale(ResultItemField(first, int(column)), ResultItemField(second, int(column)), true);
+    // On the bytes as stored: the order of their wide forms, without converting them for every comparison.
+    ResultText left = ResultRecordText(first, int(column));
+    ResultText right = ResultRecordText(second, int(column));
+    return CompareDeviceLocale(left.bytes, left.length, right.bytes, right.length);
 }
 
 void FreeResultItems() {
-    // Rows left holding freed items would be painted from freed memory by any paint still to come (the
+    // Rows left holding freed records would be painted from freed memory by any paint still to come (the
     // list outlives the shutdown sequence), so the rows go first, as when the worker empties the list.
     if (ResultList) ClearResultList();
 }
 
 void ClearResultList() {
-    int count = static_cast<int>(SendMessage(ResultList, ListViewGetItemCount, 0, 0));
-    std::vector<ResultItem*> items;
-    items.reserve(count > 0 ? count : 0);
-    for (int index = 0; index < count; index++) {
-        ListViewItem row{};
-        row.mask = ListViewItemParameter;
-        row.item = index;
-        SendMessage(ResultList, ListViewGetItem, 0, reinterpret_cast<SecondParameter>(&row));
-        items.push_back(reinterpret_cast<ResultItem*>(row.parameter));
-    }
     SendMessage(ResultList, ListViewDeleteAllItems, 0, 0);
-    for (ResultItem* item : items)
-        delete item;
+    FreeResultRecords();
 }

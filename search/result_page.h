@@ -1,31 +1,22 @@
-// The Result page and its result list: columns, texts on demand, details, sorting, result items.
+// The Result page and its result list: columns, texts on demand, details, sorting, the rows' records.
 #pragma once
 
 #include "platform/windows.h"
+#include "search/result_rows.h"
 #include "search/scan.h"
 
-// One per row of the result list, owned by its row. Capacities (terminator included) in column order.
-constexpr int ResultFieldCount = 5;
+constexpr int ResultFieldCount = ResultColumnCount;
 inline constexpr const int (&FieldCapacities)[ResultFieldCount] = ResultFieldCapacities;
-struct ResultItem {
-    char16_t phone[ResultFieldCapacities[0]];
-    char16_t name[ResultFieldCapacities[1]];
-    char16_t street[ResultFieldCapacities[2]];
-    char16_t house[ResultFieldCapacities[3]];
-    char16_t flat[ResultFieldCapacities[4]];
-};
 static_assert(ResultFieldCapacities[0] == PhoneTextCapacity, "the phone text field holds the phone text");
 
 extern Window ResultList;                  // control 1201, kept from the page's creation on
 extern int ColumnWidths[ResultFieldCount]; // in column order; defaults 55, 100, 110, 40, 40
 
-// Frees the result item of every row, deleting the rows first (a row never outlives its item).
+// Frees the rows' records, deleting the rows first (a row never outlives its record).
 void FreeResultItems();
-// Deletes every row, then frees the result items they held, so that no row can be painted with a freed
-// item in between (the search worker's way to empty the list).
+// Deletes every row, then frees the records they held, so that no row can be painted with a freed
+// record in between (the search worker's way to empty the list).
 void ClearResultList();
-// <0, 0, >0 as A's text of the column sorts before, with or after B's (locale-aware, ignoring case);
-// 0 for any other column.
-int CompareRows(SecondParameter itemA, SecondParameter itemB, SecondParameter column);
-// The text of a result item's field by column (null for any other column).
-const char16_t* ResultItemField(const ResultItem* item, int column);
+// <0, 0, >0 as record A's text of the column sorts before, with or after B's (locale-aware, ignoring
+// case); 0 for any other column. The rows' item data are their records (result_rows.h).
+int CompareRows(SecondParameter recordA, SecondParameter recordB, SecondParameter column);

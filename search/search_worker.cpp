@@ -18,7 +18,6 @@
 #include "search/search_state.h"
 
 #include <memory>
-#include <new>
 
 namespace {
 
@@ -53,33 +52,23 @@ void OnRecord(void* context, const ScanCounts* counts) {
 
 int OnMatch(void* context, const DatabaseRecord* record, const ScanCounts* counts) {
     SearchRun& run = *static_cast<SearchRun*>(context);
-    ResultItem* item = new (std::nothrow) ResultItem;
-    if (!item) return 1;
-    FormatPhoneText(record->phone, run.phoneDigits, item->phone, FieldCapacities[0]);
-    DeviceToWide(record->name, -1, item->name, FieldCapacities[1]);
-    DeviceToWide(record->street, -1, item->street, FieldCapacities[2]);
-    DeviceToWide(record->house, -1, item->house, FieldCapacities[3]);
-    DeviceToWide(record->flat, -1, item->flat, FieldCapacities[4]);
+    char16_t phoneText[PhoneTextCapacity];
+    char phoneBytes[PhoneTextCapacity];
+    FormatPhoneText(record->phone, run.phoneDigits, phoneText, PhoneTextCapacity);
+    WideToDevice(phoneText, -1, phoneBytes, PhoneTextCapacity);
+    const unsigned char* stored = AppendResultRecord(phoneBytes, record);
+    if (!stored) return 1;
 
+    // One call per row: the row, with every cell's text on demand, goes into the list's row store.
     ListViewItem row{};
-    row.mask = ListViewItemText | ListViewItemParameter | ListViewItemState;
+    row.mask = ListViewItemText | ListViewItemParameter | ListViewItemState | ListViewItemEveryTextOnDemand;
     row.item = counts->results;
     row.text = TextCallback;
-    row.parameter = reinterpret_cast<SecondParameter>(item);
+    row.parameter = reinterpret_cast<SecondParameter>(stored);
     int index = static_cast<int>(
         SendMessage(ResultList, ListViewInsertItem, 0, reinterpret_cast<SecondParameter>(&row)));
-    if (index < 0) {
-        // The list refused the row: the scan cannot go on; the end steps still run.
-        delete item;
-        return 1;
-    }
-    for (int subItem = 1; subItem < ResultFieldCount; subItem++) {
-        ListViewItem cell{};
-        cell.subItem = subItem;
-        cell.text = TextCallback;
-        SendMessage(ResultList, ListViewSetItemText, static_cast<FirstParameter>(index),
-                    reinterpret_cast<SecondParameter>(&cell));
-    }
+    // The list refused the row: the scan cannot go on; the end steps still run.
+    if (index < 0) return 1;
     run.refreshCounter++;
     if (counts->results + 1 <= ImmediateRedrawRows) UpdateWindow(ResultList);
     return 0;

@@ -219,18 +219,14 @@ TEST(MessageSequence, StartOnTheWindowThreadThenTheWorkersCallsInTheirRoadsOrder
                                   "SysTabControl32/200 tab-select 1\n"
                                   "SysListView32/1201 delete-all-items\n"
                                   "msctls_progress32/1203 progress-range 0\n");
-    // The worker's texts and progress are merged, its row goes to the row store: a row is inserted with its
-    // phone text, then the other four columns' texts; the final counts come last.
+    // The worker's texts and progress are merged, its row goes to the row store in one call, every
+    // column's text on demand; the final counts come last.
     EXPECT_EQ(heard.worker, "static/1205 set-text \"Query: name=AL\"\n"
                             "msctls_progress32/1203 progress-position\n"
                             "BUTTON/1107 set-text \"Stop\"\n"
                             "static/1202 set-text \"0/1\"\n"
                             "msctls_progress32/1203 progress-position\n"
                             "SysListView32/1201 insert-item\n"
-                            "SysListView32/1201 set-item-text\n"
-                            "SysListView32/1201 set-item-text\n"
-                            "SysListView32/1201 set-item-text\n"
-                            "SysListView32/1201 set-item-text\n"
                             "BUTTON/1107 set-text \"Start\"\n"
                             "msctls_progress32/1203 progress-position\n"
                             "static/1202 set-text \"Scaned: 3, results: 1\"\n");

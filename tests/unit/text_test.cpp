@@ -197,6 +197,35 @@ TEST(Text, LocaleComparisonFoldsLatinAndCyrillicCase) {
     EXPECT_EQ(UpperCaseWide(u"÷×"), u"÷×");
 }
 
+// The result rows are sorted on their code-page bytes: every pair of realistic names must come out as the
+// comparison of their wide forms puts them, in the default code page and in another one.
+TEST(Text, DeviceTextComparisonAgreesWithTheLocaleComparison) {
+    const char16_t* names[] = {u"ИВАНОВ ИВАН", u"иванов иван", u"ИВАНОВА",    u"ИВАНОВ",    u"Ёлкин",
+                               u"ЕЖОВ",        u"ЁЖ",          u"ЕЖ",         u"ЖУКОВ",     u"Zebra",
+                               u"o'brien",     u"O BRIEN",     u"OBRIEN",     u"O-BRIEN",   u"12 ЛЕТ",
+                               u"1-Я УЛИЦА",   u"2",           u"10",         u"",          u" ",
+                               u"ПР-Т МИРА",   u"ПР. МИРА",    u"ЯКОВЛЕВ Я.", u"якоВлев я", u"ЇЖАК",
+                               u"ІВАНЕНКО",    u"ҐАНДЗЯ",      u"ЄВДОКИМОВ",  u"№5",        u"«ЛУЧ»"};
+    for (int codePage : {1251, 20866}) {
+        ASSERT_EQ(SetDeviceCodePage(codePage), 0);
+        for (const char16_t* left : names)
+            for (const char16_t* right : names) {
+                char leftBytes[64], rightBytes[64];
+                int leftLength = WideToDevice(left, -1, leftBytes, sizeof leftBytes);
+                int rightLength = WideToDevice(right, -1, rightBytes, sizeof rightBytes);
+                // As the list shows them: the bytes converted back (a character the page lacks is '?').
+                char16_t leftShown[64], rightShown[64];
+                DeviceToWide(leftBytes, leftLength, leftShown, 64);
+                DeviceToWide(rightBytes, rightLength, rightShown, 64);
+                int expected = CompareWideLocale(leftShown, rightShown, true);
+                int got = CompareDeviceLocale(leftBytes, leftLength, rightBytes, rightLength);
+                EXPECT_EQ((got > 0) - (got < 0), (expected > 0) - (expected < 0))
+                    << codePage << " " << Utf8FromWide(left) << " / " << Utf8FromWide(right);
+            }
+    }
+    ASSERT_EQ(SetDeviceCodePage(1251), 0);
+}
+
 TEST(Text, Utf8ConversionsRoundTripAndReplaceBadInput) {
     std::u16string wide = u"Дом №5 \xD83D\xDE00 é";
     std::string utf8 = Utf8FromWide(wide);
