@@ -10,8 +10,6 @@
 #include <QFont>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <malloc.h>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -45,32 +43,9 @@ void EnsureRuntimeFolder() {
     setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
 }
 
-// A search allocates a result item of about a kilobyte per match, a hundred megabytes for a hundred
-// thousand rows. Touched a page at a time that cost more than the scan itself (a page fault every four
-// rows, and a system call every few rows to grow the worker's heap). The C library reads its heap
-// settings only as a process starts, so the program starts itself once more with one heap for both
-// threads, backed by huge pages where the host offers them: a broad search took about half the time.
-// Not under valgrind or the sanitizers, which bring their own allocator.
-void TuneHeapAndRestart(char** argv) {
-    const char* preload = std::getenv("LD_PRELOAD");
-    if (std::getenv("DIALDEX_HEAP_TUNED") || (preload && std::strstr(preload, "vgpreload"))) return;
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-    return;
-#endif
-    std::string tunables = "glibc.malloc.hugetlb=1:glibc.malloc.arena_max=1";
-    if (const char* existing = std::getenv("GLIBC_TUNABLES"); existing && *existing)
-        tunables = std::string(existing) + ":" + tunables;
-    setenv("GLIBC_TUNABLES", tunables.c_str(), 1);
-    setenv("DIALDEX_HEAP_TUNED", "1", 1);
-    execv("/proc/self/exe", argv);
-    // Could not start again: go on with the heap as it is.
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
-    TuneHeapAndRestart(argv);
-    mallopt(M_TOP_PAD, 16 * 1024 * 1024);
     StartOptions options;
     int parsed = ParseStartOptions(argc, argv, DefaultDeviceFolder(), &options);
     if (parsed >= 0) return parsed;
