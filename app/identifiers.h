@@ -76,7 +76,7 @@ enum CommandId : int32_t {
 // The tab labels: text identifier 700 + page index.
 constexpr int FirstTabLabelId = 700;
 
-// The message texts, 900 to 917, one slot each in the message text table.
+// The message texts, 900 to 918, one slot each in the message text table.
 enum MessageTextId : int32_t {
     TextError = 900,
     TextInfo = 901,
@@ -96,10 +96,11 @@ enum MessageTextId : int32_t {
     TextStart = 915,
     TextStop = 916,
     TextNoDatabase = 917, // Start with no database installed
+    TextResultsCut = 918, // the final counts of a search cut short by the memory budget
 };
 constexpr int FirstMessageTextId = TextError;
-constexpr int MessageTextCount = 18;
-static_assert(TextNoDatabase - TextError + 1 == MessageTextCount,
-              "the message texts are identifiers 900 to 917");
+constexpr int MessageTextCount = 19;
+static_assert(TextResultsCut - TextError + 1 == MessageTextCount,
+              "the message texts are identifiers 900 to 918");
 static_assert(TextFlatKey - TextPhoneKey + 1 == CriteriaEditCount,
               "the summary's key texts 910 to 914 follow the criteria's order");

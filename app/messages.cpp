@@ -28,6 +28,7 @@ constexpr const char16_t* builtInMessageTexts[MessageTextCount] = {
     u"Start",                                                    // 915
     u"Stop",                                                     // 916
     u"No database is installed: install one on the Setup page.", // 917
+    u"Memory full! Scaned: %i, results: %i",                     // 918
 };
 
 // The table starts out built-in, before anything reads it.

@@ -11,6 +11,7 @@
 #include "app/program.h"
 #include "db/database_reader.h"
 #include "platform/format.h"
+#include "platform/memory_budget.h"
 #include "platform/text.h"
 #include "search/result_page.h"
 #include "search/scan.h"
@@ -27,6 +28,8 @@ constexpr int ImmediateRedrawRows = 10; // the first rows show as they are found
 // One run's state (the worker runs at most once at a time).
 struct SearchRun {
     int refreshCounter = 0;    // set to 1 at every refresh, increased by 1 for every row appended
+    uint64_t budget = 0;       // bytes the rows may take (records and the list's rows)
+    bool cut = false;          // a match was left out: no memory for it, or the budget met
     int phoneDigits = 0;       // from the header: the phone text's zero padding
     Window status = nullptr;   // the Result page's status text
     Window progress = nullptr; // the Result page's progress bar
@@ -56,8 +59,13 @@ int OnMatch(void* context, const DatabaseRecord* record, const ScanCounts* count
     char phoneBytes[PhoneTextCapacity];
     FormatPhoneText(record->phone, run.phoneDigits, phoneText, PhoneTextCapacity);
     WideToDevice(phoneText, -1, phoneBytes, PhoneTextCapacity);
-    const unsigned char* stored = AppendResultRecord(phoneBytes, record);
-    if (!stored) return 1;
+    uint64_t rowBytes = uint64_t(counts->results) * ResultRowOverheadBytes;
+    const unsigned char* stored =
+        ResultRecordBytes() + rowBytes < run.budget ? AppendResultRecord(phoneBytes, record) : nullptr;
+    if (!stored) {
+        run.cut = true;
+        return 1;
+    }
 
     // One call per row: the row, with every cell's text on demand, goes into the list's row store.
     ListViewItem row{};
@@ -67,8 +75,11 @@ int OnMatch(void* context, const DatabaseRecord* record, const ScanCounts* count
     row.parameter = reinterpret_cast<SecondParameter>(stored);
     int index = static_cast<int>(
         SendMessage(ResultList, ListViewInsertItem, 0, reinterpret_cast<SecondParameter>(&row)));
-    // The list refused the row: the scan cannot go on; the end steps still run.
-    if (index < 0) return 1;
+    // The list refused the row (no memory): the scan cannot go on; the end steps still run.
+    if (index < 0) {
+        run.cut = true;
+        return 1;
+    }
     run.refreshCounter++;
     if (counts->results + 1 <= ImmediateRedrawRows) UpdateWindow(ResultList);
     return 0;
@@ -97,7 +108,7 @@ void ShowScanEnded(SearchRun& run, const ScanCounts& counts) {
     MoveWindow(run.status, statusRectangle.x, statusRectangle.y, statusRectangle.width + StatusWidening,
                statusRectangle.height, false);
     char16_t text[128];
-    FormatText(text, MessageText(TextScanned), counts.scanned, counts.results);
+    FormatText(text, MessageText(run.cut ? TextResultsCut : TextScanned), counts.scanned, counts.results);
     SetWindowText(run.status, text);
     UpdateWindow(run.status);
 }
@@ -112,7 +123,13 @@ void EndRun(Window searchPage) {
     EndSearch();
 }
 
+uint64_t resultMemoryLimit = 0; // LimitResultMemory's bytes; 0 for the host's budget
+
 } // namespace
+
+void LimitResultMemory(uint64_t bytes) {
+    resultMemoryLimit = bytes;
+}
 
 bool ProgressRefreshDue(int scanned, int refreshCounter) {
     return scanned % 1000 == 0 || refreshCounter % 51 == 0;
@@ -149,6 +166,7 @@ unsigned long RunSearch(void* argument) {
     ReadDatabaseHeader(&reader, header);
     run.phoneDigits = HeaderPhoneDigits(header);
     ShowScanStarting(run, searchPage, header);
+    run.budget = resultMemoryLimit ? resultMemoryLimit : MemoryBudgetOf(HostMemoryLimits());
 
     ScanCallbacks callbacks;
     callbacks.context = &run;

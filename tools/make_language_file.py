@@ -39,6 +39,7 @@ BUILT_IN = {
     915: "Start",
     916: "Stop",
     917: "No database is installed: install one on the Setup page.",
+    918: "Memory full! Scaned: %i, results: %i",
     # -1 is both the Search page's title and the Setup page's "Language:" label (see UNTRANSLATED).
     -1: "Dialdex v.2.0 beta",  # and the Setup page's "Language:" label
     1106: "Reset",
@@ -85,6 +86,7 @@ SECTIONS = [
         915: "Старт",
         916: "Стоп",
         917: "Нет установленных баз: установите базу на странице «Опции».",
+        918: "Память заполнена! Просмотрено: %i, найдено: %i",
         1106: "Сброс",
         1107: "Старт",
         1109: "База",
@@ -127,6 +129,7 @@ SECTIONS = [
         915: "Start",
         916: "Stop",
         917: "No database is installed: install one on the Setup page.",
+        918: "Memory full! Scanned: %i, results: %i",
         1106: "Reset",
         1107: "Start",
         1109: "DB",
@@ -169,6 +172,7 @@ SECTIONS = [
         915: "Старт",
         916: "Стоп",
         917: "Немає встановлених баз: встановіть базу на сторінці «Опції».",
+        918: "Пам'ять заповнена! Переглянуто: %i, знайдено: %i",
         1106: "Скинути",
         1107: "Старт",
         1109: "База",
@@ -197,7 +201,7 @@ UNTRANSLATED = {-1}
 LINE_LIMIT = 511          # the reader takes a line in pieces of at most 511 bytes
 TEXT_LIMIT = 127          # the lookup buffer keeps 127 characters
 MESSAGE_TEXT_LIMIT = 79   # a message text slot keeps 79 characters
-LAST_MESSAGE_TEXT = 917   # the message texts are identifiers 900 to 917
+LAST_MESSAGE_TEXT = 918   # the message texts are identifiers 900 to 918
 SECTION_NAME_LIMIT = 14   # the longest section name that can be selected, in bytes
 PHONE_LABEL_LIMIT = 7     # the phone label (1110) shares its 59 pixels with nothing else
 

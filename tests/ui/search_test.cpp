@@ -7,11 +7,13 @@
 #include "platform/window_system.h"
 #include "search/search_page.h"
 #include "search/search_state.h"
+#include "search/search_worker.h"
 #include "settings/settings.h"
 #include "tests/ui/support/harness.h"
 #include "tests/ui/support/in_process.h"
 
 #include <QJsonDocument>
+#include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sstream>
@@ -424,6 +426,55 @@ TEST(Search, SortDuringAScanLeavesLaterRowsAtTheEndUnsorted) {
     };
     for (size_t i = 1; i < sorted; i++)
         EXPECT_LE(CompareWideLocale(nameOf(rows[i - 1]).c_str(), nameOf(rows[i]).c_str(), true), 0) << i;
+    EXPECT_EQ(StopProgram(), 0);
+}
+
+TEST(Search, AMemoryBudgetCutsTheResultsAndSaysSo) {
+    SearchDevice made = MakeDemoDevice(200000);
+    std::string fileOrder =
+        RunTool("dialdex-find", {QString::fromStdString(made.databaseHostPath), "--phone", "?"});
+    std::vector<std::string> expected = Lines(fileOrder);
+    ASSERT_EQ(StartProgram(made.device), 0);
+    // Three blocks of records and a few rows: the search stops at the budget, through its normal end.
+    LimitResultMemory(3 << 20);
+    Act("type SearchWnd/1101 ?\nclick SearchWnd/1107\nwait");
+    std::vector<std::string> rows = Rows(DumpNow());
+    int scanned = 0, results = 0;
+    std::string status = ControlText("ResultWnd/1202");
+    ASSERT_EQ(std::sscanf(status.c_str(), "Memory full! Scaned: %d, results: %d", &scanned, &results), 2)
+        << status;
+    EXPECT_EQ(results, int(rows.size()));
+    EXPECT_EQ(scanned, results + 1); // the match left out was read whole
+    EXPECT_GT(results, 10000);
+    EXPECT_LT(results, 200000);
+    EXPECT_TRUE(std::equal(rows.begin(), rows.end(), expected.begin()));
+    EXPECT_EQ(ControlText("SearchWnd/1107"), "Start");
+    EXPECT_EQ(CurrentSearchState(), SearchState::Idle);
+    // Sorting what was kept still works; the next search, given the host's budget, keeps every row.
+    Act("header ResultWnd/1201 1");
+    EXPECT_EQ(int(Rows(DumpNow()).size()), results);
+    LimitResultMemory(0);
+    Act("click SearchWnd/1107\nwait");
+    EXPECT_EQ(ControlText("ResultWnd/1202"), "Scaned: 200000, results: 200000");
+    EXPECT_EQ(Rows(DumpNow()), expected);
+    EXPECT_EQ(StopProgram(), 0);
+}
+
+TEST(Search, LongTextsAreCutToTheirFields) {
+    // A name of 230 characters; a house and a flat of 40: the list and the details box show 225 and 35
+    // characters of them, the short texts whole.
+    std::string name = std::string(220, 'N') + std::string(10, 'M');
+    std::string house = std::string(35, 'H') + "XXXXX", flat = std::string(35, 'F') + "YYYYY";
+    SearchDevice made = MakeSearchDevice("phone,name,street,house,flat\n1234567," + name +
+                                         ",ST,1,2\n7654321,B,ST," + house + "," + flat + "\n");
+    ASSERT_EQ(StartProgram(made.device), 0);
+    Act("type SearchWnd/1101 ?\nclick SearchWnd/1107\nwait\nactivate ResultWnd/1201 0");
+    std::string shownName = name.substr(0, 225), shownHouse = house.substr(0, 35),
+                shownFlat = flat.substr(0, 35);
+    EXPECT_EQ(Rows(DumpNow()), (std::vector<std::string>{"1234567;" + shownName + ";ST;1;2",
+                                                         "7654321;B;ST;" + shownHouse + ";" + shownFlat}));
+    ASSERT_EQ(Boxes().size(), 1u);
+    EXPECT_EQ(Boxes()[0].text, "1234567\r\n" + shownName + "\r\n\r\nST 1, 2");
     EXPECT_EQ(StopProgram(), 0);
 }
 
