@@ -1,17 +1,22 @@
 #!/usr/bin/env bash
 # Load: a query that matches every record of a 10,000,000-subscriber directory (the most a 7-digit phone
-# field can tell apart), searched through the window system as a user would, with the phone pattern "?".
-# The search must end through its normal end with the counts shown, whatever the list can hold. Reports
-# the status line, the peak memory and the times (/usr/bin/time -v).
-#   bench/load.sh [SUBSCRIBERS [zdb|db]]      (default 10000000 zdb)
-# DIALDEX_BUILD names the build folder with dialdex and dialdex-mkdb (default build/, built if missing).
+# field can tell apart), searched through the window system as a user would, with the phone pattern "?",
+# side by side with `dialdex-find` printing the same rows to a pipe. The search must end through its
+# normal end with every row; its peak memory must stay within 2.5 GB and its time (Start to the final
+# status) within 2.5 times dialdex-find's. Reports the status line, the peak memory, the times
+# (/usr/bin/time -v) and the ratio.
+#   bench/load.sh [SUBSCRIBERS [zdb|db [ROUNDS]]]      (default 10000000 zdb 1)
+# DIALDEX_BUILD names the build folder with dialdex, dialdex-find and dialdex-mkdb (default build/, built
+# if missing).
 # The directory is made once into bench/data/ and kept.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 subscribers=${1:-10000000}
 form=${2:-zdb}
+rounds=${3:-1}
 build=${DIALDEX_BUILD:-$top/build}
-[ -x "$build/dialdex" ] && [ -x "$build/dialdex-mkdb" ] || "$top/scripts/build.sh" "$build"
+[ -x "$build/dialdex" ] && [ -x "$build/dialdex-find" ] && [ -x "$build/dialdex-mkdb" ] ||
+  "$top/scripts/build.sh" "$build"
 [ -x /usr/bin/time ] || { echo "bench/load.sh needs /usr/bin/time (Debian package: time)" >&2; exit 1; }
 
 mkdir -p "$top/bench/data"
@@ -36,19 +41,40 @@ printf 'type SearchWnd/1101 ?\nclick SearchWnd/1107\nwait\nprint ResultWnd/1202\
 export QT_QPA_PLATFORM=offscreen
 export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$work/runtime}
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
-echo "searching $subscribers subscribers ($form) for every record"
-set +e
-/usr/bin/time -v "$build/dialdex" --device "$device" --script "$work/script.txt" > "$work/out.txt" 2> "$work/time.txt"
-code=$?
-set -e
-mkdir -p "$top/bench/out"
-cp "$work/out.txt" "$top/bench/out/load-$subscribers-$form.out"
-cp "$work/time.txt" "$top/bench/out/load-$subscribers-$form.time"
-echo "exit code: $code (output kept in bench/out/load-$subscribers-$form.out)"
-echo "status: $(grep -a 'Scaned' "$work/out.txt" || echo '(none)')"
-tail -c 300 "$work/out.txt"
-grep -a '"box"' "$work/out.txt" | head -3 || true
-grep -E 'Maximum resident set size|Elapsed \(wall clock\)|User time|System time' "$work/time.txt" | sed 's/^\s*/  /'
-peak=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$work/time.txt")
-echo "peak memory: $((peak / 1024)) MiB"
-grep -av -E '^\s|Command being timed|Exit status' "$work/time.txt" | grep -av '^$' | head -5 || true
+failed=0
+for round in $(seq 1 "$rounds"); do
+  echo "round $round of $rounds: searching $subscribers subscribers ($form) for every record"
+  set +e
+  DIALDEX_SCRIPT_TIMES=1 /usr/bin/time -v "$build/dialdex" --device "$device" --script "$work/script.txt" \
+    > "$work/out.txt" 2> "$work/time.txt"
+  code=$?
+  set -e
+  mkdir -p "$top/bench/out"
+  cp "$work/out.txt" "$top/bench/out/load-$subscribers-$form.out"
+  cp "$work/time.txt" "$top/bench/out/load-$subscribers-$form.time"
+  echo "  exit code: $code (output kept in bench/out/load-$subscribers-$form.out)"
+  status=$(grep -a -E 'Scaned|Memory full' "$work/out.txt" || echo '(none)')
+  echo "  status: $status"
+  grep -a '"box"' "$work/out.txt" | head -3 || true
+  grep -E 'Maximum resident set size|Elapsed \(wall clock\)' "$work/time.txt" | sed 's/^\s*/  /'
+  peak=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$work/time.txt")
+  # From the Start click to the end of the wait for the worker, which ends after the final status text.
+  window=$(awk '$1 == "script-time" && $5 == "click" {start = $3} $1 == "script-time" && $5 == "wait" {end = $4}
+                END {printf "%.3f", end - start}' "$work/time.txt")
+
+  # The same rows printed by dialdex-find into a pipe, right after, so that both meet the same load.
+  find_started=$(date +%s.%N)
+  "$build/dialdex-find" "$database" --phone '?' | cat > /dev/null
+  find_ended=$(date +%s.%N)
+  find=$(awk -v start="$find_started" -v end="$find_ended" 'BEGIN {printf "%.3f", end - start}')
+
+  ratio=$(awk -v window="$window" -v find="$find" 'BEGIN {printf "%.2f", window / find}')
+  echo "  window search (Start to final status): $window s; dialdex-find to a pipe: $find s; ratio ${ratio}x (target <= 2.5x)"
+  echo "  peak memory: $((peak / 1024)) MiB (target <= 2500 MB: $((peak * 1024 / 1000000)) MB)"
+  # Every row, no more memory than 2.5 GB, no more than 2.5 times the time.
+  expected="Scaned: $subscribers, results: $subscribers"
+  [ "$code" -eq 0 ] && [ "$status" = "$expected" ] || { echo "  FAILED: not every row ($expected)"; failed=1; }
+  [ $((peak * 1024)) -le 2500000000 ] || { echo "  FAILED: peak memory"; failed=1; }
+  awk -v ratio="$ratio" 'BEGIN {exit !(ratio <= 2.5)}' || { echo "  FAILED: time"; failed=1; }
+done
+exit $failed
