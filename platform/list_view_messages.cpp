@@ -217,40 +217,86 @@ bool NextRow(ListRowStore&, ListView* list, FirstParameter first, SecondParamete
     return true;
 }
 
+// Sorts the rows (the store's lock held), ascending and stable: by key first when there is a key
+// function, then by the compare callback.
+void SortStoredRows(std::vector<ListRow>& rows, const ListViewSortByKey& sort) {
+    if (!sort.key) {
+        std::stable_sort(rows.begin(), rows.end(), [&](const ListRow& left, const ListRow& right) {
+            return sort.compare(left.parameter, right.parameter, sort.sortParameter) < 0;
+        });
+        return;
+    }
+    // The keys lie side by side with the rows' places: most comparisons never reach the rows' items,
+    // which lie all over memory once sorted.
+    struct Keyed {
+        ListViewSortKey key;
+        uint32_t row;
+    };
+    std::vector<Keyed> order(rows.size());
+    for (size_t index = 0; index < rows.size(); index++)
+        order[index] = {sort.key(rows[index].parameter, sort.sortParameter), uint32_t(index)};
+    std::stable_sort(order.begin(), order.end(), [&](const Keyed& left, const Keyed& right) {
+        for (int word = 0; word < ListViewSortKeyWords; word++)
+            if (left.key.words[word] != right.key.words[word])
+                return left.key.words[word] < right.key.words[word];
+        return sort.compare(rows[left.row].parameter, rows[right.row].parameter, sort.sortParameter) < 0;
+    });
+    std::vector<ListRow> sorted;
+    sorted.reserve(rows.size());
+    for (const Keyed& entry : order)
+        sorted.push_back(std::move(rows[entry.row]));
+    rows.swap(sorted);
+}
+
 // Codes: 1 sorted; 0 without a compare callback. The rows present are sorted, ascending and stable; the
 // worker's next row waits for the lock and then goes to the end. The focus stays on its row.
-bool SortRows(ListRowStore& store, ListView* list, FirstParameter first, SecondParameter second,
-              MessageResult* result) {
-    ListViewCompare compare = reinterpret_cast<ListViewCompare>(second);
-    if (!compare) {
+bool SortRowsBy(ListView* list, const ListViewSortByKey& sort, MessageResult* result) {
+    if (!sort.compare) {
         *result = 0;
         return true;
     }
-    SecondParameter sortParameter = static_cast<SecondParameter>(first);
+    ListRowStore& store = *list->store;
     int focused = FocusedRow(*list);
     list->model->LayoutAboutToChange();
     int newFocus = -1;
-    {
+    try {
         std::lock_guard<std::mutex> lock(store.lock);
         SecondParameter focusedParameter = 0;
         if (focused >= 0 && focused < int(store.rows.size()))
             focusedParameter = store.rows[size_t(focused)].parameter;
-        std::stable_sort(store.rows.begin(), store.rows.end(),
-                         [&](const ListRow& left, const ListRow& right) {
-                             return compare(left.parameter, right.parameter, sortParameter) < 0;
-                         });
+        SortStoredRows(store.rows, sort);
         if (focused >= 0)
             for (size_t i = 0; i < store.rows.size(); i++)
                 if (store.rows[i].parameter == focusedParameter) {
                     newFocus = int(i);
                     break;
                 }
+    } catch (const std::bad_alloc&) {
+        // No memory for the sort's room: the rows stay as they were.
     }
     list->model->LayoutChanged();
     if (newFocus >= 0) list->face->setCurrentIndex(list->model->index(newFocus, 0));
     list->face->viewport()->update();
     *result = 1;
     return true;
+}
+
+bool SortRows(ListRowStore&, ListView* list, FirstParameter first, SecondParameter second,
+              MessageResult* result) {
+    ListViewSortByKey sort{nullptr, reinterpret_cast<ListViewCompare>(second),
+                           static_cast<SecondParameter>(first)};
+    return SortRowsBy(list, sort, result);
+}
+
+// Codes: as ListViewSortItems; 0 without a ListViewSortByKey too.
+bool SortRowsByKey(ListRowStore&, ListView* list, FirstParameter, SecondParameter second,
+                   MessageResult* result) {
+    const auto* sort = reinterpret_cast<const ListViewSortByKey*>(second);
+    if (!sort) {
+        *result = 0;
+        return true;
+    }
+    return SortRowsBy(list, *sort, result);
 }
 
 // Codes: the extended style before. A mask of 0 changes every bit.
@@ -296,6 +342,7 @@ constexpr ListViewMessageRow listViewMessages[] = {
     {ListViewSetColumnWidth,   SetColumnWidth,   false},
     {ListViewGetNextItem,      NextRow,          false},
     {ListViewSortItems,        SortRows,         false},
+    {ListViewSortItemsByKey,   SortRowsByKey,    false},
     {ListViewSetExtendedStyle, SetExtendedStyle, false},
     {ListViewGetExtendedStyle, GetExtendedStyle, false},
     {ListViewRedrawItems,      RedrawRows,       false},

@@ -113,6 +113,7 @@ struct CodePageTables {
     bool byteMapped[256];           // false for bytes without a character
     uint16_t byteFromWide[0x10000]; // UnmappedByte where the character has no byte
     uint32_t sortWeight[256];       // the sort weight of each byte's character
+    unsigned char sortRank[256];    // the same order in a byte: how many smaller weights there are
 };
 
 // Converts one byte through iconv. Returns the wide character, 0 when the byte has no character, or
@@ -172,6 +173,23 @@ static constexpr void MapByte(CodePageTables* tables, int byte, int character) {
     if (mapped && tables->byteFromWide[character] == UnmappedByte) tables->byteFromWide[character] = byte;
 }
 
+// Ranks the bytes' weights once every byte is mapped. Byte 0, the terminator, has the smallest weight and
+// rank 0; the 255 others have 255 ranks at most, so a rank fits a byte.
+static constexpr void RankSortWeights(CodePageTables* tables) {
+    bool firstOfItsWeight[256] = {};
+    for (int byte = 0; byte < 256; byte++) {
+        firstOfItsWeight[byte] = true;
+        for (int earlier = 0; earlier < byte && firstOfItsWeight[byte]; earlier++)
+            firstOfItsWeight[byte] = tables->sortWeight[earlier] != tables->sortWeight[byte];
+    }
+    for (int byte = 0; byte < 256; byte++) {
+        int smaller = 0;
+        for (int other = 0; other < 256; other++)
+            if (firstOfItsWeight[other] && tables->sortWeight[other] < tables->sortWeight[byte]) smaller++;
+        tables->sortRank[byte] = static_cast<unsigned char>(smaller);
+    }
+}
+
 // The built-in tables are made by the compiler: start-up does no work for them, and only the pages of
 // the tables a conversion touches are ever read in.
 static constexpr CodePageTables MakeBuiltInTables() {
@@ -179,6 +197,7 @@ static constexpr CodePageTables MakeBuiltInTables() {
     StartTables(DefaultDeviceCodePage, &tables);
     for (int byte = 0; byte < 256; byte++)
         MapByte(&tables, byte, byte < 128 ? byte : BuiltInCodePage1251[byte - 128]);
+    RankSortWeights(&tables);
     return tables;
 }
 static constexpr CodePageTables BuiltInTables = MakeBuiltInTables();
@@ -240,6 +259,7 @@ static int BuildTables(int codePage, CodePageTables* tables) {
             MapByte(tables, byte, character);
     }
     iconv_close(converter);
+    RankSortWeights(tables);
     // ASCII must come through unchanged, or texts such as "%s;%s" and paths would not survive.
     for (int byte = 0; byte < 128 && result == 0; byte++) {
         if (tables->wideFromByte[byte] != byte) result = -1;
@@ -373,6 +393,12 @@ int CompareDeviceLocale(const char* left, int leftLength, const char* right, int
         if (leftWeight != rightWeight) return leftWeight < rightWeight ? -1 : 1;
     }
     return leftLength == rightLength ? 0 : (leftLength < rightLength ? -1 : 1);
+}
+
+void DeviceSortKey(const char* text, int length, unsigned char* key, int keyLength) {
+    const unsigned char* ranks = Tables().sortRank;
+    for (int index = 0; index < keyLength; index++)
+        key[index] = index < length ? ranks[static_cast<unsigned char>(text[index])] : 0;
 }
 
 // --- UTF-8 on the host --------------------------------------------------------------------------------

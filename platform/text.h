@@ -54,6 +54,9 @@ int CompareWideLocale(const char16_t* left, const char16_t* right, bool ignoreCa
 // The same comparison ignoring case on texts in the device code page (lengths in bytes, no terminator
 // needed): the order CompareWideLocale gives their wide forms, without converting them.
 int CompareDeviceLocale(const char* left, int leftLength, const char* right, int rightLength);
+// The first keyLength characters of a device text as a key whose bytes (memcmp) sort as the comparison
+// above does, padded with 0 past the text's end: texts whose keys differ are in their keys' order.
+void DeviceSortKey(const char* text, int length, unsigned char* key, int keyLength);
 // Upper case as the upper-casing edit control converts typed letters.
 std::u16string UpperCaseWide(std::u16string_view text);
 

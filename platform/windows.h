@@ -157,6 +157,20 @@ struct ListViewColumn {
     int subItem;
 };
 using ListViewCompare = int (*)(SecondParameter first, SecondParameter second, SecondParameter sortParameter);
+// The platform's own sort for long lists: each row's key is asked for once, the rows are ordered by key
+// (its words in turn, as unsigned numbers), and the compare callback decides only between equal keys.
+// The keys must agree with the callback: rows whose keys differ are in the callback's order too.
+constexpr uint32_t ListViewSortItemsByKey = 0x10F0; // second parameter: a ListViewSortByKey
+constexpr int ListViewSortKeyWords = 3;
+struct ListViewSortKey {
+    uint64_t words[ListViewSortKeyWords];
+};
+using ListViewKeyFunction = ListViewSortKey (*)(SecondParameter item, SecondParameter sortParameter);
+struct ListViewSortByKey {
+    ListViewKeyFunction key;
+    ListViewCompare compare;
+    SecondParameter sortParameter;
+};
 
 // Notifications (second parameter of MessageNotify points at one of these).
 struct NotifyHeader {

@@ -20,3 +20,7 @@ void ClearResultList();
 // <0, 0, >0 as record A's text of the column sorts before, with or after B's (locale-aware, ignoring
 // case); 0 for any other column. The rows' item data are their records (result_rows.h).
 int CompareRows(SecondParameter recordA, SecondParameter recordB, SecondParameter column);
+// A record's sort key for a column: its first 24 characters as CompareRows orders them (records whose
+// keys differ compare as their keys do). Most names are told apart within them, so the sort seldom
+// reads the records themselves, which lie all over memory once sorted.
+ListViewSortKey RowSortKey(SecondParameter record, SecondParameter column);

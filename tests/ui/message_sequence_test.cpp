@@ -38,6 +38,7 @@ constexpr MessageName heardMessages[] = {
     {ListViewSetItemText,         "set-item-text"},
     {ListViewDeleteAllItems,      "delete-all-items"},
     {ListViewSortItems,           "sort-items"},
+    {ListViewSortItemsByKey,      "sort-items-by-key"},
     {ListViewRedrawItems,         "redraw-items"},
     {ListViewGetNextItem,         "get-next-item"},
 };
@@ -120,6 +121,8 @@ class MessageRecorder {
                    message == TabSetCurrentSelection || message == ListViewSortItems ||
                    message == ListViewGetNextItem) {
             heard += " " + std::to_string(static_cast<long long>(first));
+        } else if (message == ListViewSortItemsByKey) {
+            heard += " " + std::to_string(reinterpret_cast<const ListViewSortByKey*>(second)->sortParameter);
         } else if (message == MessageSetText) {
             heard += " \"" + Utf8FromWide(reinterpret_cast<const char16_t*>(second)) + "\"";
         }
@@ -238,10 +241,10 @@ TEST(MessageSequence, ASortClickAndARowsActivationGoThroughTheResultPage) {
     ASSERT_EQ(StartProgram(MakeThreeSubscriberDevice()), 0);
     Act("type SearchWnd/1101 ?\nclick SearchWnd/1107\nwait");
 
-    // The heading's click is told to the page, which asks the list to sort by that column.
+    // The heading's click is told to the page, which asks the list to sort by that column (by keys).
     Heard sort = HeardWhile("header ResultWnd/1201 1");
     EXPECT_EQ(sort.windowThread, "ResultWnd notify 1201 column-click\n"
-                                 "SysListView32/1201 sort-items 1\n");
+                                 "SysListView32/1201 sort-items-by-key 1\n");
     // Activating a row is told to the page, which asks the list for the focused row and shows its details.
     size_t boxesBefore = Boxes().size();
     Heard activate = HeardWhile("activate ResultWnd/1201 0");

@@ -197,8 +197,9 @@ TEST(Text, LocaleComparisonFoldsLatinAndCyrillicCase) {
     EXPECT_EQ(UpperCaseWide(u"÷×"), u"÷×");
 }
 
-// The result rows are sorted on their code-page bytes: every pair of realistic names must come out as the
-// comparison of their wide forms puts them, in the default code page and in another one.
+// The result rows are sorted on their code-page bytes and on keys made of them: every pair of realistic
+// names must come out as the comparison of their wide forms puts them, in the default code page and in
+// another one.
 TEST(Text, DeviceTextComparisonAgreesWithTheLocaleComparison) {
     const char16_t* names[] = {u"ИВАНОВ ИВАН", u"иванов иван", u"ИВАНОВА",    u"ИВАНОВ",    u"Ёлкин",
                                u"ЕЖОВ",        u"ЁЖ",          u"ЕЖ",         u"ЖУКОВ",     u"Zebra",
@@ -221,6 +222,15 @@ TEST(Text, DeviceTextComparisonAgreesWithTheLocaleComparison) {
                 int got = CompareDeviceLocale(leftBytes, leftLength, rightBytes, rightLength);
                 EXPECT_EQ((got > 0) - (got < 0), (expected > 0) - (expected < 0))
                     << codePage << " " << Utf8FromWide(left) << " / " << Utf8FromWide(right);
+                // Keys of their first 6 characters: where the keys differ, they are in the same order.
+                unsigned char leftKey[6], rightKey[6];
+                DeviceSortKey(leftBytes, leftLength, leftKey, 6);
+                DeviceSortKey(rightBytes, rightLength, rightKey, 6);
+                int keys = std::memcmp(leftKey, rightKey, 6);
+                if (keys != 0) {
+                    EXPECT_EQ((keys > 0) - (keys < 0), (expected > 0) - (expected < 0))
+                        << codePage << " keys " << Utf8FromWide(left) << " / " << Utf8FromWide(right);
+                }
             }
     }
     ASSERT_EQ(SetDeviceCodePage(1251), 0);
