@@ -1,4 +1,4 @@
-// The result rows' arena: blocks of a mebibyte filled with records one after another, so that a match
+// The result rows' arena: blocks of two mebibytes filled with records one after another, so that a match
 // costs a few dozen bytes and no allocation of its own, and a new search frees the lot at once.
 #include "search/result_rows.h"
 
@@ -6,11 +6,14 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <sys/mman.h>
 #include <vector>
 
 namespace {
 
-constexpr size_t ArenaBlockBytes = 1 << 20;
+// Blocks of 2 MiB, aligned to it: the host may back each with one huge page (a page fault per block
+// instead of one per 4 KiB, which cost more than the rows themselves on a virtual machine).
+constexpr size_t ArenaBlockBytes = 2 << 20;
 // The longest record: five length bytes and every text at its longest.
 constexpr size_t LongestRecordBytes = ResultColumnCount + ResultTextLimits[0] + ResultTextLimits[1] +
                                       ResultTextLimits[2] + ResultTextLimits[3] + ResultTextLimits[4];
@@ -35,8 +38,9 @@ size_t PutText(unsigned char* destination, const char* text, int limit) {
 
 const unsigned char* AppendResultRecord(const char* phoneText, const DatabaseRecord* record) {
     if (arena.blocks.empty() || ArenaBlockBytes - arena.used < LongestRecordBytes) {
-        auto* block = static_cast<unsigned char*>(std::malloc(ArenaBlockBytes));
+        auto* block = static_cast<unsigned char*>(std::aligned_alloc(ArenaBlockBytes, ArenaBlockBytes));
         if (!block) return nullptr;
+        madvise(block, ArenaBlockBytes, MADV_HUGEPAGE);
         try {
             arena.blocks.push_back(block);
         } catch (const std::bad_alloc&) {
