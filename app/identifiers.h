@@ -70,7 +70,14 @@ enum CommandId : int32_t {
     CommandExit = 500,
     CommandShowSetup = 501,
     CommandShowAbout = 502,
+    CommandExportResults = 503,
+    CommandCopy = 504,     // the focused result row, with the heading line
+    CommandCopyAll = 505,  // every result row, with the heading line
+    CommandNextPage = 506, // the next tab, never the Exit tab
+    CommandPreviousPage = 507,
 };
+// The Search page's command for Escape: stops a running search, does nothing otherwise.
+constexpr int CommandStopSearch = 2;
 
 // --- Text identifiers ------------------------------------------------------------------------------------
 // The tab labels: text identifier 700 + page index.

@@ -3,6 +3,8 @@
 #include "app/page_framework.h"
 #include "app/pages.h"
 #include "app/program.h"
+#include "app/result_rows.h"
+#include "db/database_list.h"
 #include "i18n/language_file.h"
 #include "platform/text.h"
 #include "search/result_page.h"
@@ -66,6 +68,7 @@ MessageResult OnMainWindowCreate(Window window, uint32_t, FirstParameter, Second
         }
     }
     ShowWindow(PageWindows[CurrentPage], ShowShow);
+    InstallKeyCommands();
     return 0;
 }
 
@@ -91,9 +94,26 @@ MessageResult OnMainWindowCommand(Window window, uint32_t, FirstParameter first,
     case CommandShowAbout:
         SelectPage(PageAbout);
         break;
+    case CommandCopy:
+    case CommandCopyAll:
+        SetClipboardText(ResultRowsText(LowWord(first) == CommandCopyAll, RowTextForm::TabSeparated).c_str());
+        break;
+    case CommandNextPage:
+        SelectPage((CurrentPage + 1) % PageExit);
+        break;
+    case CommandPreviousPage:
+        SelectPage((CurrentPage + PageExit - 1) % PageExit);
+        break;
     default:
         break;
     }
+    return 0;
+}
+
+// A database file dropped on the window (or given on the command line) is opened for this run.
+MessageResult OnMainWindowDropFiles(Window, uint32_t, FirstParameter, SecondParameter second) {
+    const char16_t* devicePath = reinterpret_cast<const char16_t*>(second);
+    if (devicePath && devicePath[0]) OpenDatabaseForRun(PageWindows[PageSearch], devicePath);
     return 0;
 }
 
@@ -114,6 +134,7 @@ const MessageTableEntry mainWindowMessages[] = {
     {MessageCreate,  OnMainWindowCreate  },
     {MessageNotify,  OnMainWindowNotify  },
     {MessageCommand, OnMainWindowCommand },
+    {MessageDropFiles, OnMainWindowDropFiles},
     {MessageDestroy, RunShutdownSequence },
     {MessageClose,   RunShutdownSequence },
 };

@@ -19,3 +19,6 @@ struct PageDescription {
     const char16_t* tabLabel;
 };
 extern const PageDescription Pages[5];
+
+// Names the desktop's keys for the main window and its pages (key_table.cpp), once they are made.
+void InstallKeyCommands();

@@ -3,6 +3,7 @@
 
 #include "app/messages.h"
 #include "app/pages.h"
+#include "i18n/language_choice.h"
 #include "i18n/language_file.h"
 #include "platform/device.h"
 #include "platform/text.h"
@@ -59,7 +60,7 @@ int RunStartupSequence(Instance instance) {
     LanguageFile = OpenLanguageFile();
     if (!LanguageFile) return ExitStartupFailed;
 
-    LoadLanguageSetting();
+    if (!LoadLanguageSetting()) TakeLocaleLanguage(LanguageFile, UserLocaleLanguage());
     ResetLanguageSection();
     SelectLanguageSection(LanguageFile, CurrentLanguageName);
     ReplaceMessageTexts();
@@ -82,10 +83,13 @@ Window CreateMainWindow(Instance instance, int showMode) {
     return window;
 }
 
-int ProgramEntry(Instance instance, Instance, const char16_t*, int showMode) {
+int ProgramEntry(Instance instance, Instance, const char16_t* commandLine, int showMode) {
     int result = RunStartupSequence(instance);
     if (result != 0) return result;
-    if (!CreateMainWindow(instance, showMode)) return ExitMainWindowFailed;
+    Window window = CreateMainWindow(instance, showMode);
+    if (!window) return ExitMainWindowFailed;
+    if (commandLine && commandLine[0])
+        SendMessage(window, MessageDropFiles, 0, reinterpret_cast<SecondParameter>(commandLine));
     Message message;
     while (GetMessage(&message)) {
         TranslateMessage(&message);

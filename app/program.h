@@ -28,8 +28,9 @@ extern Window TabControl;                // control 200, parent of the page wind
 extern int CurrentPage;                  // the page shown; never PageExit
 extern Window PageWindows[PageCount];    // by page index
 
-// Takes the program instance, the previous instance and the command line (both ignored) and the show
-// mode; returns the exit code (ExitNormal, ExitStartupFailed, ExitPageClassFailed, ExitMainWindowFailed).
+// Takes the program instance, the previous instance (ignored), the command line (the device path of a
+// database to open for this run, or empty) and the show mode; returns the exit code (ExitNormal,
+// ExitStartupFailed, ExitPageClassFailed, ExitMainWindowFailed).
 int ProgramEntry(Instance instance, Instance previousInstance, const char16_t* commandLine, int showMode);
 
 // Start-up in order: main window class, program folder, language file, language setting, section,

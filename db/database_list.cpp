@@ -12,6 +12,7 @@
 #include <cstring>
 
 InstalledDatabase InstalledDatabases[MaxInstalledDatabases];
+InstalledDatabase OpenedDatabase;
 int8_t InstalledDatabaseCount;
 char16_t DatabaseListPath[520];
 
@@ -118,28 +119,64 @@ int LoadDatabaseList(Window searchPage) {
     char16_t lastDatabase[260];
     LoadLastDatabase(lastDatabase);
 
-    Window selector = GetDlgItem(searchPage, DatabaseSelectorId);
     InstalledDatabaseCount = 0;
-    SendMessage(selector, ComboBoxResetContent, 0, 0);
-    bool selected = false;
+    int selected = 0;
     for (int index = 0; index < count; index++) {
         InstalledDatabase& entry = InstalledDatabases[InstalledDatabaseCount];
         entry = entries[index];
-        char16_t title[260], path[260];
-        DeviceToWide(entry.title, -1, title, 260);
-        SendMessage(selector, ComboBoxAddString, 0, reinterpret_cast<SecondParameter>(title));
+        char16_t path[260];
         DeviceToWide(entry.path, -1, path, 260);
         // A missing "Last db" reads as the empty text, which names no entry, not one with an empty path.
-        if (lastDatabase[0] != 0 && CompareWide(path, lastDatabase) == 0) {
-            SendMessage(selector, ComboBoxSetCurrentSelection,
-                        static_cast<FirstParameter>(InstalledDatabaseCount), 0);
-            selected = true;
-        }
+        if (lastDatabase[0] != 0 && CompareWide(path, lastDatabase) == 0) selected = InstalledDatabaseCount;
         InstalledDatabaseCount++;
     }
-    if (!selected) SendMessage(selector, ComboBoxSetCurrentSelection, 0, 0);
-    UpdateWindow(selector);
+    FillDatabaseSelector(searchPage, selected);
     return 0;
+}
+
+void FillDatabaseSelector(Window searchPage, int selected) {
+    Window selector = GetDlgItem(searchPage, DatabaseSelectorId);
+    SendMessage(selector, ComboBoxResetContent, 0, 0);
+    char16_t title[260];
+    for (int index = 0; index < InstalledDatabaseCount; index++) {
+        DeviceToWide(InstalledDatabases[index].title, -1, title, 260);
+        SendMessage(selector, ComboBoxAddString, 0, reinterpret_cast<SecondParameter>(title));
+    }
+    if (OpenedDatabase.path[0] != 0) {
+        DeviceToWide(OpenedDatabase.title, -1, title, 260);
+        SendMessage(selector, ComboBoxAddString, 0, reinterpret_cast<SecondParameter>(title));
+    }
+    SendMessage(selector, ComboBoxSetCurrentSelection, static_cast<FirstParameter>(selected), 0);
+    UpdateWindow(selector);
+}
+
+void TakeHeaderTitle(const unsigned char header[DatabaseHeaderSize], char title[DatabaseTitleCapacity]) {
+    HeaderTitle(header, title);
+    for (int index = 0; title[index] != 0; index++)
+        if (static_cast<unsigned char>(title[index]) < 0x20) title[index] = ' ';
+}
+
+int OpenDatabaseForRun(Window searchPage, const char16_t* devicePath) {
+    InstalledDatabase entry = {};
+    WideToDevice(devicePath, -1, entry.path, sizeof entry.path);
+    char16_t path[260];
+    unsigned char header[DatabaseHeaderSize];
+    bool compressed = false;
+    if (PathToOpen(entry, path) != 0 || ValidateDatabaseFile(path, header, &compressed) != 0) {
+        ShowMessage(searchPage, TextError, MessageText(TextBadDatabase), {devicePath});
+        return -1;
+    }
+    TakeHeaderTitle(header, entry.title);
+    OpenedDatabase = entry;
+    // Without a list file (a new device) the installed entries stay as they were: none.
+    FillDatabaseSelector(searchPage, InstalledDatabaseCount);
+    return 0;
+}
+
+const InstalledDatabase* DatabaseOfSelectorItem(int item) {
+    if (item >= 0 && item < InstalledDatabaseCount) return &InstalledDatabases[item];
+    if (item == InstalledDatabaseCount && OpenedDatabase.path[0] != 0) return &OpenedDatabase;
+    return nullptr;
 }
 
 int FormatDatabaseListLine(const InstalledDatabase& entry, char* line, int capacity) {

@@ -2,6 +2,7 @@
 // "path;title\r\n" in the device code page.
 #pragma once
 
+#include "db/database_file.h"
 #include "platform/files.h"
 #include "platform/windows.h"
 
@@ -17,6 +18,24 @@ struct InstalledDatabase {
 extern InstalledDatabase InstalledDatabases[MaxInstalledDatabases];
 extern int8_t InstalledDatabaseCount;  // entries 0 to count - 1 are valid, in file order
 extern char16_t DatabaseListPath[520]; // "<program folder>dialdex.ini", formed when the Search page is made
+
+// The database opened for this run (its path empty when there is none): listed in the selector after the
+// installed entries, searched like them, never written to "dialdex.ini" nor kept as "Last db".
+extern InstalledDatabase OpenedDatabase;
+
+// Fills the Search page's selector with the installed entries and then the opened one, and selects the
+// item given.
+void FillDatabaseSelector(Window searchPage, int selected);
+// Validates the file at the device path as Install does and makes it the opened database, listed last
+// in the Search page's selector and selected there. Codes: 0 opened; -1 the file is no database (the
+// user has been told "Bad db file - path"; the opened database stays as it was).
+int OpenDatabaseForRun(Window searchPage, const char16_t* devicePath);
+// The entry that an item of the selector names: an installed one, the opened one (the item after the
+// installed ones), or null.
+const InstalledDatabase* DatabaseOfSelectorItem(int item);
+// The header's title as the list keeps it: control characters, which would break a line of
+// "dialdex.ini" in two, become blanks.
+void TakeHeaderTitle(const unsigned char header[DatabaseHeaderSize], char title[DatabaseTitleCapacity]);
 
 // Forms DatabaseListPath from the program folder.
 void FormDatabaseListPath();

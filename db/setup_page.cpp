@@ -64,14 +64,6 @@ bool IsInstallablePath(const char16_t* path, int length) {
     return true;
 }
 
-// The header's title as the list keeps it: a line break inside it would break the line of "dialdex.ini"
-// in two, so control characters become blanks.
-void TakeHeaderTitle(const unsigned char header[DatabaseHeaderSize], char title[DatabaseTitleCapacity]) {
-    HeaderTitle(header, title);
-    for (int index = 0; title[index] != 0; index++)
-        if (static_cast<unsigned char>(title[index]) < 0x20) title[index] = ' ';
-}
-
 // Validates one candidate and, when it is a database that is not installed yet, lists it.
 void ConsiderCandidate(Window foundList, const char16_t* path, int length) {
     if (!IsInstallablePath(path, length) || IsInstalled(path)) return;

@@ -61,3 +61,29 @@ MessageResult SaveLanguage(Window setupPage, int, Window, int notificationCode) 
     ShowMessage(setupPage, TextInfo, u"You need to restart program in order to apply changes.", {});
     return 0;
 }
+
+namespace {
+
+struct LocaleSection {
+    const char* localeLanguage;
+    const char16_t* section;
+};
+// clang-format off
+constexpr LocaleSection localeSections[] = {
+    {"en", u"ENGLISH"  },
+    {"uk", u"UKRAINIAN"},
+    {"ru", u"RUSSIAN"  },
+};
+// clang-format on
+
+} // namespace
+
+int TakeLocaleLanguage(StreamFile* languageFile, const std::string& localeLanguage) {
+    for (const LocaleSection& row : localeSections) {
+        if (localeLanguage != row.localeLanguage) continue;
+        if (SelectLanguageSection(languageFile, row.section) != 0) return -1;
+        CopyText(CurrentLanguageName, row.section);
+        return 0;
+    }
+    return -1;
+}

@@ -5,6 +5,8 @@
 #include "platform/files.h"
 #include "platform/windows.h"
 
+#include <string>
+
 // `FillLanguageList`: appends every section name of the language file to the Setup page's selector in
 // file order (a name longer than the current language name's 31 characters is listed cut to them) and
 // makes current the last item whose name equals the current language name, ignoring letter case.
@@ -16,3 +18,8 @@ int FillLanguageList(StreamFile* languageFile, Window setupPage);
 // Codes: 0 stored (or nothing to do: not a click, or no current item); -1 the settings key cannot be
 // created or opened (the user has been told, and the restart box is not shown).
 MessageResult SaveLanguage(Window setupPage, int controlId, Window control, int notificationCode);
+
+// When no language is stored: the section named after the locale's language (ENGLISH for "en", UKRAINIAN
+// for "uk", RUSSIAN for "ru") becomes the current language name when the file has it; otherwise the name
+// stays as it is. Returns 0 when the locale's section was taken, -1 when not.
+int TakeLocaleLanguage(StreamFile* languageFile, const std::string& localeLanguage);

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <mutex>
 #include <string_view>
 #include <vector>
 
@@ -23,6 +24,11 @@ static std::string DeviceFolderPath;
 static std::string StorageCardFolderPath;
 
 static constexpr std::u16string_view StorageCardName = u"Storage Card";
+
+// The host files opened for this run, by their number less one. The worker opens a file by its device
+// path while the window thread may open another: both go through the lock.
+static std::mutex openedFilesLock;
+static std::vector<std::string> openedHostFiles;
 
 // The folder's canonical path when it exists (so that containment tests compare like with like), else
 // the path as given without trailing slashes.
@@ -194,9 +200,42 @@ bool IsDeviceRoot(const char16_t* devicePath) {
     return devicePath != nullptr && DevicePathNames(devicePath).empty();
 }
 
+std::u16string OpenHostFile(const std::string& hostPath) {
+    if (hostPath.empty()) return std::u16string();
+    size_t slash = hostPath.rfind('/');
+    std::u16string name = WideFromUtf8(slash == std::string::npos ? hostPath : hostPath.substr(slash + 1));
+    bool spelled = !name.empty() && name != u"." && name != u".." && name.size() < 200 &&
+                   WideFitsDevice(name.c_str(), int(name.size())) && name.find(u';') == std::u16string::npos;
+    for (char16_t unit : name)
+        if (unit < 0x20) spelled = false;
+    if (!spelled) name = EndsWithIgnoringAsciiCase(name, u".zdb") ? u"opened.zdb" : u"opened.db";
+    size_t number;
+    {
+        std::lock_guard<std::mutex> hold(openedFilesLock);
+        openedHostFiles.push_back(hostPath);
+        number = openedHostFiles.size();
+    }
+    return u"\\" + std::u16string(OpenedFileFolderName) + u"\\" + WideFromUtf8(std::to_string(number)) +
+           u"\\" + name;
+}
+
+// The host file an "\Opened File\N\NAME" path names; empty when the names are not such a path.
+static std::string OpenedHostFileOf(const std::vector<std::u16string_view>& names) {
+    if (names.size() != 3 || !EqualIgnoringAsciiCase(names[0], OpenedFileFolderName)) return std::string();
+    size_t number = 0;
+    for (char16_t unit : names[1]) {
+        if (unit < u'0' || unit > u'9' || number > 1000000) return std::string();
+        number = number * 10 + (unit - u'0');
+    }
+    std::lock_guard<std::mutex> hold(openedFilesLock);
+    if (number < 1 || number > openedHostFiles.size()) return std::string();
+    return openedHostFiles[number - 1];
+}
+
 std::string HostPathOf(const char16_t* devicePath) {
     if (devicePath == nullptr || DeviceFolderPath.empty()) return std::string();
     std::vector<std::u16string_view> names = DevicePathNames(devicePath);
+    if (std::string opened = OpenedHostFileOf(names); !opened.empty()) return opened;
     size_t first = 0;
     std::string hostPath = DeviceFolderPath;
     if (!names.empty() && !StorageCardFolderPath.empty() &&
@@ -213,4 +252,18 @@ std::string HostPathOf(const char16_t* devicePath) {
 
 int GetProgramExecutablePath(char16_t* buffer, int capacity) {
     return CopyText(buffer, capacity, ProgramExecutableDevicePath);
+}
+
+std::string UserLocaleLanguage() {
+    const char* locale = nullptr;
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"})
+        if (const char* value = std::getenv(name); value && *value) {
+            locale = value;
+            break;
+        }
+    std::string language;
+    for (const char* at = locale; at && *at >= 'A' && *at <= 'z' && *at != '_'; at++)
+        language += char(*at >= 'A' && *at <= 'Z' ? *at + 0x20 : *at);
+    if (language == "c" || language == "posix") language.clear();
+    return language;
 }

@@ -26,6 +26,15 @@ const std::string& StorageCardFolder();
 // True when the device path names the device's root folder ("\", "", "\.." and the like).
 bool IsDeviceRoot(const char16_t* devicePath);
 
+// A host file the user opened for this run (given on the command line or dropped on the window) is
+// reached from the device as "\Opened File\N\NAME": N counts the files opened in this run from 1, NAME is
+// the host file's own name when the device code page can spell it (and it holds no ';'), else "opened"
+// with the name's ".zdb" or ".db" ending. Such a path names the host file, as given, for the rest of the
+// run and nothing in the next one. Returns the device path (empty for an empty host path). Any thread.
+std::u16string OpenHostFile(const std::string& hostPath);
+// The folder's name under the device root.
+inline constexpr const char16_t* OpenedFileFolderName = u"Opened File";
+
 // The host path of a device path. "\" and "/" both separate; "." and ".." are resolved on the device
 // path itself, and ".." never climbs above the device root, so the result always lies inside the
 // device folder (or the storage card folder).
@@ -37,3 +46,7 @@ int CopyFileBytes(int input, int output);
 // The full path of the program's own executable, as the device names it (GetModuleFileName).
 // Returns the characters written.
 int GetProgramExecutablePath(char16_t* buffer, int capacity);
+
+// The language of the user's locale (the first of LC_ALL, LC_MESSAGES and LANG that is set): its
+// language code in lower case ("en" for "en_GB.UTF-8"); empty for none, "C" and "POSIX".
+std::string UserLocaleLanguage();

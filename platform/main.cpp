@@ -43,18 +43,27 @@ void EnsureRuntimeFolder() {
     setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
 }
 
+bool NonEmptyVariable(const char* name) {
+    const char* value = std::getenv(name);
+    return value && *value;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     StartOptions options;
     int parsed = ParseStartOptions(argc, argv, DefaultDeviceFolder(), &options);
     if (parsed >= 0) return parsed;
-    if (!options.file.empty())
-        return ReportStartFailure("opening a database from the command line is not supported yet");
 
-    bool haveDisplay = std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY");
-    if ((!options.script.empty() || !haveDisplay) && !std::getenv("QT_QPA_PLATFORM"))
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    // A platform the user names (offscreen for a kill test, vnc, eglfs) is theirs to run on; otherwise a
+    // program without a display and without a script would run unseen and never end.
+    bool platformChosen = NonEmptyVariable("QT_QPA_PLATFORM");
+    bool haveDisplay = NonEmptyVariable("DISPLAY") || NonEmptyVariable("WAYLAND_DISPLAY");
+    if (options.script.empty() && !haveDisplay && !platformChosen) {
+        std::fputs("no display: set DISPLAY or WAYLAND_DISPLAY, or use --script\n", stderr);
+        return 2;
+    }
+    if (!options.script.empty() && !platformChosen) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     EnsureRuntimeFolder();
 
     // Qt sees the program's name only: every argument is the device's, and has been read above.
@@ -73,7 +82,9 @@ int main(int argc, char** argv) {
     if (!options.script.empty() && StartScript(options.script) != 0)
         return ReportStartFailure("cannot read the script " + options.script);
 
-    int exitCode = ProgramEntry(reinterpret_cast<Instance>(1), nullptr, u"", ShowNormal);
+    // The program is handed a database to open as the device would hand it one: its device path.
+    std::u16string fileToOpen = OpenHostFile(options.file);
+    int exitCode = ProgramEntry(reinterpret_cast<Instance>(1), nullptr, fileToOpen.c_str(), ShowNormal);
 
     // The windows go with the process, as on the device: no message reaches the program any more.
     SetWindowSystemEnded(true);

@@ -2,10 +2,42 @@
 // its main window), painted with the class brush, and the input-panel preference ("SIPPREF"), which has
 // no counterpart here and shows nothing.
 #include "platform/controls.h"
+#include "platform/user_input.h"
 
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFrame>
+#include <QMimeData>
 
 namespace {
+
+// The first local file a drag carries; empty when it carries none.
+std::string DraggedLocalFile(const QMimeData* data) {
+    if (!data || !data->hasUrls()) return std::string();
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile()) return url.toLocalFile().toStdString();
+    return std::string();
+}
+
+// A top-level window's panel takes a file dropped on it (a database to open).
+class TopLevelPanel : public QFrame {
+  public:
+    explicit TopLevelPanel(WindowRecord* record) : record(record) { setAcceptDrops(true); }
+
+  protected:
+    void dragEnterEvent(QDragEnterEvent* event) override {
+        if (!DraggedLocalFile(event->mimeData()).empty()) event->acceptProposedAction();
+    }
+    void dropEvent(QDropEvent* event) override {
+        std::string path = DraggedLocalFile(event->mimeData());
+        if (path.empty()) return;
+        event->acceptProposedAction();
+        UserDropFile(record, path);
+    }
+
+  private:
+    WindowRecord* record; // the window the panel is the face of
+};
 
 QColor BrushColour(Brush brush) {
     if (brush == StockWhiteBrush) return Qt::white;
@@ -14,7 +46,7 @@ QColor BrushColour(Brush brush) {
 }
 
 QWidget* CreatePanelFace(WindowRecord* record, QWidget* parentWidget) {
-    auto* frame = new QFrame(parentWidget);
+    QFrame* frame = parentWidget ? new QFrame(parentWidget) : new TopLevelPanel(record);
     if (record->extendedStyle & ExtendedClientEdge) frame->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     frame->setAutoFillBackground(true);
     QPalette palette = frame->palette();

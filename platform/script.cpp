@@ -9,7 +9,11 @@
 #include "platform/user_input.h"
 #include "platform/window_system.h"
 
+#include <QClipboard>
 #include <QCoreApplication>
+#include <QGuiApplication>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QPixmap>
 #include <QWidget>
 #include <chrono>
@@ -138,6 +142,24 @@ int RunPrint(const ScriptLine& parsed, std::string* output, std::string* error) 
     return 0;
 }
 
+int RunClipboard(const ScriptLine&, std::string* output, std::string*) {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    QString text = clipboard ? clipboard->text() : QString();
+    QJsonObject line;
+    line["clipboard"] = text;
+    *output += QJsonDocument(line).toJson(QJsonDocument::Compact).toStdString() + "\n";
+    return 0;
+}
+
+int RunDrop(const ScriptLine& parsed, std::string*, std::string* error) {
+    if (!UserDropFile(MainWindowRecord(), parsed.text)) {
+        *error = "nothing to drop on in '" + parsed.line + "'";
+        return -1;
+    }
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    return 0;
+}
+
 // The commands that act on a control as the user would: false when the input did nothing.
 bool ClickControl(WindowRecord* record, const ScriptLine&) {
     return UserClick(record);
@@ -156,6 +178,9 @@ bool ActivateRow(WindowRecord* record, const ScriptLine& parsed) {
 }
 bool ClickHeader(WindowRecord* record, const ScriptLine& parsed) {
     return UserClickHeader(record, parsed.numbers[0]);
+}
+bool PressKeys(WindowRecord* record, const ScriptLine& parsed) {
+    return UserPressKeys(record, parsed.text);
 }
 bool ResizeColumn(WindowRecord* record, const ScriptLine& parsed) {
     return UserResizeColumn(record, parsed.numbers[0], parsed.numbers[1]);
@@ -177,6 +202,7 @@ constexpr ScriptCommandRow scriptCommands[] = {
     {ScriptCommand::Command,  RunCommand, nullptr        },
     {ScriptCommand::Shot,     RunShot,    nullptr        },
     {ScriptCommand::Print,    RunPrint,   nullptr        },
+    {ScriptCommand::Drop,     RunDrop,    nullptr        },
     {ScriptCommand::Click,    nullptr,    ClickControl   },
     {ScriptCommand::Type,     nullptr,    TypeIntoControl},
     {ScriptCommand::Clear,    nullptr,    ClearControl   },
@@ -184,6 +210,8 @@ constexpr ScriptCommandRow scriptCommands[] = {
     {ScriptCommand::Activate, nullptr,    ActivateRow    },
     {ScriptCommand::Header,   nullptr,    ClickHeader    },
     {ScriptCommand::Resize,   nullptr,    ResizeColumn   },
+    {ScriptCommand::Key,      nullptr,    PressKeys      },
+    {ScriptCommand::Clipboard,RunClipboard,nullptr       },
 };
 // clang-format on
 

@@ -1,7 +1,9 @@
 // The script driver: drives the program as a user would, one command a line, on the offscreen platform.
 //   tab N · click PAGE/ID · type PAGE/ID TEXT · clear PAGE/ID · choose PAGE/ID N ·
 //   activate PAGE/ID ROW · header PAGE/ID COL · resize PAGE/ID COL WIDTH · wait · dump · shot FILE.png ·
-//   close · command N · print PAGE/ID (a control as a person reads it: its text, items or rows)
+//   close · command N · print PAGE/ID (a control as a person reads it: its text, items or rows) ·
+//   key PAGE/ID KEYS (Qt's portable text: "Return", "Ctrl+Shift+C") · clipboard · answer PATH (the next
+//   file dialog's answer; a dialog without one is cancelled) · drop PATH (a file dropped on the main window)
 // PAGE is a page class (SearchWnd, ResultWnd, SetupWnd, AboutWnd) or "main"; ID a control identifier.
 #pragma once
 

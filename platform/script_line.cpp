@@ -17,20 +17,24 @@ struct CommandForm {
 };
 
 constexpr CommandForm CommandForms[] = {
-    {"tab",      ScriptCommand::Tab,      false, Argument::Numbers,        1},
-    {"wait",     ScriptCommand::Wait,     false, Argument::Nothing,        0},
-    {"dump",     ScriptCommand::Dump,     false, Argument::Nothing,        0},
-    {"close",    ScriptCommand::Close,    false, Argument::Nothing,        0},
-    {"command",  ScriptCommand::Command,  false, Argument::Numbers,        1},
-    {"shot",     ScriptCommand::Shot,     false, Argument::RestOfLine,     0},
-    {"click",    ScriptCommand::Click,    true,  Argument::Nothing,        0},
-    {"type",     ScriptCommand::Type,     true,  Argument::TextAfterSpace, 0},
-    {"clear",    ScriptCommand::Clear,    true,  Argument::Nothing,        0},
-    {"choose",   ScriptCommand::Choose,   true,  Argument::Numbers,        1},
-    {"activate", ScriptCommand::Activate, true,  Argument::Numbers,        1},
-    {"header",   ScriptCommand::Header,   true,  Argument::Numbers,        1},
-    {"print",    ScriptCommand::Print,    true,  Argument::Nothing,        0},
-    {"resize",   ScriptCommand::Resize,   true,  Argument::Numbers,        2},
+    {"tab",       ScriptCommand::Tab,       false, Argument::Numbers,        1},
+    {"wait",      ScriptCommand::Wait,      false, Argument::Nothing,        0},
+    {"dump",      ScriptCommand::Dump,      false, Argument::Nothing,        0},
+    {"close",     ScriptCommand::Close,     false, Argument::Nothing,        0},
+    {"command",   ScriptCommand::Command,   false, Argument::Numbers,        1},
+    {"shot",      ScriptCommand::Shot,      false, Argument::RestOfLine,     0},
+    {"click",     ScriptCommand::Click,     true,  Argument::Nothing,        0},
+    {"type",      ScriptCommand::Type,      true,  Argument::TextAfterSpace, 0},
+    {"clear",     ScriptCommand::Clear,     true,  Argument::Nothing,        0},
+    {"choose",    ScriptCommand::Choose,    true,  Argument::Numbers,        1},
+    {"activate",  ScriptCommand::Activate,  true,  Argument::Numbers,        1},
+    {"header",    ScriptCommand::Header,    true,  Argument::Numbers,        1},
+    {"print",     ScriptCommand::Print,     true,  Argument::Nothing,        0},
+    {"resize",    ScriptCommand::Resize,    true,  Argument::Numbers,        2},
+    {"key",       ScriptCommand::Key,       true,  Argument::RestOfLine,     0},
+    {"clipboard", ScriptCommand::Clipboard, false, Argument::Nothing,        0},
+    {"answer",    ScriptCommand::Answer,    false, Argument::RestOfLine,     0},
+    {"drop",      ScriptCommand::Drop,      false, Argument::RestOfLine,     0},
 };
 
 // A whole word as a decimal int (a leading '-' allowed). Returns false for anything else, out of range
@@ -97,7 +101,8 @@ int ParseScriptLine(const std::string& rawLine, ScriptLine* parsed, std::string*
     case Argument::RestOfLine:
         std::getline(words >> std::ws, parsed->text);
         if (parsed->text.empty()) {
-            *error = "missing file in '" + parsed->line + "'";
+            *error = std::string(form->command == ScriptCommand::Key ? "missing keys" : "missing file") +
+                     " in '" + parsed->line + "'";
             return -1;
         }
         break;

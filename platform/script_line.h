@@ -20,6 +20,10 @@ enum class ScriptCommand {
     Header,
     Print,
     Resize,
+    Key,
+    Clipboard,
+    Answer,
+    Drop,
 };
 
 constexpr int ScriptLineMaxNumbers = 2;
@@ -31,10 +35,10 @@ struct ScriptLine {
     int controlId = 0; // ID of "PAGE/ID"
     int numbers[ScriptLineMaxNumbers] = {};
     int numberCount = 0;
-    std::string text; // the text to type (after one space) or the screenshot's file
+    std::string text; // the text to type (after one space), the keys, or a file (shot, answer, drop)
 };
 
 // `ParseScriptLine`: reads one script line. Returns 0 when the line is a well-formed command (or blank,
 // or a comment), -1 with a reason in error when it is not: unknown command, missing or malformed
-// "PAGE/ID", a missing or non-numeric number, a screenshot without a file.
+// "PAGE/ID", a missing or non-numeric number, a screenshot, answer or drop without a file, keys missing.
 int ParseScriptLine(const std::string& rawLine, ScriptLine* parsed, std::string* error);

@@ -2,12 +2,14 @@
 // rows and headings, each through the control's Qt face as a person's input would arrive.
 #include "platform/user_input.h"
 
+#include "platform/device.h"
 #include "platform/list_view.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -110,5 +112,32 @@ bool UserResizeColumn(WindowRecord* record, int column, int width) {
     if (!list || column < 0 || column >= int(list->columns.size()) || width < 0) return false;
     list->face->header()->resizeSection(column, width);
     list->columns[size_t(column)].width = width;
+    return true;
+}
+
+bool UserDropFile(WindowRecord* record, const std::string& hostPath) {
+    if (!record || record->parent || hostPath.empty()) return false;
+    std::u16string devicePath = OpenHostFile(hostPath);
+    SendMessage(HandleOf(record), MessageDropFiles, 0, reinterpret_cast<SecondParameter>(devicePath.c_str()));
+    return true;
+}
+
+bool UserPressKeys(WindowRecord* record, const std::string& keys) {
+    QKeySequence sequence(QString::fromStdString(keys), QKeySequence::PortableText);
+    if (!record->widget || sequence.isEmpty()) return false;
+    for (int index = 0; index < sequence.count(); index++) {
+        QKeyCombination combination = sequence[index];
+        if (combination.key() == Qt::Key_unknown) return false;
+        QString text = combination.keyboardModifiers() & ~Qt::ShiftModifier
+                           ? QString()
+                           : QKeySequence(combination.key()).toString().left(1);
+        if (combination.key() == Qt::Key_Return || combination.key() == Qt::Key_Enter)
+            text = QStringLiteral("\r");
+        if (combination.key() == Qt::Key_Escape) text = QString(QChar(0x1B));
+        QKeyEvent press(QEvent::KeyPress, combination.key(), combination.keyboardModifiers(), text);
+        QApplication::sendEvent(record->widget, &press);
+        QKeyEvent release(QEvent::KeyRelease, combination.key(), combination.keyboardModifiers(), text);
+        QApplication::sendEvent(record->widget, &release);
+    }
     return true;
 }

@@ -16,3 +16,9 @@ bool UserChooseTab(WindowRecord* record, int index);
 bool UserActivateRow(WindowRecord* record, int row);
 bool UserClickHeader(WindowRecord* record, int column);
 bool UserResizeColumn(WindowRecord* record, int column, int width);
+// A host file dropped on a top-level window: reached from the device as an opened file (device.h) and
+// handed to the window's procedure as MessageDropFiles. False when the window is not top-level.
+bool UserDropFile(WindowRecord* record, const std::string& hostPath);
+// Presses the keys (Qt's portable text, up to four combinations such as "Ctrl+Shift+C") in the control, each
+// pressed and released. False when the keys cannot be read.
+bool UserPressKeys(WindowRecord* record, const std::string& keys);

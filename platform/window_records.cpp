@@ -409,5 +409,6 @@ void ResetWindowSystem() {
         delete record;
     classes.clear();
     failingClass.clear();
+    ForgetKeyCommands();
     ResetMessageLoop();
 }

@@ -109,6 +109,8 @@ void SetScreenSize(int width, int height);
 void SetFailingWindowClass(const std::u16string& className);
 // Forgets every window and class without any message reaching a procedure (between tests; teardown).
 void ResetWindowSystem();
+// Forgets the key commands (part of ResetWindowSystem).
+void ForgetKeyCommands();
 // Forgets the posted messages and the quit (part of ResetWindowSystem).
 void ResetMessageLoop();
 // True once the program's entry has returned: from then on no message reaches a procedure.

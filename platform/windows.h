@@ -52,6 +52,8 @@ constexpr uint32_t MessageQuit = 0x0012;
 constexpr uint32_t MessageNotify = 0x004E;
 constexpr uint32_t MessageCommand = 0x0111;
 constexpr uint32_t MessageStaticColour = 0x0138;
+// A file dropped on a top-level window: second is its device path (const char16_t*), valid during the call.
+constexpr uint32_t MessageDropFiles = 0x0233;
 
 // Command notification codes (high word of a command's first parameter).
 constexpr uint16_t ButtonClicked = 0;
@@ -279,6 +281,15 @@ struct Message {
 bool GetMessage(Message* message);
 bool TranslateMessage(const Message* message);
 MessageResult DispatchMessage(const Message* message);
+
+// --- Keys and the clipboard ---------------------------------------------------------------------------
+// When the keys (Qt's portable text, such as "Return", "Ctrl+Shift+C") are pressed in the window, or in
+// any window inside it when withChildren is set, target receives MessageCommand with command as its low
+// word (high word 0, second parameter null), as a menu item would send it; the keys do nothing else.
+// Returns false for keys that cannot be read or a window that is gone.
+bool AddKeyCommand(Window window, const char16_t* keys, bool withChildren, Window target, uint16_t command);
+// Puts the text on the clipboard. Returns false when there is none.
+bool SetClipboardText(const char16_t* text);
 
 // --- Message boxes and the screen --------------------------------------------------------------------
 constexpr uint32_t MessageBoxOk = 0x0000;

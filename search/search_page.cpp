@@ -75,10 +75,17 @@ MessageResult OnReset(Window page, int, Window, int notificationCode) {
     return 0;
 }
 
+// Escape stops a running search and does nothing else.
+MessageResult OnStopKey(Window, int, Window, int) {
+    if (CurrentSearchState() == SearchState::Running) RequestSearchStop();
+    return 0;
+}
+
 // clang-format off
 const CommandTableEntry searchCommands[] = {
     {StartStopButtonId, OnStartStop},
     {ResetButtonId,     OnReset    },
+    {CommandStopSearch, OnStopKey  },
 };
 // clang-format on
 
@@ -148,7 +155,8 @@ void CaptureQuery() {
     }
     ChosenDatabaseIndex = static_cast<int>(
         SendMessage(GetDlgItem(SearchPage, DatabaseSelectorId), ComboBoxGetCurrentSelection, 0, 0));
-    if (ChosenDatabaseIndex < 0 || ChosenDatabaseIndex >= InstalledDatabaseCount) {
+    const InstalledDatabase* chosen = DatabaseOfSelectorItem(ChosenDatabaseIndex);
+    if (!chosen) {
         // There is no entry to search: say so instead of reading one that does not exist.
         ShowMessage(SearchPage, TextError, MessageText(TextNoDatabase), {});
         return;
@@ -158,7 +166,7 @@ void CaptureQuery() {
     if (!inputs) return;
     inputs->searchPage = SearchPage;
     inputs->query = SearchQuery;
-    inputs->database = InstalledDatabases[ChosenDatabaseIndex];
+    inputs->database = *chosen;
     CopyText(inputs->summary, QuerySummary);
     SaveLastDatabase(ChosenDatabaseIndex, SearchPage);
     SelectPage(PageResult);

@@ -30,7 +30,7 @@ long CreateSettingsKey(RegistryKey* key, Window owner) {
 
 } // namespace
 
-void LoadLanguageSetting() {
+bool LoadLanguageSetting() {
     std::memset(CurrentLanguageName, 0, sizeof CurrentLanguageName);
     RegistryKey key;
     if (RegistryOpenKey(SettingsKeyPath, &key) == RegistrySuccess) {
@@ -41,7 +41,9 @@ void LoadLanguageSetting() {
     }
     // A value without its terminator inside the 64 bytes is cut to the buffer.
     CurrentLanguageName[31] = 0;
-    if (CurrentLanguageName[0] == 0) CopyText(CurrentLanguageName, u"RUSSIAN");
+    if (CurrentLanguageName[0] != 0) return true;
+    CopyText(CurrentLanguageName, u"RUSSIAN");
+    return false;
 }
 
 int SaveLanguageSetting(Window owner) {

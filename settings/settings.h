@@ -6,7 +6,8 @@
 inline constexpr const char16_t* SettingsKeyPath = u"SOFTWARE\\Kestrel\\Dialdex";
 
 // Reads "Language" into the current language name; "RUSSIAN" when missing or empty.
-void LoadLanguageSetting();
+// Returns true when a value was stored, false when RUSSIAN stands in for a missing one.
+bool LoadLanguageSetting();
 // Writes the current language name as "Language" (64 bytes). Returns 0, or -1 when the key cannot be
 // created or opened or the value cannot be written (the owner's box then tells the user).
 int SaveLanguageSetting(Window owner);

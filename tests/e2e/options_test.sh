@@ -32,7 +32,11 @@ expect_error 2 "dialdex: --screen: '640x240junk' is not WIDTHxHEIGHT, such as 64
 expect_error 2 "dialdex: --card: nosuchdir: No such file or directory" -- "$dialdex" --card nosuchdir
 expect_error 2 "dialdex: --codepage: '99999' is not a single-byte code page" -- "$dialdex" --codepage 99999
 expect_error 2 "dialdex: --script: no-script.txt: No such file or directory" -- "$dialdex" --script no-script.txt
-expect_error 2 "dialdex: opening a database from the command line is not supported yet" -- "$dialdex" city.zdb
+# Without a display, a script or a platform of the user's choosing, nothing could be seen or ended.
+expect_error 2 "no display: set DISPLAY or WAYLAND_DISPLAY, or use --script" -- \
+    env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$dialdex" --device device
+[ -d device ] && fail "a run without a display made the device folder"
+expect_error 2 "no display" -- env DISPLAY= WAYLAND_DISPLAY= QT_QPA_PLATFORM= "$dialdex" --device device city.zdb
 expect_error 2 "dialdex: one FILE at most, not 2" -- "$dialdex" a.zdb b.zdb
 
 # --- the window program's options work as before, in both spellings ---
