@@ -55,6 +55,21 @@ MessageResult OnMainWindowCreate(Window window, uint32_t, FirstParameter, Second
                     reinterpret_cast<SecondParameter>(&item));
     }
     CurrentPage = PageSearch;
+    // The menu the program defines, shown on a desktop above the device's screen; Setup, About and Exit
+    // are named as their tabs.
+    const MenuItem menu[] = {
+        {0, u"File",                 0                   },
+        {1, u"Export results\u2026", CommandExportResults},
+        {1, tabLabels[PageSetup],    CommandShowSetup    },
+        {1, nullptr,                 0                   },
+        {1, tabLabels[PageExit],     CommandExit         },
+        {0, u"Edit",                 0                   },
+        {1, u"Copy",                 CommandCopy         },
+        {1, u"Copy all",             CommandCopyAll      },
+        {0, u"Help",                 0                   },
+        {1, tabLabels[PageAbout],    CommandShowAbout    },
+    };
+    SetWindowMenu(window, menu, sizeof menu / sizeof menu[0]);
 
     Rectangle tabClient;
     GetClientRect(TabControl, &tabClient);
@@ -94,9 +109,14 @@ MessageResult OnMainWindowCommand(Window window, uint32_t, FirstParameter first,
     case CommandShowAbout:
         SelectPage(PageAbout);
         break;
+    case CommandExportResults:
+        ExportResults(window);
+        break;
     case CommandCopy:
     case CommandCopyAll:
-        SetClipboardText(ResultRowsText(LowWord(first) == CommandCopyAll, RowTextForm::TabSeparated).c_str());
+        SetClipboardText(
+            WideFromUtf8(ResultRowsText(LowWord(first) == CommandCopyAll, RowTextForm::TabSeparated))
+                .c_str());
         break;
     case CommandNextPage:
         SelectPage((CurrentPage + 1) % PageExit);

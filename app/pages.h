@@ -22,3 +22,6 @@ extern const PageDescription Pages[5];
 
 // Names the desktop's keys for the main window and its pages (key_table.cpp), once they are made.
 void InstallKeyCommands();
+// Asks where to save and writes the result rows there as CSV (result_export.cpp). Codes: 0 written;
+// 1 the user cancelled; -1 not written (the user has been told; an existing file stays as it was).
+int ExportResults(Window owner);

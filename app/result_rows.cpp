@@ -9,35 +9,71 @@
 namespace {
 
 constexpr int CellCapacity = 256;
+constexpr size_t PieceSize = 1 << 20;
 
-void AppendCell(std::u16string& text, const char16_t* cell, RowTextForm form) {
-    std::u16string_view view(cell);
-    if (form == RowTextForm::TabSeparated) {
-        for (char16_t unit : view)
-            text += unit == u'\t' || unit == u'\r' || unit == u'\n' ? u' ' : unit;
-        return;
+void AppendUtf8(std::string& bytes, char32_t code) {
+    if (code < 0x80) {
+        bytes += char(code);
+    } else if (code < 0x800) {
+        bytes += char(0xC0 | (code >> 6));
+        bytes += char(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        bytes += char(0xE0 | (code >> 12));
+        bytes += char(0x80 | ((code >> 6) & 0x3F));
+        bytes += char(0x80 | (code & 0x3F));
+    } else {
+        bytes += char(0xF0 | (code >> 18));
+        bytes += char(0x80 | ((code >> 12) & 0x3F));
+        bytes += char(0x80 | ((code >> 6) & 0x3F));
+        bytes += char(0x80 | (code & 0x3F));
     }
-    if (view.find_first_of(u"\",\r\n") == std::u16string_view::npos) {
-        text += view;
-        return;
-    }
-    text += u'"';
-    for (char16_t unit : view) {
-        if (unit == u'"') text += u'"';
-        text += unit;
-    }
-    text += u'"';
 }
 
-void AppendLine(std::u16string& text, const char16_t (&cells)[ResultFieldCount][CellCapacity],
+// The cell's characters as UTF-8; a tab or line break becomes a blank in tab-separated text, and a lone
+// surrogate the replacement character.
+void AppendCharacters(std::string& bytes, const char16_t* cell, bool blankSeparators) {
+    for (const char16_t* at = cell; *at; at++) {
+        char32_t code = *at;
+        if (code >= 0xD800 && code < 0xDC00 && at[1] >= 0xDC00 && at[1] < 0xE000) {
+            code = 0x10000 + ((code - 0xD800) << 10) + (at[1] - 0xDC00);
+            at++;
+        } else if (code >= 0xD800 && code < 0xE000) {
+            code = 0xFFFD;
+        }
+        if (blankSeparators && (code == u'\t' || code == u'\r' || code == u'\n')) code = u' ';
+        AppendUtf8(bytes, code);
+    }
+}
+
+void AppendCell(std::string& bytes, const char16_t* cell, RowTextForm form) {
+    if (form == RowTextForm::TabSeparated) {
+        AppendCharacters(bytes, cell, true);
+        return;
+    }
+    if (std::u16string_view(cell).find_first_of(u"\",\r\n") == std::u16string_view::npos) {
+        AppendCharacters(bytes, cell, false);
+        return;
+    }
+    bytes += '"';
+    for (const char16_t* at = cell; *at; at++) {
+        if (*at == u'"') bytes += '"';
+        char16_t one[3] = {*at, 0, 0};
+        if (*at >= 0xD800 && *at < 0xDC00 && at[1]) one[1] = *++at;
+        AppendCharacters(bytes, one, false);
+    }
+    bytes += '"';
+}
+
+void AppendLine(std::string& bytes, const char16_t (&cells)[ResultFieldCount][CellCapacity],
                 RowTextForm form) {
     for (int column = 0; column < ResultFieldCount; column++) {
-        if (column > 0) text += form == RowTextForm::Csv ? u',' : u'\t';
-        AppendCell(text, cells[column], form);
+        if (column > 0) bytes += form == RowTextForm::Csv ? ',' : '\t';
+        AppendCell(bytes, cells[column], form);
     }
-    text += form == RowTextForm::Csv ? u"\r\n" : u"\n";
+    bytes += form == RowTextForm::Csv ? "\r\n" : "\n";
 }
 
+// The row's cells through the list's "get item text".
 void ReadRow(int row, char16_t (&cells)[ResultFieldCount][CellCapacity]) {
     for (int column = 0; column < ResultFieldCount; column++) {
         ListViewItem item{};
@@ -51,30 +87,44 @@ void ReadRow(int row, char16_t (&cells)[ResultFieldCount][CellCapacity]) {
     }
 }
 
+bool Collect(const std::string& bytes, void* context) {
+    *static_cast<std::string*>(context) += bytes;
+    return true;
+}
+
 } // namespace
 
-std::u16string ResultRowsText(bool allRows, RowTextForm form, void (*progress)(int done, int total)) {
+int WriteResultRows(bool allRows, RowTextForm form, bool (*take)(const std::string& bytes, void* context),
+                    void* context) {
     char16_t cells[ResultFieldCount][CellCapacity];
     // The columns are headed by the Search page's criteria labels.
     for (int column = 0; column < ResultFieldCount; column++)
         GetWindowText(GetDlgItem(PageWindows[PageSearch], PhoneLabelId + column), cells[column],
                       CellCapacity);
-    std::u16string text;
-    AppendLine(text, cells, form);
+    std::string piece;
+    piece.reserve(PieceSize + 4096);
+    AppendLine(piece, cells, form);
     int first = 0;
-    int count = static_cast<int>(SendMessage(ResultList, ListViewGetItemCount, 0, 0));
+    int end = static_cast<int>(SendMessage(ResultList, ListViewGetItemCount, 0, 0));
     if (!allRows) {
         first = static_cast<int>(SendMessage(ResultList, ListViewGetNextItem, static_cast<FirstParameter>(-1),
                                              static_cast<SecondParameter>(ListViewNextFocused)));
-        if (first < 0) return text;
-        count = first + 1;
+        end = first + 1;
+        if (first < 0) first = end = 0;
     }
-    text.reserve(text.size() + size_t(count - first) * 64);
-    for (int row = first; row < count; row++) {
-        if (progress && (row - first) % 65536 == 0) progress(row - first, count - first);
+    for (int row = first; row < end; row++) {
         ReadRow(row, cells);
-        AppendLine(text, cells, form);
+        AppendLine(piece, cells, form);
+        if (piece.size() >= PieceSize) {
+            if (!take(piece, context)) return -1;
+            piece.clear();
+        }
     }
-    if (progress) progress(count - first, count - first);
+    return take(piece, context) ? 0 : -1;
+}
+
+std::string ResultRowsText(bool allRows, RowTextForm form) {
+    std::string text;
+    WriteResultRows(allRows, form, Collect, &text);
     return text;
 }

@@ -9,7 +9,10 @@ enum class RowTextForm {
     Csv, // RFC 4180: cells joined by commas, quoted when they hold '"', ',', CR or LF; lines end in CRLF
 };
 
-// A heading line (the columns' headings) and the rows: every row, or the focused one only (none when no
-// row is focused). progress, when given, is called now and then with the rows done and the rows in all.
-std::u16string ResultRowsText(bool allRows, RowTextForm form,
-                              void (*progress)(int done, int total) = nullptr);
+// Hands a heading line (the columns' headings) and the rows, as UTF-8, to take a piece at a time (about a
+// megabyte): every row, or the focused one only (none when no row is focused). take returns false to
+// stop. Returns 0, or -1 when take stopped it.
+int WriteResultRows(bool allRows, RowTextForm form, bool (*take)(const std::string& bytes, void* context),
+                    void* context);
+// The same as one text.
+std::string ResultRowsText(bool allRows, RowTextForm form);

@@ -65,6 +65,10 @@ void DescribeTabControl(WindowRecord* record, QJsonObject& object) {
     for (int i = 0; bar && i < bar->count(); i++)
         tabs.append(WithoutLiteralAmpersands(bar->tabText(i)));
     object["tabs"] = tabs;
+    QJsonArray widths; // as laid out in the row, which shows only what lies within the control
+    for (int i = 0; bar && i < bar->count(); i++)
+        widths.append(bar->tabRect(i).width());
+    object["tabWidths"] = widths;
     object["current"] = bar ? bar->currentIndex() : -1;
 }
 
@@ -111,6 +115,41 @@ void DescribeControl(WindowRecord* record, QJsonObject& object) {
         if (describer.kind == record->windowClass->kind) describer.describe(record, object);
 }
 
+// A top-level window's menu bar: [{"text":"File","items":[{"text":"Setup","id":501},{"separator":true}]}].
+QJsonArray DescribeMenu(const WindowRecord* record) {
+    QJsonArray menus;
+    QJsonObject menu;
+    QJsonArray items;
+    for (const MenuRecord& item : record->menu) {
+        if (item.level == 0) {
+            if (!menu.isEmpty())
+                menus.append(QJsonObject{
+                    {"text",  menu["text"]},
+                    {"items", items       }
+                });
+            menu = QJsonObject{
+                {"text", QString::fromStdU16String(item.text)}
+            };
+            items = QJsonArray();
+        } else if (item.separator) {
+            items.append(QJsonObject{
+                {"separator", true}
+            });
+        } else {
+            items.append(QJsonObject{
+                {"text", QString::fromStdU16String(item.text)},
+                {"id",   item.command                        }
+            });
+        }
+    }
+    if (!menu.isEmpty())
+        menus.append(QJsonObject{
+            {"text",  menu["text"]},
+            {"items", items       }
+        });
+    return menus;
+}
+
 } // namespace
 
 std::string DumpWindowTree() {
@@ -131,6 +170,10 @@ std::string DumpWindowTree() {
         object["visible"] = record->visible;
         object["enabled"] = record->enabled;
         DescribeControl(record, object);
+        if (topLevel) {
+            object["zoom"] = DisplayZoom();
+            object["menu"] = DescribeMenu(record);
+        }
         list.append(object);
     }
     QJsonObject tree{

@@ -8,6 +8,8 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QGuiApplication>
+#include <QScreen>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -48,6 +50,20 @@ bool NonEmptyVariable(const char* name) {
     return value && *value;
 }
 
+// The largest zoom step (0.5 to 8 by quarters) at which the window, with its menu bar and frame, fits in
+// 80% of the available height of the screen; 1 when there is no screen to ask.
+double DefaultZoom() {
+    QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen) return 1;
+    QRect available = screen->availableGeometry();
+    constexpr double WindowHeight = 295 + 24; // the portrait window and its menu bar, in device pixels
+    double fitting = 0.8 * available.height() / WindowHeight;
+    int quarters = int(fitting * 4);
+    if (quarters < 2) quarters = 2;
+    if (quarters > 32) quarters = 32;
+    return quarters / 4.0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -65,13 +81,29 @@ int main(int argc, char** argv) {
     }
     if (!options.script.empty() && !platformChosen) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     EnsureRuntimeFolder();
+    // Qt scales the whole program, text drawn at the scale: set before it starts.
+    double zoom = options.zoom;
+    bool chooseZoom = zoom == 0 && options.script.empty() && options.screenWidth == 0 &&
+                      !NonEmptyVariable("QT_SCALE_FACTOR") && !NonEmptyVariable("DIALDEX_ZOOM_CHOSEN");
+    if (zoom == 0) zoom = 1;
+    if (options.zoom != 0) setenv("QT_SCALE_FACTOR", std::to_string(options.zoom).c_str(), 1);
+    if (const char* chosen = std::getenv("DIALDEX_ZOOM_CHOSEN"); chosen && *chosen) zoom = std::atof(chosen);
 
     // Qt sees the program's name only: every argument is the device's, and has been read above.
     int qtArgumentCount = 1;
     QApplication application(qtArgumentCount, argv);
-    QFont font("DejaVu Sans");
-    font.setPixelSize(11);
-    QApplication::setFont(font);
+    QApplication::setFont(ProgramFont());
+    if (chooseZoom) {
+        // The screen is known only once Qt runs: the program starts itself once more at the zoom chosen.
+        double chosen = DefaultZoom();
+        if (chosen != 1) {
+            setenv("QT_SCALE_FACTOR", std::to_string(chosen).c_str(), 1);
+            setenv("DIALDEX_ZOOM_CHOSEN", std::to_string(chosen).c_str(), 1);
+            execv("/proc/self/exe", argv);
+        }
+    }
+    SetDisplayZoom(zoom);
+    SetDesktopFace(options.script.empty() && options.screenWidth == 0);
     if (options.screenWidth > 0) SetScreenSize(options.screenWidth, options.screenHeight);
 
     if (PrepareDeviceFolder(options.device, FindShippedLanguageFile(ExecutableFolder())) != 0) {

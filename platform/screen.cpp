@@ -9,7 +9,22 @@
 namespace {
 int screenWidth = 0, screenHeight = 0;
 Cursor currentCursor = ArrowCursor;
+double displayZoom = 1;
 } // namespace
+
+QFont ProgramFont() {
+    QFont font("DejaVu Sans Condensed");
+    font.setPixelSize(11);
+    return font;
+}
+
+void SetDisplayZoom(double zoom) {
+    displayZoom = zoom;
+}
+
+double DisplayZoom() {
+    return displayZoom;
+}
 
 int GetSystemMetrics(int metric) {
     int value = 0;

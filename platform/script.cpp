@@ -151,6 +151,29 @@ int RunClipboard(const ScriptLine&, std::string* output, std::string*) {
     return 0;
 }
 
+// The next file dialog's answer; a dialog without one is cancelled.
+std::string pendingAnswer;
+
+int RunAnswer(const ScriptLine& parsed, std::string*, std::string*) {
+    pendingAnswer = parsed.text;
+    return 0;
+}
+
+std::string AnswerFileDialog(Window, const char16_t* caption) {
+    std::string answer = pendingAnswer;
+    pendingAnswer.clear();
+    QJsonObject dialog;
+    dialog["caption"] = QString::fromUtf16(caption);
+    dialog["answer"] =
+        answer.empty() ? QJsonValue(QJsonValue::Null) : QJsonValue(QString::fromStdString(answer));
+    QJsonObject line;
+    line["dialog"] = dialog;
+    std::string text = QJsonDocument(line).toJson(QJsonDocument::Compact).toStdString() + "\n";
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fflush(stdout);
+    return answer;
+}
+
 int RunDrop(const ScriptLine& parsed, std::string*, std::string* error) {
     if (!UserDropFile(MainWindowRecord(), parsed.text)) {
         *error = "nothing to drop on in '" + parsed.line + "'";
@@ -203,6 +226,7 @@ constexpr ScriptCommandRow scriptCommands[] = {
     {ScriptCommand::Shot,     RunShot,    nullptr        },
     {ScriptCommand::Print,    RunPrint,   nullptr        },
     {ScriptCommand::Drop,     RunDrop,    nullptr        },
+    {ScriptCommand::Answer,   RunAnswer,  nullptr        },
     {ScriptCommand::Click,    nullptr,    ClickControl   },
     {ScriptCommand::Type,     nullptr,    TypeIntoControl},
     {ScriptCommand::Clear,    nullptr,    ClearControl   },
@@ -285,6 +309,7 @@ int StartScript(const std::string& path) {
     const char* times = std::getenv("DIALDEX_SCRIPT_TIMES");
     printTimes = times && std::string(times) == "1";
     PrintMessageBoxes();
+    SetFileDialogHook(AnswerFileDialog);
     SetIdleHook(RunNextScriptLine);
     return 0;
 }

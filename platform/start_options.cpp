@@ -10,7 +10,7 @@
 #include <cerrno>
 #include <cstring>
 
-enum StartOptionRow { DeviceRow, CardRow, ScreenRow, CodePageRow, ScriptRow, StartOptionRowCount };
+enum StartOptionRow { DeviceRow, CardRow, ScreenRow, CodePageRow, ScriptRow, ZoomRow, StartOptionRowCount };
 
 // clang-format off
 static constexpr OptionRow StartOptionRows[] = {
@@ -19,6 +19,7 @@ static constexpr OptionRow StartOptionRows[] = {
     {"screen",   0, true, "WxH",    "the screen the device reports, such as 640x240 (landscape)"},
     {"codepage", 0, true, "N",      "the device's 8-bit code page (default 1251)"},
     {"script",   0, true, "FILE|-", "drive the program from a script, on the offscreen platform"},
+    {"zoom",     0, true, "F",      "draw the device's screen F times as large (0.5 to 8, steps of 0.25)"},
 };
 // clang-format on
 static_assert(sizeof StartOptionRows / sizeof StartOptionRows[0] == StartOptionRowCount);
@@ -32,7 +33,7 @@ static constexpr ProgramDescription Dialdex = {
     StartOptionRowCount,
     "Exit status: 0 after a normal close; 1 when the main window class cannot be registered, the language\n"
     "file cannot be opened or the device folder cannot be made; 2 when a page class cannot be registered,\n"
-    "or for a bad option; 16 when the main window cannot be created.",
+    "for a bad option, or without a display (see DISPLAY); 16 when the main window cannot be created.",
 };
 
 // Reads "WIDTHxHEIGHT": two whole numbers from 1 to 99999 and nothing else. Returns 0, or -1.
@@ -79,6 +80,25 @@ static std::string TakeStartOption(const ParsedOption& option, StartOptions* opt
             return value + " is a folder";
         options->script = value;
         return "";
+    case ZoomRow: {
+        // Quarters only: "1.25" and "2" are steps, "1.3" is not.
+        long long quarters = 0;
+        size_t point = value.find('.');
+        std::string whole = value.substr(0, point);
+        std::string fraction = point == std::string::npos ? "" : value.substr(point + 1);
+        static const char* const steps[] = {"", "0", "00", "25", "5", "50", "75"};
+        static const int stepQuarters[] = {0, 0, 0, 1, 2, 2, 3};
+        int step = -1;
+        for (int index = 0; index < 7; index++)
+            if (fraction == steps[index] && (index > 0 || point == std::string::npos)) step = index;
+        if (step < 0 || ParseWholeNumber(whole.empty() ? "0" : whole, 0, 8, &quarters) != 0)
+            return "'" + value + "' is not a zoom from 0.5 to 8 in steps of 0.25";
+        quarters = quarters * 4 + stepQuarters[step];
+        if (quarters < 2 || quarters > 32)
+            return "'" + value + "' is not a zoom from 0.5 to 8 in steps of 0.25";
+        options->zoom = double(quarters) / 4;
+        return "";
+    }
     case StartOptionRowCount:
         break;
     }

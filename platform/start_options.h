@@ -1,6 +1,6 @@
 // The window program's command line: the device it runs on, the screen it reports, a script to drive it
 // and a database to open.
-//   dialdex [--device DIR] [--card DIR] [--screen WxH] [--codepage N] [--script FILE|-] [FILE]
+//   dialdex [--device DIR] [--card DIR] [--screen WxH] [--codepage N] [--script FILE|-] [--zoom F] [FILE]
 #pragma once
 
 #include <string>
@@ -13,6 +13,7 @@ struct StartOptions {
     int codePage = 1251; // the device's 8-bit code page, already in use once parsed
     std::string script;  // commands to run on the offscreen platform ("-": standard input); empty: none
     std::string file;    // a database given to open; empty: none
+    double zoom = 0;     // host pixels per device pixel, 0.5 to 8 in steps of 0.25; 0: the default
 };
 
 // Parses and checks the arguments; device starts as the default folder given. Returns -1 to go on, or the

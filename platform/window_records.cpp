@@ -50,18 +50,26 @@ ClassRecord* FindClass(const char16_t* name) {
     return nullptr;
 }
 
+} // namespace
+
 void ApplyGeometry(WindowRecord* record) {
     if (!record->widget) return;
+    // A top-level window's shown menu bar lies above its client area: its children move down under it.
+    WindowRecord* parent = FindWindowRecord(record->parent);
+    int below = parent && !parent->parent ? parent->menuBarHeight : 0;
     if (!record->parent) {
-        record->widget->setFixedSize(record->width, record->height);
+        record->widget->setFixedSize(record->width, record->height + record->menuBarHeight);
         if (record->x != UseDefaultPosition) record->widget->move(record->x, record->y);
     } else if (record->windowClass->kind == ControlKind::ComboBox) {
         // A combo box's height includes its drop-down list; the closed box is one line high.
-        record->widget->setGeometry(record->x, record->y, record->width, std::min(record->height, 20));
+        record->widget->setGeometry(record->x, record->y + below, record->width,
+                                    std::min(record->height, 20));
     } else {
-        record->widget->setGeometry(record->x, record->y, record->width, record->height);
+        record->widget->setGeometry(record->x, record->y + below, record->width, record->height);
     }
 }
+
+namespace {
 
 // Top-level windows send the close message instead of closing when the user closes them.
 class CloseFilter : public QObject {

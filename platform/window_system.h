@@ -5,6 +5,7 @@
 
 #include "platform/windows.h"
 
+#include <QFont>
 #include <QWidget>
 #include <functional>
 #include <string>
@@ -34,6 +35,13 @@ struct ClassRecord {
     const ControlFunctions* functions; // the face's own functions (controls.h)
 };
 
+struct MenuRecord {
+    int level;           // 0: a menu on the bar; 1: an item of the menu before it
+    std::u16string text; // empty for a separator
+    bool separator;
+    uint16_t command;
+};
+
 struct WindowRecord {
     uintptr_t handle = 0;               // the number the program holds
     ClassRecord* windowClass = nullptr; // its class
@@ -49,6 +57,8 @@ struct WindowRecord {
     bool destroyed = false;       // the handle stays known after destruction, so tests on it are safe
     QWidget* widget = nullptr;    // its face
     std::vector<Window> children; // in creation order
+    std::vector<MenuRecord> menu; // a top-level window's menu bar, in order; empty: none
+    int menuBarHeight = 0;        // the shown menu bar's height above the client area (0 when not shown)
 };
 
 // --- Records and classes (window_records.cpp) ----------------------------------------------------------
@@ -59,6 +69,8 @@ const std::vector<WindowRecord*>& AllWindowRecords();
 Window HandleOf(const WindowRecord* record);
 // What kind of control a window is, from any thread (Registered for none or a dead window).
 ControlKind KindOfWindow(Window window);
+// Places the window's face as its record says (a top-level window's menu bar above its client area).
+void ApplyGeometry(WindowRecord* record);
 // Sends a command notification from a control to its parent, as the platform's controls do.
 void NotifyParentCommand(WindowRecord* control, uint16_t code);
 // Sends a notification message (MessageNotify) to the parent with the given header filled in.
@@ -91,6 +103,14 @@ void MergeMessage(Window window, uint32_t message, FirstParameter first, SecondP
 // Delivers what is merged, in the order first given (window thread).
 void ApplyMergedUpdates();
 
+// --- The desktop face (menu_bar.cpp, file_dialog.cpp) -----------------------------------------------------
+// On a desktop, menu bars are shown (not under --screen or --script).
+void SetDesktopFace(bool shown);
+bool DesktopFaceShown();
+// The script driver answers file dialogs: hook returns the host path chosen, or empty for a cancel.
+using FileDialogHook = std::string (*)(Window owner, const char16_t* caption);
+void SetFileDialogHook(FileDialogHook hook);
+
 // --- Hooks for the script driver and the tests ---------------------------------------------------------
 using MessageBoxHook = int (*)(Window owner, const char16_t* text, const char16_t* caption);
 void SetMessageBoxHook(MessageBoxHook hook);
@@ -103,6 +123,12 @@ using IdleHook = bool (*)();
 void SetIdleHook(IdleHook hook);
 bool QuitPosted();
 int QuitCode();
+// The program's font: DejaVu Sans Condensed (Cyrillic, narrow enough for every shipped text to fit its
+// control), 11 device pixels high. Set once Qt runs.
+QFont ProgramFont();
+// How many host pixels a device pixel takes (Qt scales the whole program by it; set before it starts).
+void SetDisplayZoom(double zoom);
+double DisplayZoom();
 // The screen size the device reports (--screen WxH, or the host screen).
 void SetScreenSize(int width, int height);
 // Makes creating a window of this class fail (tests of the program's failure paths); empty: none.

@@ -291,6 +291,21 @@ bool AddKeyCommand(Window window, const char16_t* keys, bool withChildren, Windo
 // Puts the text on the clipboard. Returns false when there is none.
 bool SetClipboardText(const char16_t* text);
 
+// --- Menus and file dialogs ---------------------------------------------------------------------------
+struct MenuItem {
+    int level;            // 0: a menu on the bar; 1: an item of the menu above it
+    const char16_t* text; // null for a separator
+    uint16_t command;     // an item's command, sent to the window as MessageCommand (high word 0)
+};
+// Gives a top-level window its menu bar (the items are copied). On a desktop it is shown above the
+// window's client area, which keeps its size. Returns false for a window that is not top-level.
+bool SetWindowMenu(Window window, const MenuItem* items, int count);
+// Asks the user where to save a file: the host's file dialog, captioned, suggesting a name and offering
+// the filter ("CSV files (*.csv)"). The chosen file is reached through the device path written to path
+// (an opened file: platform/device.h). Returns false when the user cancelled.
+bool GetSaveFileName(Window owner, const char16_t* caption, const char16_t* suggestedName,
+                     const char16_t* filter, char16_t* path, int capacity);
+
 // --- Message boxes and the screen --------------------------------------------------------------------
 constexpr uint32_t MessageBoxOk = 0x0000;
 constexpr int MessageBoxResultOk = 1;

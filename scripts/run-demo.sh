@@ -26,24 +26,36 @@ fi
 
 shots="$build/screenshots"
 mkdir -p "$shots"
-echo "No display: running the demo script on the offscreen platform."
-cat > "$build/demo.script" <<SCRIPT
-shot $shots/search.png
+echo "No display: running the demo script on the offscreen platform, in Russian and English, at zoom 1 and 2."
+# One run per language and zoom; the language comes from the locale (the demo device stores none).
+for language in ru en; do
+  for zoom in 1 2; do
+    set="$shots/$language-zoom$zoom"
+    mkdir -p "$set"
+    cat > "$build/demo.script" <<SCRIPT
+shot $set/search.png
 type SearchWnd/1102 иванов с
 type SearchWnd/1103 лен
-shot $shots/search-filled.png
-click SearchWnd/1107
+shot $set/search-filled.png
+key SearchWnd/1103 Return
 wait
 print ResultWnd/1205
 print ResultWnd/1201
 print ResultWnd/1202
-shot $shots/result.png
+shot $set/result.png
+key ResultWnd/1201 Down
+key ResultWnd/1201 Ctrl+C
+clipboard
 tab 2
 click SetupWnd/1303
 print SetupWnd/1302
-shot $shots/setup.png
+shot $set/setup.png
 tab 3
-shot $shots/about.png
+shot $set/about.png
 SCRIPT
-DIALDEX_SCRIPT_ECHO=1 "$build/dialdex" --device "$device" --script "$build/demo.script"
-echo "Screenshots: $shots"
+    echo "--- $language, zoom $zoom"
+    LC_ALL=$([ "$language" = ru ] && echo ru_RU.UTF-8 || echo en_GB.UTF-8) DIALDEX_SCRIPT_ECHO=1 \
+      "$build/dialdex" --device "$device" --zoom "$zoom" --script "$build/demo.script"
+  done
+done
+echo "Screenshots: $shots/{ru,en}-zoom{1,2}/"

@@ -38,15 +38,18 @@ expect_error 2 "no display: set DISPLAY or WAYLAND_DISPLAY, or use --script" -- 
 [ -d device ] && fail "a run without a display made the device folder"
 expect_error 2 "no display" -- env DISPLAY= WAYLAND_DISPLAY= QT_QPA_PLATFORM= "$dialdex" --device device city.zdb
 expect_error 2 "dialdex: one FILE at most, not 2" -- "$dialdex" a.zdb b.zdb
+for zoom in 1.3 0.25 8.25 9 -1 2x ""; do
+    expect_error 2 "dialdex: --zoom: '$zoom' is not a zoom from 0.5 to 8 in steps of 0.25" -- "$dialdex" --zoom "$zoom"
+done
 
 # --- the window program's options work as before, in both spellings ---
 mkdir card
 printf 'print SetupWnd/1302\ndump\n' >script.txt
 expect_code 0 -- "$dialdex" --device=device --card=card --screen=640x240 --codepage=1251 --script=script.txt
-grep -q '"class":"Dialdex",[^}]*"h":240,[^}]*"w":640' out.txt || fail "--screen=640x240: $(head -c 300 out.txt)"
+grep -q '"class":"Dialdex",[^}]*"h":240,.*"text":"Dialdex v.2","visible":true,"w":640,' out.txt || fail "--screen=640x240: $(head -c 300 out.txt)"
 [ -d "device/Program Files/Dialdex" ] || fail "--device did not make the device"
 expect_code 0 -- "$dialdex" --device device --screen 240x320 --script - <script.txt
-grep -q '"class":"Dialdex",[^}]*"w":240' out.txt || fail "--screen 240x320: $(head -c 300 out.txt)"
+grep -q '"class":"Dialdex",.*"text":"Dialdex v.2","visible":true,"w":240,' out.txt || fail "--screen 240x320: $(head -c 300 out.txt)"
 
 # --- the manual pages render without a warning; they and the completions know every option ---
 for program in "$dialdex" "$find" "$mkdb"; do

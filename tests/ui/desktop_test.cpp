@@ -1,11 +1,17 @@
 // The window on a desktop, through the script driver: a database opened for one run (command line, drop),
 // the keys, the clipboard, the language of the locale.
+#include "platform/text.h"
+#include "platform/window_system.h"
 #include "tests/ui/support/harness.h"
 
+#include <QFontMetrics>
+#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <cmath>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <map>
 #include <sstream>
 
 namespace {
@@ -60,7 +66,8 @@ std::vector<std::string> Clipboards(const ScriptRun& run) {
 }
 
 // Runs with the locale variables set as given (unset when empty), restoring them after.
-ScriptRun RunInLocale(const std::string& lang, const std::string& device, const std::string& script) {
+ScriptRun RunInLocale(const std::string& lang, const std::string& device, const std::string& script,
+                      const std::vector<std::string>& arguments = {}) {
     const char* names[] = {"LC_ALL", "LC_MESSAGES", "LANG"};
     std::string kept[3];
     bool had[3];
@@ -71,7 +78,7 @@ ScriptRun RunInLocale(const std::string& lang, const std::string& device, const 
         unsetenv(names[index]);
     }
     if (!lang.empty()) setenv("LANG", lang.c_str(), 1);
-    ScriptRun run = RunScript(device, script);
+    ScriptRun run = RunScript(device, script, arguments);
     for (int index = 0; index < 3; index++)
         if (had[index])
             setenv(names[index], kept[index].c_str(), 1);
@@ -222,6 +229,187 @@ TEST(DesktopKeys, EscapeStopsARunningSearchAndNothingElse) {
     std::string status = Text(FindWindow(run.dumps[1], "static", 1202)["text"]);
     EXPECT_EQ(status.find("Scaned: 400000"), std::string::npos) << "not stopped: " << status;
     EXPECT_EQ(Text(FindWindow(run.dumps[1], "BUTTON", 1107)["text"]), "Start");
+}
+
+TEST(DesktopMenu, TheMenuSendsTheMainWindowsCommandsAndExportWritesTheRowsShown) {
+    std::string device = MakeDesktopDevice();
+    std::string city = MakeHostDatabase("city.db", "CITY");
+    std::string folder = MakeTemporaryFolder();
+    std::string csv = folder + "/found.csv";
+    WriteHostFile(csv, "an older export\n");
+    ScriptRun run = RunScript(device,
+                              "dump\n"
+                              "command 501\n"
+                              "dump\n"
+                              "type SearchWnd/1101 *\n"
+                              "click SearchWnd/1107\n"
+                              "wait\n"
+                              "header ResultWnd/1201 1\n"
+                              "command 503\n" // no answer: cancelled, the file stays
+                              "print ResultWnd/1202\n"
+                              "answer " +
+                                  csv +
+                                  "\n"
+                                  "command 503\n"
+                                  "answer " +
+                                  folder +
+                                  "/no/such/folder/x.csv\n"
+                                  "command 503\n"
+                                  "command 505\n"
+                                  "clipboard\n",
+                              {city});
+    ASSERT_EQ(run.exitCode, 0) << run.errors;
+    ASSERT_GE(run.dumps.size(), 2u) << run.output;
+    QJsonObject main = FindWindow(run.dumps[0], "Dialdex", 0);
+    EXPECT_EQ(main["zoom"].toDouble(), 1.0);
+    QJsonArray menu = main["menu"].toArray();
+    ASSERT_EQ(menu.size(), 3);
+    std::string shape;
+    for (const QJsonValue& bar : menu) {
+        shape += Text(bar.toObject()["text"]) + ":";
+        for (const QJsonValue& item : bar.toObject()["items"].toArray())
+            shape += item.toObject()["separator"].toBool()
+                         ? " -"
+                         : " " + std::to_string(item.toObject()["id"].toInt());
+        shape += ";";
+    }
+    EXPECT_EQ(shape, "File: 503 501 - 500;Edit: 504 505;Help: 502;");
+    EXPECT_EQ(FindWindow(run.dumps[1], "SysTabControl32", 200)["current"].toInt(), 2);
+
+    // The rows as the list shows them (sorted by name), RFC 4180 quoting, CRLF line ends, UTF-8.
+    EXPECT_EQ(ReadHostFile(csv), "Phone,Name,Street,House,Flat\r\n"
+                                 "3333333,IVANOV C,LENINA,5,6\r\n"
+                                 "2222222,\"PETROV, B\",MIRA,3,\r\n"
+                                 "1111111,ZUEV A,LENINA,1,2\r\n");
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        left.push_back(entry.path().filename().string());
+    EXPECT_EQ(left, std::vector<std::string>{"found.csv"}) << "a temporary file was left";
+    EXPECT_NE(run.output.find("{\"dialog\":{\"answer\":null,\"caption\":\"Export results\"}}"),
+              std::string::npos)
+        << run.output;
+    // A file that cannot be written is reported, not taken for written.
+    ASSERT_EQ(run.boxes.size(), 1u) << run.output;
+    EXPECT_NE(Text(run.boxes[0]["text"]).find("Could not write"), std::string::npos);
+    std::vector<std::string> clipboards = Clipboards(run);
+    ASSERT_EQ(clipboards.size(), 1u);
+    EXPECT_EQ(clipboards[0], "Phone\tName\tStreet\tHouse\tFlat\n3333333\tIVANOV C\tLENINA\t5\t6\n"
+                             "2222222\tPETROV, B\tMIRA\t3\t\n1111111\tZUEV A\tLENINA\t1\t2\n");
+}
+
+TEST(DesktopZoom, TheScreenIsDrawnAtTheZoomWhileTheProgramKeepsDevicePixels) {
+    std::string device = MakeDesktopDevice();
+    std::string folder = MakeTemporaryFolder();
+    for (std::string zoom : {"1", "2", "1.25"}) {
+        ScriptRun run = RunScript(device, "dump\nshot " + folder + "/z.png\n", {"--zoom", zoom});
+        ASSERT_EQ(run.exitCode, 0) << run.errors;
+        ASSERT_EQ(run.dumps.size(), 1u);
+        QJsonObject main = FindWindow(run.dumps[0], "Dialdex", 0);
+        EXPECT_EQ(main["zoom"].toDouble(), std::stod(zoom));
+        EXPECT_EQ(main["w"].toInt(), 240);
+        EXPECT_EQ(main["h"].toInt(), 295);
+        EXPECT_EQ(FindWindow(run.dumps[0], "BUTTON", 1107)["w"].toInt(), 70) << "controls keep device pixels";
+        QImage shot(QString::fromStdString(folder + "/z.png"));
+        EXPECT_EQ(shot.width(), std::lround(240 * std::stod(zoom))) << zoom;
+        EXPECT_EQ(shot.height(), std::lround(295 * std::stod(zoom))) << zoom;
+    }
+}
+
+// The shipped language file's section as texts by identifier, in UTF-8.
+std::map<int, std::string> ShippedSection(const std::string& name) {
+    std::map<int, std::string> texts;
+    std::istringstream lines(ShippedLanguageFile());
+    std::string line;
+    bool inside = false;
+    while (std::getline(lines, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty() && line[0] == '[') {
+            inside = line == "[" + name + "]";
+            continue;
+        }
+        size_t equals = line.find('=');
+        if (!inside || equals == std::string::npos || equals == 0) continue;
+        char16_t wide[512];
+        int length = DeviceToWide(line.data() + equals + 1, int(line.size() - equals - 1), wide, 512);
+        texts[std::atoi(line.c_str())] = Utf8FromWide(std::u16string_view(wide, size_t(length)));
+    }
+    return texts;
+}
+
+std::string Formatted(std::string format, const std::string& first, const std::string& second) {
+    for (const std::string& number : {first, second})
+        if (size_t at = format.find("%i"); at != std::string::npos) format.replace(at, 2, number);
+    return format;
+}
+
+TEST(DesktopTexts, EveryShippedTextFitsItsControlInTheProgramsFont) {
+    QFontMetrics metrics(ProgramFont());
+    std::string table;
+    std::map<std::string, std::pair<int, int>> widest; // control: widest text, room
+    auto check = [&](const std::string& language, const std::string& control, const std::string& text,
+                     int needed, int room) {
+        EXPECT_LE(needed, room) << language << " " << control << " \"" << text << "\" is cut";
+        auto& [most, width] = widest[control];
+        if (needed > most) most = needed;
+        width = room;
+    };
+    std::string database = MakeHostDatabase("city.db", "CITY");
+    for (std::string language : {"RUSSIAN", "ENGLISH", "UKRAINIAN"}) {
+        std::map<int, std::string> texts = ShippedSection(language);
+        ASSERT_FALSE(texts.empty()) << language;
+        for (std::string screen : {"240x320", "640x240"}) {
+            std::string device = MakeDevice(ShippedLanguageFile());
+            ScriptRun run = RunInLocale(language.substr(0, 2) == "UK" ? "uk_UA.UTF-8"
+                                        : language == "ENGLISH"       ? "en_GB.UTF-8"
+                                                                      : "ru_RU.UTF-8",
+                                        device, "type SearchWnd/1101 *\nclick SearchWnd/1107\nwait\ndump\n",
+                                        {"--screen", screen, database});
+            ASSERT_EQ(run.dumps.size(), 1u) << run.errors;
+            for (const QJsonValue& value : run.dumps[0]["windows"].toArray()) {
+                QJsonObject window = value.toObject();
+                std::string kind = Text(window["class"]);
+                std::string name =
+                    Text(window["page"]) + "/" + std::to_string(window["id"].toInt()) + " " + screen;
+                QString text = window["text"].toString();
+                int width = window["w"].toInt();
+                if (kind == "static" && window["id"].toInt() == 1202) {
+                    // The final status with the largest counts a million-subscriber directory gives.
+                    std::string status = Formatted(texts.count(908) ? texts[908] : "Scaned: %i, results: %i",
+                                                   "1000000", "999999");
+                    check(language, name, status, metrics.horizontalAdvance(QString::fromStdString(status)),
+                          width);
+                } else if (kind == "static" && window["id"].toInt() != 1205 && window["id"].toInt() != 1401 &&
+                           !text.isEmpty()) {
+                    // (1205 shows the user's query, 1401 is the icon.)
+                    // Captions wrap: all their lines must fit the height.
+                    QRect needed = metrics.boundingRect(QRect(0, 0, width, 10000), Qt::TextWordWrap, text);
+                    if (text.contains('\n'))
+                        check(language, name, text.toStdString(), needed.height(), window["h"].toInt());
+                    else
+                        check(language, name, text.toStdString(), metrics.horizontalAdvance(text), width);
+                } else if (kind == "BUTTON") {
+                    std::vector<QString> captions{text};
+                    if (window["id"].toInt() == 1107)
+                        captions = {QString::fromStdString(texts.count(915) ? texts[915] : "Start"),
+                                    QString::fromStdString(texts.count(916) ? texts[916] : "Stop")};
+                    // The button's frame and bevel take two pixels each side.
+                    for (const QString& caption : captions)
+                        check(language, name, caption.toStdString(), metrics.horizontalAdvance(caption) + 4,
+                              width);
+                } else if (kind == "SysTabControl32") {
+                    // The row shows what lies within the window: the control starts two pixels left of it.
+                    int total = 0;
+                    for (const QJsonValue& tab : window["tabWidths"].toArray())
+                        total += tab.toInt();
+                    check(language, name + " (all tabs)", "", total, width - 2);
+                }
+            }
+        }
+    }
+    for (const auto& [control, sizes] : widest)
+        table += "  " + control + ": widest " + std::to_string(sizes.first) + ", room " +
+                 std::to_string(sizes.second) + "\n";
+    std::printf("text widths in device pixels (height for wrapped captions):\n%s", table.c_str());
 }
 
 TEST(DesktopLanguage, TheLocaleChoosesTheSectionUntilOneIsStored) {

@@ -185,6 +185,16 @@ TEST(StartOptions, EveryOptionAndTheFile) {
     EXPECT_EQ(start.options.device, "/default/device");
     EXPECT_EQ(start.options.script, "-");
     EXPECT_EQ(start.options.file, "");
+    EXPECT_EQ(start.options.zoom, 0) << "no zoom given: the program chooses";
+    for (auto [text, zoom] : {
+             std::pair{"0.5",  0.5 },
+             {"1",    1.0 },
+             {"1.25", 1.25},
+             {"2.50", 2.5 },
+             {"7.75", 7.75},
+             {"8",    8.0 }
+    })
+        EXPECT_EQ(RunStart({"--zoom", text}).options.zoom, zoom) << text;
     // A device folder that does not exist yet is made at start-up.
     EXPECT_EQ(RunStart({"--device", (folder + "/new").c_str()}).code, -1);
     std::filesystem::remove_all(folder);

@@ -1,0 +1,33 @@
+// Export of the result rows: a CSV file (UTF-8, a heading line, the rows in the order shown) put in place
+// of the chosen file whole or not at all.
+#include "app/messages.h"
+#include "app/pages.h"
+#include "app/result_rows.h"
+#include "platform/files.h"
+#include "platform/text.h"
+
+namespace {
+
+bool WritePiece(const std::string& bytes, void* file) {
+    int count = static_cast<int>(bytes.size());
+    return WriteStreamBytes(static_cast<StreamFile*>(file), bytes.data(), count) == count;
+}
+
+} // namespace
+
+int ExportResults(Window owner) {
+    char16_t path[520];
+    if (!GetSaveFileName(owner, u"Export results", u"results.csv", u"CSV files (*.csv);;All files (*)", path,
+                         520))
+        return 1;
+    Cursor previous = SetCursor(WaitCursor);
+    StreamFile* file = OpenReplacementFile(path);
+    int result = -1;
+    if (file && WriteResultRows(true, RowTextForm::Csv, WritePiece, file) == 0)
+        result = CommitReplacementFile(file);
+    else if (file)
+        AbandonReplacementFile(file);
+    SetCursor(previous);
+    if (result != 0) ShowMessage(owner, TextError, u"Could not write - %s", {path});
+    return result;
+}
