@@ -8,9 +8,16 @@
 
 namespace {
 
-bool WritePiece(const std::string& bytes, void* file) {
+struct ExportRun {
+    StreamFile* file; // the replacement file written
+    Window owner;     // the progress box's owner
+};
+
+bool WritePiece(const std::string& bytes, int rowsDone, int rowsInAll, void* context) {
+    ExportRun* run = static_cast<ExportRun*>(context);
     int count = static_cast<int>(bytes.size());
-    return WriteStreamBytes(static_cast<StreamFile*>(file), bytes.data(), count) == count;
+    if (rowsDone < rowsInAll) ShowProgressBox(run->owner, u"Export results", rowsDone, rowsInAll);
+    return WriteStreamBytes(run->file, bytes.data(), count) == count;
 }
 
 } // namespace
@@ -23,10 +30,12 @@ int ExportResults(Window owner) {
     Cursor previous = SetCursor(WaitCursor);
     StreamFile* file = OpenReplacementFile(path);
     int result = -1;
-    if (file && WriteResultRows(true, RowTextForm::Csv, WritePiece, file) == 0)
+    ExportRun run{file, owner};
+    if (file && WriteResultRows(true, RowTextForm::Csv, WritePiece, &run) == 0)
         result = CommitReplacementFile(file);
     else if (file)
         AbandonReplacementFile(file);
+    ShowProgressBox(owner, u"Export results", 1, 1);
     SetCursor(previous);
     if (result != 0) ShowMessage(owner, TextError, u"Could not write - %s", {path});
     return result;

@@ -87,15 +87,14 @@ void ReadRow(int row, char16_t (&cells)[ResultFieldCount][CellCapacity]) {
     }
 }
 
-bool Collect(const std::string& bytes, void* context) {
+bool Collect(const std::string& bytes, int, int, void* context) {
     *static_cast<std::string*>(context) += bytes;
     return true;
 }
 
 } // namespace
 
-int WriteResultRows(bool allRows, RowTextForm form, bool (*take)(const std::string& bytes, void* context),
-                    void* context) {
+int WriteResultRows(bool allRows, RowTextForm form, TakeRowText take, void* context) {
     char16_t cells[ResultFieldCount][CellCapacity];
     // The columns are headed by the Search page's criteria labels.
     for (int column = 0; column < ResultFieldCount; column++)
@@ -116,11 +115,11 @@ int WriteResultRows(bool allRows, RowTextForm form, bool (*take)(const std::stri
         ReadRow(row, cells);
         AppendLine(piece, cells, form);
         if (piece.size() >= PieceSize) {
-            if (!take(piece, context)) return -1;
+            if (!take(piece, row + 1 - first, end - first, context)) return -1;
             piece.clear();
         }
     }
-    return take(piece, context) ? 0 : -1;
+    return take(piece, end - first, end - first, context) ? 0 : -1;
 }
 
 std::string ResultRowsText(bool allRows, RowTextForm form) {

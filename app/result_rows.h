@@ -10,9 +10,9 @@ enum class RowTextForm {
 };
 
 // Hands a heading line (the columns' headings) and the rows, as UTF-8, to take a piece at a time (about a
-// megabyte): every row, or the focused one only (none when no row is focused). take returns false to
-// stop. Returns 0, or -1 when take stopped it.
-int WriteResultRows(bool allRows, RowTextForm form, bool (*take)(const std::string& bytes, void* context),
-                    void* context);
+// megabyte), with the rows done so far and the rows in all: every row, or the focused one only (none when
+// no row is focused). take returns false to stop. Returns 0, or -1 when take stopped it.
+using TakeRowText = bool (*)(const std::string& bytes, int rowsDone, int rowsInAll, void* context);
+int WriteResultRows(bool allRows, RowTextForm form, TakeRowText take, void* context);
 // The same as one text.
 std::string ResultRowsText(bool allRows, RowTextForm form);

@@ -38,6 +38,8 @@ const KeyCommand* FindKeyCommand(QWidget* widget, QKeyCombination keys) {
     bool pressedHere = true;
     for (QWidget* at = widget; at; at = at->parentWidget()) {
         WindowRecord* record = RecordOfWidget(at);
+        // A window of Qt's own (a box, a dialog, a selector's open list) keeps its keys.
+        if (!record && at->isWindow()) return nullptr;
         if (!record) continue;
         for (const KeyCommand& row : keyCommands)
             if (row.window == HandleOf(record) && row.keys == keys && (pressedHere || row.withChildren))

@@ -306,6 +306,10 @@ bool SetWindowMenu(Window window, const MenuItem* items, int count);
 bool GetSaveFileName(Window owner, const char16_t* caption, const char16_t* suggestedName,
                      const char16_t* filter, char16_t* path, int capacity);
 
+// Shows how far a long task has come in a box owned by owner, captioned; done equal to total closes it.
+// Only on a desktop (nothing under --screen or --script).
+void ShowProgressBox(Window owner, const char16_t* caption, int done, int total);
+
 // --- Message boxes and the screen --------------------------------------------------------------------
 constexpr uint32_t MessageBoxOk = 0x0000;
 constexpr int MessageBoxResultOk = 1;
