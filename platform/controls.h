@@ -10,6 +10,7 @@
 
 #include "platform/window_system.h"
 
+#include <QKeyEvent>
 #include <QString>
 
 struct ControlFunctions {
@@ -32,6 +33,10 @@ extern const ControlFunctions ListBoxFunctions;
 extern const ControlFunctions ProgressFunctions;
 extern const ControlFunctions TabFunctions;
 extern const ControlFunctions ListViewFunctions;
+
+// Runs the command the program named for the keys pressed in the face (key_commands.cpp). False when
+// the keys name none: the face then serves them itself.
+bool RunKeyCommand(QWidget* widget, QKeyEvent* press);
 
 // What the script driver reads of a list box beyond its Qt face: how far its lines may scroll sideways.
 int ListBoxHorizontalExtent(WindowRecord* record);

@@ -1,6 +1,6 @@
-// Keys that stand for commands: one application-wide filter reads every key press before the window it is
-// meant for, and turns the keys the program named for that window into a command message; and the
-// clipboard.
+// Keys that stand for commands: a filter on the faces of the windows the program named keys for (and the
+// faces inside them) reads each key press before the face does, and turns the keys named into a command
+// message; and the clipboard.
 #include "platform/controls.h"
 
 #include <QApplication>
@@ -52,29 +52,44 @@ const KeyCommand* FindKeyCommand(QWidget* widget, QKeyCombination keys) {
 class KeyCommandFilter : public QObject {
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() != QEvent::KeyPress || !watched->isWidgetType()) return false;
-        auto* press = static_cast<QKeyEvent*>(event);
-        const KeyCommand* row =
-            FindKeyCommand(static_cast<QWidget*>(watched), Plain(press->keyCombination()));
-        if (!row || !FindWindowRecord(row->target)) return false;
-        Window target = row->target;
-        uint16_t command = row->command;
-        SendMessage(target, MessageCommand, MakeFirstParameter(command, 0), 0);
-        return true;
+        return event->type() == QEvent::KeyPress &&
+               RunKeyCommand(static_cast<QWidget*>(watched), static_cast<QKeyEvent*>(event));
     }
 };
+KeyCommandFilter* keyFilter = nullptr;
+
+// The filter goes on the window's face and every face inside it, but not on a list view's: rows told
+// from the worker reach that face as posted events, and a list view asks for its keys itself.
+void WatchKeys(QWidget* widget) {
+    if (!keyFilter) keyFilter = new KeyCommandFilter;
+    std::vector<QWidget*> widgets{widget};
+    for (QWidget* child : widget->findChildren<QWidget*>())
+        widgets.push_back(child);
+    for (QWidget* each : widgets) {
+        WindowRecord* record = RecordOfWidget(each);
+        if (record && record->windowClass->kind == ControlKind::ListView) continue;
+        each->removeEventFilter(keyFilter);
+        each->installEventFilter(keyFilter);
+    }
+}
 
 } // namespace
+
+bool RunKeyCommand(QWidget* widget, QKeyEvent* press) {
+    const KeyCommand* row = FindKeyCommand(widget, Plain(press->keyCombination()));
+    if (!row || !FindWindowRecord(row->target)) return false;
+    Window target = row->target;
+    uint16_t command = row->command;
+    SendMessage(target, MessageCommand, MakeFirstParameter(command, 0), 0);
+    return true;
+}
 
 bool AddKeyCommand(Window window, const char16_t* keys, bool withChildren, Window target, uint16_t command) {
     QKeySequence sequence(ToQString(keys), QKeySequence::PortableText);
     if (!FindWindowRecord(window) || sequence.count() != 1 || sequence[0].key() == Qt::Key_unknown)
         return false;
-    static KeyCommandFilter* filter = nullptr;
-    if (!filter) {
-        filter = new KeyCommandFilter;
-        QApplication::instance()->installEventFilter(filter);
-    }
+    WindowRecord* record = FindWindowRecord(window);
+    if (record->widget && record->windowClass->kind != ControlKind::ListView) WatchKeys(record->widget);
     keyCommands.push_back(KeyCommand{window, Plain(sequence[0]), withChildren, target, command});
     return true;
 }

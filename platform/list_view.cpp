@@ -34,6 +34,11 @@ constexpr int NewRowsBatchMilliseconds = 40; // rows arriving one by one are tol
 constexpr double BatchNanosecondsPerRow = 200;
 
 class ListViewFace : public QTreeView {
+  protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        if (!RunKeyCommand(this, event)) QTreeView::keyPressEvent(event);
+    }
+
   public:
     ListViewFace(WindowRecord* record, QWidget* parent) : QTreeView(parent), model_(list) {
         list.record = record;
