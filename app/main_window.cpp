@@ -3,7 +3,7 @@
 #include "app/page_framework.h"
 #include "app/pages.h"
 #include "app/program.h"
-#include "app/result_rows.h"
+#include "app/result_text.h"
 #include "db/database_list.h"
 #include "i18n/language_file.h"
 #include "platform/text.h"

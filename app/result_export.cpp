@@ -2,7 +2,7 @@
 // of the chosen file whole or not at all.
 #include "app/messages.h"
 #include "app/pages.h"
-#include "app/result_rows.h"
+#include "app/result_text.h"
 #include "platform/files.h"
 #include "platform/text.h"
 

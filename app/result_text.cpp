@@ -1,5 +1,5 @@
 // The result list's rows as text for the clipboard and the export file.
-#include "app/result_rows.h"
+#include "app/result_text.h"
 
 #include "app/identifiers.h"
 #include "app/pages.h"
