@@ -17,7 +17,7 @@ rounds=${3:-1}
 build=${DIALDEX_BUILD:-$top/build}
 [ -x "$build/dialdex" ] && [ -x "$build/dialdex-find" ] && [ -x "$build/dialdex-mkdb" ] ||
   "$top/scripts/build.sh" "$build"
-[ -x /usr/bin/time ] || { echo "bench/load.sh needs /usr/bin/time (Debian package: time)" >&2; exit 1; }
+[ -x /usr/bin/time ] || DIALDEX_EXTRA_PACKAGES="time" "$top/scripts/install-dependencies.sh"
 
 mkdir -p "$top/bench/data"
 database="$top/bench/data/load-$subscribers.$form"
