@@ -440,7 +440,8 @@ long RegistryQueryValue(RegistryKey key, const char16_t* name, uint32_t* type, v
     return RegistrySuccess;
 }
 
-// A key whose store file vanished since it was opened is made again, so that the value is not lost.
+// A key whose store file vanished since it was opened is made again, so that the value is not lost. A
+// value that holds these bytes and this type already is left as it is, and the store is not written.
 // Codes: RegistrySuccess, RegistryErrorAccess (store not writable, or locked by another instance for too
 // long; nothing changed), RegistryErrorInvalid (null key, null data with a non-zero count, or a value
 // larger than 1 MiB).
@@ -456,6 +457,13 @@ long RegistrySetValue(RegistryKey key, const char16_t* name, uint32_t type, cons
     LoadedStore store = LoadStore();
     RegistryStoredKey* storedKey = AddKey(&store.keys, key->path);
     RegistryValue* value = FindValue(storedKey, valueName);
+    // A value set to what it holds already is not written again: every Start sets "Last db", mostly to
+    // the database searched last, and each rewrite costs the window thread two fsyncs (and a device's
+    // flash a write). A damaged store is still rewritten, as any change would.
+    if (value != nullptr && !store.damaged && value->type == type && value->bytes.size() == byteCount &&
+        (byteCount == 0 || std::memcmp(value->bytes.data(), bytes, byteCount) == 0)) {
+        return RegistrySuccess;
+    }
     if (value == nullptr) {
         storedKey->values.push_back(RegistryValue{std::u16string(valueName), type, {}});
         value = &storedKey->values.back();

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -18,6 +19,7 @@
 namespace {
 
 constexpr const char16_t* SettingsKey = u"SOFTWARE\\Kestrel\\Dialdex";
+constexpr uint32_t RegistryTypeBytes = 3; // the platform's plain bytes; the program itself never writes it
 
 class RegistryTest : public ::testing::Test {
   protected:
@@ -170,6 +172,52 @@ TEST_F(RegistryTest, UnwritableStoreRefusesCreateWithAccessDenied) {
     uint32_t byteCount = 4;
     EXPECT_EQ(RegistryQueryValue(key, u"Col0Width", nullptr, &readWidth, &byteCount), RegistrySuccess);
     EXPECT_EQ(readWidth, 80u);
+    RegistryCloseKey(key);
+}
+
+// Every Start sets "Last db"; setting a value to what it holds must not rewrite the store (two fsyncs on
+// the window thread), while any real change, a change of type only, and a damaged store still write it.
+TEST_F(RegistryTest, AValueSetToWhatItHoldsIsNotWrittenAgain) {
+    auto storeInode = [&] {
+        struct stat status {};
+        return stat(store.c_str(), &status) == 0 ? status.st_ino : ino_t(0);
+    };
+    RegistryKey key = nullptr;
+    ASSERT_EQ(RegistryCreateKey(SettingsKey, &key), RegistrySuccess);
+    const char16_t path[] = u"\\Databases\\town.zdb";
+    ASSERT_EQ(RegistrySetValue(key, u"Last db", RegistryTypeString, path, sizeof path), RegistrySuccess);
+    const ino_t written = storeInode();
+    const std::string text = ReadStore();
+
+    // The same bytes again: success, and the file is the one written before, even where a new one
+    // could not be made now.
+    std::string blocker = store + ".tmp-" + std::to_string(getpid());
+    std::filesystem::create_directories(blocker + "/x");
+    EXPECT_EQ(RegistrySetValue(key, u"Last db", RegistryTypeString, path, sizeof path), RegistrySuccess);
+    EXPECT_EQ(storeInode(), written);
+    EXPECT_EQ(ReadStore(), text);
+    std::filesystem::remove_all(blocker);
+
+    const char16_t other[] = u"\\Databases\\city.zdb";
+    ASSERT_EQ(RegistrySetValue(key, u"Last db", RegistryTypeString, other, sizeof other), RegistrySuccess);
+    EXPECT_NE(storeInode(), written);
+    const ino_t changed = storeInode();
+    ASSERT_EQ(RegistrySetValue(key, u"Last db", RegistryTypeBytes, other, sizeof other), RegistrySuccess);
+    EXPECT_NE(storeInode(), changed);
+    uint32_t type = 0;
+    char16_t read[32] = {};
+    uint32_t byteCount = sizeof read;
+    ASSERT_EQ(RegistryQueryValue(key, u"Last db", &type, read, &byteCount), RegistrySuccess);
+    EXPECT_EQ(type, RegistryTypeBytes);
+    EXPECT_EQ(std::u16string(read), other);
+
+    // A damaged line makes the same value a change: the store is rewritten and the old one kept aside.
+    WriteStore(ReadStore() + "SOFTWARE\tbroken\n");
+    const ino_t damaged = storeInode();
+    ASSERT_EQ(RegistrySetValue(key, u"Last db", RegistryTypeBytes, other, sizeof other), RegistrySuccess);
+    EXPECT_NE(storeInode(), damaged);
+    EXPECT_EQ(ReadStore().find("broken"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::exists(store + ".bad"));
     RegistryCloseKey(key);
 }
 
