@@ -394,8 +394,8 @@ long RegistryOpenKey(const char16_t* path, RegistryKey* key) {
     return RegistrySuccess;
 }
 
-// The store is written even when the key exists already: writing it is the only true test of whether it
-// can be written, and a caller that is told the key is open goes on to set values in it.
+// A new key is written to the store at once, so that a store that cannot be written is reported here,
+// before the caller goes on to set values in the key.
 // Codes: RegistrySuccess, RegistryErrorAccess (store not writable, or locked by another instance for too
 // long), RegistryErrorInvalid (null argument).
 long RegistryCreateKey(const char16_t* path, RegistryKey* key) {
