@@ -142,6 +142,18 @@ unsigned long RunSearch(void* argument) {
     run.status = GetDlgItem(resultPage, StatusTextId);
     run.progress = GetDlgItem(resultPage, ProgressBarId);
 
+    // The file is checked, opened and its header read before the first window call: this file work
+    // overlaps the window thread's drawing of the Result page instead of waiting behind it. The windows
+    // still see the same steps in the same order, whether the file opens or not.
+    char16_t path[260];
+    unsigned char header[DatabaseHeaderSize];
+    bool compressed = false;
+    bool valid =
+        PathToOpen(inputs->database, path) == 0 && ValidateDatabaseFile(path, header, &compressed) == 0;
+    DatabaseReader reader;
+    bool opened = valid && OpenDatabaseReader(&reader, path, compressed) == 0;
+    if (opened) ReadDatabaseHeader(&reader, header);
+
     Window searchPage = inputs->searchPage;
     for (int id = FirstDisabledWhileSearching; id <= LastDisabledWhileSearching; id++)
         EnableWindow(GetDlgItem(searchPage, id), false);
@@ -149,21 +161,16 @@ unsigned long RunSearch(void* argument) {
     uint32_t extendedStyle = static_cast<uint32_t>(SendMessage(ResultList, ListViewGetExtendedStyle, 0, 0));
     SendMessage(ResultList, ListViewSetExtendedStyle, 0, extendedStyle | ListViewExtendedFullRowSelect);
 
-    char16_t path[260];
-    unsigned char header[DatabaseHeaderSize];
-    bool compressed = false;
-    if (PathToOpen(inputs->database, path) != 0 || ValidateDatabaseFile(path, header, &compressed) != 0) {
+    if (!valid) {
         EndRun(searchPage);
         return 0;
     }
-    DatabaseReader reader;
-    if (OpenDatabaseReader(&reader, path, compressed) != 0) {
+    if (!opened) {
         ShowMessage(searchPage, TextInfo, MessageText(TextBadDatabase), {path});
         EndRun(searchPage);
         return 0;
     }
     SetWindowText(GetDlgItem(resultPage, QueryDetailsId), inputs->summary);
-    ReadDatabaseHeader(&reader, header);
     run.phoneDigits = HeaderPhoneDigits(header);
     ShowScanStarting(run, searchPage, header);
     run.budget = resultMemoryLimit ? resultMemoryLimit : MemoryBudgetOf(HostMemoryLimits());
