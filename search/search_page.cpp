@@ -93,6 +93,18 @@ MessageResult OnSearchCommand(Window page, uint32_t, FirstParameter first, Secon
     return DispatchCommand(searchCommands, page, first, second);
 }
 
+// On the window thread, where finding a control does not wait.
+void FindSearchRunControls(Window searchPage, SearchRunControls* controls) {
+    controls->searchPage = searchPage;
+    for (int index = 0; index < DisabledWhileSearchingCount; index++)
+        controls->disabledWhileSearching[index] = GetDlgItem(searchPage, FirstDisabledWhileSearching + index);
+    controls->startStop = GetDlgItem(searchPage, StartStopButtonId);
+    Window resultPage = PageWindows[PageResult];
+    controls->status = GetDlgItem(resultPage, StatusTextId);
+    controls->progress = GetDlgItem(resultPage, ProgressBarId);
+    controls->queryDetails = GetDlgItem(resultPage, QueryDetailsId);
+}
+
 // clang-format off
 const MessageTableEntry searchPageMessages[] = {
     {MessageCreate,       OnSearchPageCreate},
@@ -164,7 +176,7 @@ void CaptureQuery() {
     // The worker reads its inputs long after Start, while Check or Install may move the list's entries.
     SearchInputs* inputs = new (std::nothrow) SearchInputs;
     if (!inputs) return;
-    inputs->searchPage = SearchPage;
+    FindSearchRunControls(SearchPage, &inputs->controls);
     inputs->query = SearchQuery;
     inputs->database = *chosen;
     CopyText(inputs->summary, QuerySummary);
@@ -185,8 +197,8 @@ void CaptureQuery() {
     CloseHandle(worker);
 }
 
-void RestoreSearchPage(Window searchPage) {
-    for (int id = FirstDisabledWhileSearching; id <= LastDisabledWhileSearching; id++)
-        EnableWindow(GetDlgItem(searchPage, id), true);
-    SetWindowText(GetDlgItem(searchPage, StartStopButtonId), MessageText(TextStart));
+void RestoreSearchPage(const SearchRunControls& controls) {
+    for (Window control : controls.disabledWhileSearching)
+        EnableWindow(control, true);
+    SetWindowText(controls.startStop, MessageText(TextStart));
 }

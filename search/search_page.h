@@ -1,15 +1,29 @@
 // The Search page and the query it captures for the search worker.
 #pragma once
 
+#include "app/identifiers.h"
 #include "db/database_list.h"
 #include "platform/windows.h"
 #include "search/scan.h"
+
+constexpr int DisabledWhileSearchingCount = LastDisabledWhileSearching - FirstDisabledWhileSearching + 1;
+
+// The controls a search touches, found on the window thread at Start: from the worker, finding a control
+// by its id would wait for the window thread, every time.
+struct SearchRunControls {
+    Window searchPage;                                          // the page whose Start was pressed
+    Window disabledWhileSearching[DisabledWhileSearchingCount]; // its controls 1100 to 1106, in id order
+    Window startStop;                                           // its Start/Stop button
+    Window status;                                              // the Result page's status text
+    Window progress;                                            // the Result page's progress bar
+    Window queryDetails;                                        // the Result page's query summary
+};
 
 // What one search works on, copied when Start is pressed and handed to the worker, which owns it from
 // then on: nothing the window thread changes later (the next capture, Install or Check moving the
 // installed-database list's entries) reaches a running search.
 struct SearchInputs {
-    Window searchPage;          // the page whose Start was pressed: the worker disables and restores it
+    SearchRunControls controls; // what the worker disables, fills and restores
     Query query;                // the captured criteria
     InstalledDatabase database; // the chosen entry (path and title) as it was at Start
     char16_t summary[256];      // the query summary the worker shows
@@ -28,4 +42,4 @@ void StartOrStopSearch();
 // Result page forward and starts the worker with its own SearchInputs.
 void CaptureQuery();
 // Enables controls 1100 to 1106 of the page and gives 1107 the Start text (message text 915).
-void RestoreSearchPage(Window searchPage);
+void RestoreSearchPage(const SearchRunControls& controls);

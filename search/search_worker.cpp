@@ -1,8 +1,8 @@
 // The search worker: scans the chosen database on its own thread, appends a row per match, shows
 // progress and counts, and hands the Search page back at the end. It reads what Start handed it
-// (SearchInputs) and what start-up set once (the page windows, the result list, the orientation, the
-// message texts), and touches controls only through window calls, which the platform carries out on the
-// user-interface thread.
+// (SearchInputs, with the controls it touches) and what start-up set once (the result list, the
+// orientation, the message texts), and touches controls only through window calls, which the platform
+// carries out on the user-interface thread.
 #include "search/search_worker.h"
 
 #include "app/identifiers.h"
@@ -87,14 +87,15 @@ int OnMatch(void* context, const DatabaseRecord* record, const ScanCounts* count
 
 // Before the scan: the status text back at its place (the last search widened it), the progress bar shown
 // from 0 to the header's record count, and the Stop caption.
-void ShowScanStarting(SearchRun& run, Window searchPage, const unsigned char header[DatabaseHeaderSize]) {
+void ShowScanStarting(SearchRun& run, const SearchRunControls& controls,
+                      const unsigned char header[DatabaseHeaderSize]) {
     const ControlRectangle& statusRectangle = StatusRectangle();
     MoveWindow(run.status, statusRectangle.x, statusRectangle.y, statusRectangle.width,
                statusRectangle.height, true);
     SendMessage(run.progress, ProgressSetRange32, 0, HeaderRecordCount(header));
     SendMessage(run.progress, ProgressSetPosition, 0, 0);
     ShowWindow(run.progress, ShowShow);
-    SetWindowText(GetDlgItem(searchPage, StartStopButtonId), MessageText(TextStop));
+    SetWindowText(controls.startStop, MessageText(TextStop));
 }
 
 // After the page is restored and the file closed: the progress bar hidden, the final counts shown in the
@@ -118,8 +119,8 @@ bool ShouldStop(void*) {
 }
 
 // Every way out of a run leaves the Search page usable and the search idle.
-void EndRun(Window searchPage) {
-    RestoreSearchPage(searchPage);
+void EndRun(const SearchRunControls& controls) {
+    RestoreSearchPage(controls);
     EndSearch();
 }
 
@@ -137,11 +138,6 @@ bool ProgressRefreshDue(int scanned, int refreshCounter) {
 
 unsigned long RunSearch(void* argument) {
     std::unique_ptr<SearchInputs> inputs(static_cast<SearchInputs*>(argument));
-    SearchRun run;
-    Window resultPage = PageWindows[PageResult];
-    run.status = GetDlgItem(resultPage, StatusTextId);
-    run.progress = GetDlgItem(resultPage, ProgressBarId);
-
     // The file is checked, opened and its header read before the first window call: this file work
     // overlaps the window thread's drawing of the Result page instead of waiting behind it. The windows
     // still see the same steps in the same order, whether the file opens or not.
@@ -154,25 +150,28 @@ unsigned long RunSearch(void* argument) {
     bool opened = valid && OpenDatabaseReader(&reader, path, compressed) == 0;
     if (opened) ReadDatabaseHeader(&reader, header);
 
-    Window searchPage = inputs->searchPage;
-    for (int id = FirstDisabledWhileSearching; id <= LastDisabledWhileSearching; id++)
-        EnableWindow(GetDlgItem(searchPage, id), false);
+    const SearchRunControls& controls = inputs->controls;
+    SearchRun run;
+    run.status = controls.status;
+    run.progress = controls.progress;
+    for (Window control : controls.disabledWhileSearching)
+        EnableWindow(control, false);
     ClearResultList();
     uint32_t extendedStyle = static_cast<uint32_t>(SendMessage(ResultList, ListViewGetExtendedStyle, 0, 0));
     SendMessage(ResultList, ListViewSetExtendedStyle, 0, extendedStyle | ListViewExtendedFullRowSelect);
 
     if (!valid) {
-        EndRun(searchPage);
+        EndRun(controls);
         return 0;
     }
     if (!opened) {
-        ShowMessage(searchPage, TextInfo, MessageText(TextBadDatabase), {path});
-        EndRun(searchPage);
+        ShowMessage(controls.searchPage, TextInfo, MessageText(TextBadDatabase), {path});
+        EndRun(controls);
         return 0;
     }
-    SetWindowText(GetDlgItem(resultPage, QueryDetailsId), inputs->summary);
+    SetWindowText(controls.queryDetails, inputs->summary);
     run.phoneDigits = HeaderPhoneDigits(header);
-    ShowScanStarting(run, searchPage, header);
+    ShowScanStarting(run, controls, header);
     run.budget = resultMemoryLimit ? resultMemoryLimit : MemoryBudgetOf(HostMemoryLimits());
 
     ScanCallbacks callbacks;
@@ -183,7 +182,7 @@ unsigned long RunSearch(void* argument) {
     ScanCounts counts;
     ScanDatabase(&reader, &inputs->query, &callbacks, &counts);
 
-    RestoreSearchPage(searchPage);
+    RestoreSearchPage(controls);
     CloseDatabaseReader(&reader);
     ShowScanEnded(run, counts);
     EndSearch();
