@@ -27,12 +27,11 @@ constexpr int ImmediateRedrawRows = 10; // the first rows show as they are found
 
 // One run's state (the worker runs at most once at a time).
 struct SearchRun {
-    int refreshCounter = 0;    // set to 1 at every refresh, increased by 1 for every row appended
-    uint64_t budget = 0;       // bytes the rows may take (records and the list's rows)
-    bool cut = false;          // a match was left out: no memory for it, or the budget met
-    int phoneDigits = 0;       // from the header: the phone text's zero padding
-    Window status = nullptr;   // the Result page's status text
-    Window progress = nullptr; // the Result page's progress bar
+    int refreshCounter = 0; // set to 1 at every refresh, increased by 1 for every row appended
+    uint64_t budget = 0;    // bytes the rows may take (records and the list's rows)
+    bool cut = false;       // a match was left out: no memory for it, or the budget met
+    int phoneDigits = 0;    // from the header: the phone text's zero padding
+    const SearchRunControls* controls = nullptr; // the status text, the bar and the Start/Stop button
 };
 
 const ControlRectangle& StatusRectangle() {
@@ -47,10 +46,10 @@ void OnRecord(void* context, const ScanCounts* counts) {
     run.refreshCounter = 1;
     char16_t text[32];
     FormatText(text, u"%i/%i", counts->results, counts->scanned);
-    SetWindowText(run.status, text);
-    UpdateWindow(run.status);
-    SendMessage(run.progress, ProgressSetPosition, static_cast<FirstParameter>(counts->scanned), 0);
-    UpdateWindow(run.progress);
+    SetWindowText(run.controls->status, text);
+    UpdateWindow(run.controls->status);
+    SendMessage(run.controls->progress, ProgressSetPosition, static_cast<FirstParameter>(counts->scanned), 0);
+    UpdateWindow(run.controls->progress);
 }
 
 int OnMatch(void* context, const DatabaseRecord* record, const ScanCounts* counts) {
@@ -87,31 +86,30 @@ int OnMatch(void* context, const DatabaseRecord* record, const ScanCounts* count
 
 // Before the scan: the status text back at its place (the last search widened it), the progress bar shown
 // from 0 to the header's record count, and the Stop caption.
-void ShowScanStarting(SearchRun& run, const SearchRunControls& controls,
-                      const unsigned char header[DatabaseHeaderSize]) {
+void ShowScanStarting(SearchRun& run, const unsigned char header[DatabaseHeaderSize]) {
     const ControlRectangle& statusRectangle = StatusRectangle();
-    MoveWindow(run.status, statusRectangle.x, statusRectangle.y, statusRectangle.width,
+    MoveWindow(run.controls->status, statusRectangle.x, statusRectangle.y, statusRectangle.width,
                statusRectangle.height, true);
-    SendMessage(run.progress, ProgressSetRange32, 0, HeaderRecordCount(header));
-    SendMessage(run.progress, ProgressSetPosition, 0, 0);
-    ShowWindow(run.progress, ShowShow);
-    SetWindowText(controls.startStop, MessageText(TextStop));
+    SendMessage(run.controls->progress, ProgressSetRange32, 0, HeaderRecordCount(header));
+    SendMessage(run.controls->progress, ProgressSetPosition, 0, 0);
+    ShowWindow(run.controls->progress, ShowShow);
+    SetWindowText(run.controls->startStop, MessageText(TextStop));
 }
 
 // After the page is restored and the file closed: the progress bar hidden, the final counts shown in the
 // status text, widened over the bar's place.
 void ShowScanEnded(SearchRun& run, const ScanCounts& counts) {
-    ShowWindow(run.progress, ShowHide);
-    SendMessage(run.progress, ProgressSetPosition, 0, 0);
-    UpdateWindow(run.progress);
+    ShowWindow(run.controls->progress, ShowHide);
+    SendMessage(run.controls->progress, ProgressSetPosition, 0, 0);
+    UpdateWindow(run.controls->progress);
     UpdateWindow(ResultList);
     const ControlRectangle& statusRectangle = StatusRectangle();
-    MoveWindow(run.status, statusRectangle.x, statusRectangle.y, statusRectangle.width + StatusWidening,
-               statusRectangle.height, false);
+    MoveWindow(run.controls->status, statusRectangle.x, statusRectangle.y,
+               statusRectangle.width + StatusWidening, statusRectangle.height, false);
     char16_t text[128];
     FormatText(text, MessageText(run.cut ? TextResultsCut : TextScanned), counts.scanned, counts.results);
-    SetWindowText(run.status, text);
-    UpdateWindow(run.status);
+    SetWindowText(run.controls->status, text);
+    UpdateWindow(run.controls->status);
 }
 
 bool ShouldStop(void*) {
@@ -152,8 +150,7 @@ unsigned long RunSearch(void* argument) {
 
     const SearchRunControls& controls = inputs->controls;
     SearchRun run;
-    run.status = controls.status;
-    run.progress = controls.progress;
+    run.controls = &controls;
     for (Window control : controls.disabledWhileSearching)
         EnableWindow(control, false);
     ClearResultList();
@@ -171,7 +168,7 @@ unsigned long RunSearch(void* argument) {
     }
     SetWindowText(controls.queryDetails, inputs->summary);
     run.phoneDigits = HeaderPhoneDigits(header);
-    ShowScanStarting(run, controls, header);
+    ShowScanStarting(run, header);
     run.budget = resultMemoryLimit ? resultMemoryLimit : MemoryBudgetOf(HostMemoryLimits());
 
     ScanCallbacks callbacks;
