@@ -58,19 +58,18 @@ static int TakeByte(CsvReader* reader) {
     int byte = PeekByte(reader);
     if (byte < 0) return -1;
     reader->position++;
-    if (byte == '\n') reader->line++;
+    // A carriage return alone ends a line as well (the old Mac line end some spreadsheets still write).
+    if (byte == '\n' || (byte == '\r' && PeekByte(reader) != '\n')) reader->line++;
     return byte;
 }
 
-// Takes a line end at the reader's position: LF, or CR followed by LF. Returns 1 for a line end, 0 when
-// there is none, -1 for a carriage return alone (taken; it belongs to the text).
+// Takes a line end at the reader's position: LF, CR followed by LF, or CR alone. Returns 1 for a line end,
+// 0 when there is none.
 static int TakeLineEnd(CsvReader* reader) {
     int byte = PeekByte(reader);
     if (byte != '\n' && byte != '\r') return 0;
     TakeByte(reader);
-    if (byte == '\n') return 1;
-    if (PeekByte(reader) != '\n') return -1;
-    TakeByte(reader);
+    if (byte == '\r' && PeekByte(reader) == '\n') TakeByte(reader);
     return 1;
 }
 
@@ -89,9 +88,7 @@ std::string_view PeekFirstCsvLine(CsvReader* reader) {
     if (reader->atStart) SkipByteOrderMark(reader);
     if (PeekByte(reader) < 0) return std::string_view();
     std::string_view piece(reader->buffer.data() + reader->position, reader->end - reader->position);
-    std::string_view line = piece.substr(0, piece.find('\n'));
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    return line;
+    return piece.substr(0, piece.find_first_of("\r\n"));
 }
 
 long long CsvInputOffset(CsvReader* reader) {
@@ -156,14 +153,9 @@ int ReadCsvRecord(CsvReader* reader, std::vector<std::string>* fields, long* sta
                 fields->push_back(field);
                 break;
             }
-            int lineEnd = TakeLineEnd(reader);
-            if (lineEnd == 1) {
+            if (TakeLineEnd(reader) == 1) {
                 fields->push_back(field);
                 return 1;
-            }
-            if (lineEnd < 0) {
-                field.push_back('\r');
-                continue;
             }
             field.push_back(char(TakeByte(reader)));
         }

@@ -1,7 +1,7 @@
-// CSV as RFC 4180 writes it: fields separated by commas (or another delimiter), records by CRLF or LF, a
-// field in double quotes may hold delimiters, quotes (doubled) and line breaks. Input is read in large
-// pieces through zlib from a file descriptor, gzip-compressed or plain (told by the gzip magic), or from
-// memory; a UTF-8 byte order mark at the start is skipped.
+// CSV as RFC 4180 writes it: fields separated by commas (or another delimiter), records by CRLF, LF or a
+// CR alone (one file may mix them), a field in double quotes may hold delimiters, quotes (doubled) and
+// line breaks. Input is read in large pieces through zlib from a file descriptor, gzip-compressed or
+// plain (told by the gzip magic), or from memory; a UTF-8 byte order mark at the start is skipped.
 #pragma once
 
 #include <string>

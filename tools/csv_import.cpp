@@ -28,11 +28,23 @@ static bool IsWord(std::string_view text, std::string_view word) {
     return true;
 }
 
-// The delimiter a header line shows: what follows its first field "phone"; 0 when it is no header line.
+// The delimiter a header line shows: what follows its first field "phone", bare or in quotes (as
+// spreadsheets that quote every text cell write it); 0 when it is no header line.
 static char HeaderDelimiter(std::string_view line) {
-    if (line.size() < 6 || !IsWord(line.substr(0, 5), "phone")) return 0;
-    char next = line[5];
+    size_t quote = !line.empty() && line[0] == '"' ? 1 : 0;
+    size_t after = quote + 5 + quote;
+    if (line.size() <= after || !IsWord(line.substr(quote, 5), "phone")) return 0;
+    if (quote == 1 && line[after - 1] != '"') return 0;
+    char next = line[after];
     return next == ',' || next == ';' || next == '\t' ? next : 0;
+}
+
+// True when every field of a row is empty: a blank line, or the ";;;;" rows spreadsheets leave below
+// their data.
+static bool AllFieldsEmpty(const std::vector<std::string>& fields) {
+    for (const std::string& field : fields)
+        if (!field.empty()) return false;
+    return true;
 }
 
 // The phone number of a field. Returns "" or why it cannot be one.
@@ -105,7 +117,7 @@ static std::string ReadStart(const ImportSettings& settings, CsvReader* reader, 
                         : settings.header != NoHeaderLine && shown != 0 ? shown
                                                                         : ',';
     *headerLine = settings.header == HeaderLine ||
-                  (settings.header == HeaderDetected && HeaderDelimiter(first) == reader->delimiter);
+                  (settings.header == HeaderDetected && shown == reader->delimiter);
     return "";
 }
 
@@ -141,8 +153,12 @@ int ImportCsv(const ImportSettings& settings, int descriptor, long long inputSiz
     long line = 0;
     int code = error->empty() ? 1 : -1;
     while (code == 1 && (code = ReadCsvRecord(&reader, &fields, &line, &problem)) == 1) {
-        if (skipFirst || (fields.size() == 1 && fields[0].empty())) {
+        if (skipFirst) {
             skipFirst = false;
+            continue;
+        }
+        if (AllFieldsEmpty(fields)) {
+            counts->emptyRows++;
             continue;
         }
         skipFirst = false;

@@ -1,9 +1,10 @@
 // Reading a CSV of subscribers (phone, name, street, house, flat) into records as a database holds them.
 // The input may be gzip-compressed (told by its magic) and in any encoding that keeps ASCII; a header
-// line is told by its first field "phone", and its delimiter (",", ";" or a tab) by what follows it. Text
-// fields are upper-cased as the window upper-cases criteria, unless the case is to be kept, so that every
-// record can be found from the window. A phone must be a number from 0 to 16,777,215 written without
-// leading zeros (which a stored number could not keep).
+// line is told by its first field "phone" (bare or quoted), and its delimiter (",", ";" or a tab) by what
+// follows it. Rows whose fields are all empty are left out and counted. Text fields are upper-cased as
+// the window upper-cases criteria, unless the case is to be kept, so that every record can be found from
+// the window. A phone must be a number from 0 to 16,777,215 written without leading zeros (which a
+// stored number could not keep).
 #pragma once
 
 #include <cstdio>
@@ -30,6 +31,7 @@ struct ImportCounts {
     int records = 0;                   // records kept
     long long fieldsUpperCased = 0;    // texts whose letters changed case
     int skipped = 0;                   // bad records left out
+    int emptyRows = 0;                 // rows without a character in any field (blank lines too), left out
     std::vector<std::string> warnings; // why, for the first ImportWarningsKept of them
 };
 

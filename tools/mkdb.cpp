@@ -349,6 +349,7 @@ static int Build(MkdbSettings* settings) {
     std::string summary = outputName + ": " + CountOf(counts.records, "record") + ", " +
                           CountOf(counts.fieldsUpperCased, "field") + " upper-cased";
     if (settings->import.skipBad) summary += ", " + CountOf(counts.skipped, "bad record") + " skipped";
+    if (counts.emptyRows > 0) summary += ", " + CountOf(counts.emptyRows, "empty row") + " skipped";
     std::fprintf(stderr, "%s\n", summary.c_str());
     return ExitSuccess;
 }
