@@ -24,7 +24,7 @@ MessageResult OnResultPageCreate(Window page, uint32_t, FirstParameter, SecondPa
     Window searchPage = PageWindows[PageSearch];
     for (int column = 0; column < ResultFieldCount; column++) {
         char16_t heading[226];
-        GetWindowText(GetDlgItem(searchPage, PhoneLabelId + column), heading, FieldCapacities[column]);
+        GetWindowText(GetDlgItem(searchPage, PhoneLabelId + column), heading, HeadingCapacities[column]);
         ListViewColumn description{};
         description.mask =
             ListViewColumnFormat | ListViewColumnWidth | ListViewColumnText | ListViewColumnSubItem;

@@ -8,6 +8,9 @@
 constexpr int ResultFieldCount = ResultColumnCount;
 inline constexpr const int (&FieldCapacities)[ResultFieldCount] = ResultFieldCapacities;
 static_assert(ResultFieldCapacities[0] == PhoneTextCapacity, "the phone text field holds the phone text");
+// The room for each column's heading (terminator included): the handheld program's fields, whose phone
+// field held 7 characters, so a long phone label still heads its column with its first 7 only.
+constexpr int HeadingCapacities[ResultFieldCount] = {8, 226, 226, 36, 36};
 
 extern Window ResultList;                  // control 1201, kept from the page's creation on
 extern int ColumnWidths[ResultFieldCount]; // in column order; defaults 55, 100, 110, 40, 40

@@ -1,6 +1,6 @@
 // The texts of the result rows: one compact record per match, kept in an arena that the result list owns
 // and frees as one. A record is the five texts in column order, each a length byte and that many bytes of
-// the device code page, cut to the column's room (7, 225, 225, 35 and 35 characters; the code page has a
+// the device code page, cut to the column's room (8, 225, 225, 35 and 35 characters; the code page has a
 // byte per character). The list's rows carry a pointer to their record; the texts become wide text only
 // when a cell is painted or read.
 #pragma once
@@ -16,7 +16,7 @@ constexpr int ResultColumnCount = 5;
 constexpr int ResultTextLimits[ResultColumnCount] = {
     ResultFieldCapacities[0] - 1, ResultFieldCapacities[1] - 1, ResultFieldCapacities[2] - 1,
     ResultFieldCapacities[3] - 1, ResultFieldCapacities[4] - 1};
-static_assert(ResultTextLimits[1] < 256 && ResultTextLimits[2] < 256 && ResultTextLimits[0] == 7,
+static_assert(ResultTextLimits[1] < 256 && ResultTextLimits[2] < 256 && ResultTextLimits[0] == 8,
               "a length byte holds every text's length");
 
 // One column's text of a record: device code-page bytes, not terminated.

@@ -52,15 +52,16 @@ bool RecordMatches(const Query* query, const DatabaseRecord* record);
 bool BlockMatches(const Query* query, const unsigned char* block, int length);
 
 // The phone text as the result list shows it: the number zero-padded on the left to the header's phone
-// digits ("%N.Ni"). The list's field holds 7 digits and the terminator (PhoneTextCapacity). The text
-// never passes the capacity given: the padding is at most the room there is, phone digits of 0 or less
-// give no padding (0 is shown as "0"), and a number with more digits than the room (10,000,000 and up in
-// the list's field) is cut to its leading digits. Returns the characters written.
-constexpr int PhoneTextCapacity = 8;
+// digits ("%N.Ni"). The list's field holds 8 digits and the terminator (PhoneTextCapacity): every number a
+// record can hold (up to 16,777,215) is shown whole. The text never passes the capacity given: the padding
+// is at most the room there is, phone digits of 0 or less give no padding (0 is shown as "0"), and a
+// number with more digits than a smaller capacity's room is cut to its leading digits. Returns the
+// characters written.
+constexpr int PhoneTextCapacity = 9;
 int FormatPhoneText(uint32_t phone, int phoneDigits, char16_t* output, int capacity);
 
 // Capacities of a result row's five fields (terminator included), in column order; texts are cut to them.
-constexpr int ResultFieldCapacities[5] = {8, 226, 226, 36, 36};
+constexpr int ResultFieldCapacities[5] = {PhoneTextCapacity, 226, 226, 36, 36};
 
 struct ScanCounts {
     int scanned = 0; // records read whole

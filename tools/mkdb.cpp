@@ -56,7 +56,7 @@ enum MkdbRow {
 // clang-format off
 static constexpr OptionRow MkdbRows[] = {
     {"title",          't', true,  "TEXT",   "build, demo: the database's title, at most 22 bytes (default: OUT's name; DEMO)"},
-    {"phone-digits",   0,   true,  "N",      "build, demo: the digits phone numbers are padded to when shown (default 7)"},
+    {"phone-digits",   0,   true,  "N",      "build, demo: the digits phone numbers are padded to when shown, 1 to 8 (default 7)"},
     {"codepage",       0,   true,  "N",      "the database's 8-bit code page (default 1251)"},
     {"seed",           0,   true,  "N",      "demo: the seed of the directory (default 1); the same seed, the same file"},
     {"delimiter",      'd', true,  "C",      "build: the field delimiter (default \",\", or what the header line uses; \\t a tab)"},
@@ -120,8 +120,9 @@ static std::string TakeMkdbOption(const ParsedOption& option, MkdbSettings* sett
         settings->titleGiven = true;
         return "";
     case PhoneDigitsRow:
-        if (ParseWholeNumber(value, 0, 127, &number) != 0)
-            return "'" + value + "' is not a number from 0 to 127";
+        // A stored number has at most 8 digits; padding past them, or none at all, is no format a
+        // reader shows as the number.
+        if (ParseWholeNumber(value, 1, 8, &number) != 0) return "'" + value + "' is not a number from 1 to 8";
         settings->phoneDigits = int(number);
         return "";
     case CodePageRow:

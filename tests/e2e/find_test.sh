@@ -29,7 +29,21 @@ grep -qx "scanned 6, results 2" err.txt || fail "find said $(cat err.txt)"
 [ "$(cat found.txt)" = '0000000;КОМПАНИЯ "РОГА, КОПЫТА";МИРА ПР;1;' ] || fail "find with quotes: $(cat found.txt)"
 "$find" round.db --phone '?' >found.txt 2>/dev/null
 [ "$(wc -l <found.txt)" -eq 8 ] || fail "pattern ? found $(wc -l <found.txt) lines" # two records hold a line break
-grep -q '^1677721;' found.txt || fail "an 8-digit number is not cut to the phone field"
+# Eight-digit numbers are shown whole in every format, and padded to 8 digits where the header says so.
+"$mkdb" build canonical.csv eight.db --keep-case --phone-digits 8 2>/dev/null || fail "build eight.db"
+while read -r file format pattern expected; do
+    "$find" "$file" --phone "$pattern" --format "$format" >found.txt 2>/dev/null
+    grep -qF -- "$expected" found.txt || fail "$file --format $format --phone $pattern printed $(cat found.txt)"
+done <<'TABLE'
+round.db plain 1677 16777215;;;;
+round.db csv 1677 16777215,,,,
+round.db tsv 1677 16777215
+round.db json 1677 "phone":"16777215"
+round.zdb plain 1677 16777215;;;;
+eight.db plain 42 00000042;
+eight.db json 42 "phone":"00000042"
+eight.db plain 1677 16777215;
+TABLE
 "$find" round.db --phone '1?3' -s лен --flat 5 >found.txt 2>/dev/null
 [ "$(cat found.txt)" = "1234567;ИВАНОВ ИВАН ПЕТРОВИЧ;ЛЕНИНА УЛ;12А;5" ] || fail "find 1?3 лен 5: $(cat found.txt)"
 expect_code 1 -- "$find" round.db --name Ъ

@@ -162,7 +162,9 @@ expect_error 2 "usage: dialdex-mkdb build [OPTIONS] IN OUT" -- "$mkdb" build can
 expect_error 2 "'frob' is no command: build, dump or demo" -- "$mkdb" frob
 expect_error 2 "no command given" -- "$mkdb"
 expect_error 2 "--seed is not for build" -- "$mkdb" build canonical.csv out.db --seed 3
-expect_error 2 "--phone-digits: '128' is not a number from 0 to 127" -- "$mkdb" build canonical.csv out.db --phone-digits 128
+for digits in 0 9 128 -1; do
+    expect_error 2 "--phone-digits: '$digits' is not a number from 1 to 8" -- "$mkdb" build canonical.csv out.db --phone-digits $digits
+done
 expect_error 2 "--codepage: '1' is not a single-byte code page" -- "$mkdb" build canonical.csv out.db --codepage 1
 expect_error 2 "'10000001' is not a number of subscribers from 0 to 10000000" -- "$mkdb" demo 10000001 out.db
 expect_error 2 "--seed: 'x' is not a number" -- "$mkdb" demo 10 out.db --seed x

@@ -297,6 +297,34 @@ TEST(DesktopMenu, TheMenuSendsTheMainWindowsCommandsAndExportWritesTheRowsShown)
                              "2222222\tPETROV, B\tMIRA\t3\t\n1111111\tZUEV A\tLENINA\t1\t2\n");
 }
 
+TEST(DesktopMenu, EightDigitPhonesAreShownWholeInTheListTheDetailsTheCopyAndTheExport) {
+    std::string device = MakeDesktopDevice();
+    std::string folder = MakeTemporaryFolder();
+    WriteHostFile(folder + "/in.csv", "phone,name,street,house,flat\n12345678,AB,C,1,2\n"
+                                      "16777215,DE,F,3,4\n42,GH,I,5,6\n");
+    ProcessRun made = RunProcess(BuiltProgram("dialdex-mkdb"),
+                                 {"build", folder + "/in.csv", folder + "/eight.db", "--phone-digits", "8"}, 120);
+    ASSERT_EQ(made.exitCode, 0) << made.errors;
+    std::string csv = folder + "/found.csv";
+    ScriptRun run = RunScript(device,
+                              "type SearchWnd/1101 ?\nclick SearchWnd/1107\nwait\nprint ResultWnd/1201\n"
+                              "activate ResultWnd/1201 0\ncommand 505\nclipboard\nanswer " +
+                                  csv + "\ncommand 503\n",
+                              {folder + "/eight.db"});
+    ASSERT_EQ(run.exitCode, 0) << run.errors;
+    // 12,345,678 was shown as 1234567, another subscriber's number.
+    for (const char* row : {"12345678 | AB | C | 1 | 2", "16777215 | DE | F | 3 | 4", "00000042 | GH | I | 5 | 6"})
+        EXPECT_NE(run.output.find(row), std::string::npos) << row << "\n" << run.output;
+    ASSERT_EQ(run.boxes.size(), 1u) << run.output;
+    EXPECT_EQ(Text(run.boxes[0]["text"]), "12345678\r\nAB\r\n\r\nC 1, 2");
+    std::vector<std::string> clipboards = Clipboards(run);
+    ASSERT_EQ(clipboards.size(), 1u);
+    EXPECT_EQ(clipboards[0], "Phone\tName\tStreet\tHouse\tFlat\n12345678\tAB\tC\t1\t2\n16777215\tDE\tF\t3\t4\n"
+                             "00000042\tGH\tI\t5\t6\n");
+    EXPECT_EQ(ReadHostFile(csv), "Phone,Name,Street,House,Flat\r\n12345678,AB,C,1,2\r\n16777215,DE,F,3,4\r\n"
+                                 "00000042,GH,I,5,6\r\n");
+}
+
 TEST(DesktopZoom, TheScreenIsDrawnAtTheZoomWhileTheProgramKeepsDevicePixels) {
     std::string device = MakeDesktopDevice();
     std::string folder = MakeTemporaryFolder();

@@ -202,19 +202,32 @@ static std::string PhoneText(uint32_t phone, int phoneDigits, int capacity = Pho
 }
 
 TEST(Scan, PhoneText) {
-    EXPECT_EQ(PhoneText(1234, 7), "0001234");
-    EXPECT_EQ(PhoneText(1234567, 4), "1234567");
-    EXPECT_EQ(PhoneText(12345, 6), "012345");
-    // Phone digits beyond the field pad only as far as the field holds; 0 or less pad nothing.
-    EXPECT_EQ(PhoneText(5, 9), "0000005");
-    EXPECT_EQ(PhoneText(0, 0), "0");
-    EXPECT_EQ(PhoneText(1234, -3), "1234");
-    EXPECT_EQ(PhoneText(1234, 127), "0001234");
-    // Eight-digit numbers do not fit the list's field: cut to their leading digits; a wider field shows them.
-    EXPECT_EQ(PhoneText(16777215, 7), "1677721");
-    EXPECT_EQ(PhoneText(10000000, 8), "1000000");
-    EXPECT_EQ(PhoneText(16777215, 8, 9), "16777215");
-    EXPECT_EQ(PhoneText(42, 7, 1), "");
+    struct {
+        uint32_t phone;
+        int phoneDigits;
+        int capacity;
+        const char* shown;
+    } cases[] = {
+        {1234, 7, PhoneTextCapacity, "0001234"},
+        {1234567, 4, PhoneTextCapacity, "1234567"},
+        {12345, 6, PhoneTextCapacity, "012345"},
+        // Every number a record holds is shown whole: 12,345,678 is not another subscriber's 1234567.
+        {16777215, 7, PhoneTextCapacity, "16777215"},
+        {12345678, 7, PhoneTextCapacity, "12345678"},
+        {10000000, 8, PhoneTextCapacity, "10000000"},
+        {42, 8, PhoneTextCapacity, "00000042"},
+        // Phone digits beyond the field pad only as far as the field holds; 0 or less pad nothing.
+        {5, 9, PhoneTextCapacity, "00000005"},
+        {1234, 127, PhoneTextCapacity, "00001234"},
+        {0, 0, PhoneTextCapacity, "0"},
+        {1234, -3, PhoneTextCapacity, "1234"},
+        // A smaller field cuts to the leading digits, never past its room.
+        {16777215, 7, 8, "1677721"},
+        {42, 7, 1, ""},
+    };
+    for (const auto& test : cases)
+        EXPECT_EQ(PhoneText(test.phone, test.phoneDigits, test.capacity), test.shown)
+            << test.phone << " with " << test.phoneDigits << " digits, capacity " << test.capacity;
     char decimal[DecimalTextSize];
     EXPECT_EQ(DecimalText(4294967295u, decimal), 10);
     EXPECT_STREQ(decimal, "4294967295");
