@@ -117,6 +117,8 @@ int main(int argc, char** argv) {
     // The program is handed a database to open as the device would hand it one: its device path.
     std::u16string fileToOpen = OpenHostFile(options.file);
     int exitCode = ProgramEntry(reinterpret_cast<Instance>(1), nullptr, fileToOpen.c_str(), ShowNormal);
+    // The program's own exit code stays first; a script that ran clean but skipped lines says so.
+    if (exitCode == 0 && !options.script.empty() && FailedScriptLines() > 0) exitCode = 2;
 
     // The windows go with the process, as on the device: no message reaches the program any more.
     SetWindowSystemEnded(true);

@@ -27,6 +27,7 @@ namespace {
 std::vector<std::string> scriptLines;
 size_t nextLine = 0;
 bool scriptFinished = false;
+size_t failedLines = 0;    // lines that could not be carried out
 bool echoCommands = false; // DIALDEX_SCRIPT_ECHO=1 prints each command before it runs
 // DIALDEX_SCRIPT_TIMES=1 prints, on standard error, when each command started and ended on the monotonic
 // clock (the one other processes see too), so the benchmarks can time a search from its Start click:
@@ -263,8 +264,10 @@ bool RunNextScriptLine() {
     std::string output, error;
     if (echoCommands && !line.empty() && line[0] != '#') std::printf("> %s\n", line.c_str());
     double started = printTimes ? MonotonicSeconds() : 0;
-    if (RunScriptCommand(line, &output, &error) != 0)
+    if (RunScriptCommand(line, &output, &error) != 0) {
         std::fprintf(stderr, "script line %zu: %s\n", nextLine, error.c_str());
+        failedLines++;
+    }
     if (printTimes)
         std::fprintf(stderr, "script-time %zu %.6f %.6f %s\n", nextLine, started, MonotonicSeconds(),
                      line.c_str());
@@ -290,10 +293,15 @@ int RunScriptCommand(const std::string& rawLine, std::string* output, std::strin
     return 0; // a blank line or a comment
 }
 
+size_t FailedScriptLines() {
+    return failedLines;
+}
+
 int StartScript(const std::string& path) {
     scriptLines.clear();
     nextLine = 0;
     scriptFinished = false;
+    failedLines = 0;
     std::string line;
     if (path == "-") {
         while (std::getline(std::cin, line))

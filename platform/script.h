@@ -24,5 +24,8 @@ int RunScriptCommand(const std::string& line, std::string* output, std::string* 
 // whenever no posted message waits; when it ends the main window is closed. Message boxes are printed
 // and answered OK. Returns 0, or -1 when the script cannot be read.
 int StartScript(const std::string& path);
+// How many lines of the script could not be carried out (an unknown command, no such control, a bad
+// argument): the process then ends with 2, so automation sees that the script did not do its work.
+size_t FailedScriptLines();
 // Message boxes printed to standard output and answered OK (the script and the tests use this).
 void PrintMessageBoxes();

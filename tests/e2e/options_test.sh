@@ -51,6 +51,12 @@ grep -q '"class":"Dialdex",[^}]*"h":240,.*"text":"Dialdex v.2","visible":true,"w
 expect_code 0 -- "$dialdex" --device device --screen 240x320 --script - <script.txt
 grep -q '"class":"Dialdex",.*"text":"Dialdex v.2","visible":true,"w":240,' out.txt || fail "--screen 240x320: $(head -c 300 out.txt)"
 
+# A line the script could not carry out is told at once, the rest still runs, and the exit code is 2.
+printf 'frobnicate\nclick SearchWnd/4242\ntab x\ndump\n' >bad-script.txt
+expect_code 2 -- "$dialdex" --device device --script bad-script.txt
+[ "$(grep -c '^script line [123]: ' err.txt)" = 3 ] || fail "bad script lines: $(cat err.txt)"
+[ -s out.txt ] || fail "a script with bad lines stopped at them"
+
 # --- the manual pages render without a warning; they and the completions know every option ---
 for program in "$dialdex" "$find" "$mkdb"; do
     name=$(basename "$program")
