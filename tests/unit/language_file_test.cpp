@@ -209,7 +209,7 @@ TEST_F(LanguageFileTest, OpensTheFileInTheProgramFolder) {
 
 // The file shipped beside the program: every section translates every text the program asks for.
 TEST_F(LanguageFileTest, ShippedFileTranslatesEveryText) {
-    std::ifstream shipped(std::filesystem::path(__FILE__).parent_path() / "../../data/dialdex.lng",
+    std::ifstream shipped(std::filesystem::path(DIALDEX_SOURCE_FOLDER) / "data/dialdex.lng",
                           std::ios::binary);
     ASSERT_TRUE(shipped.good());
     Use(std::string(std::istreambuf_iterator<char>(shipped), {}));
