@@ -14,12 +14,13 @@ enum StartOptionRow { DeviceRow, CardRow, ScreenRow, CodePageRow, ScriptRow, Zoo
 
 // clang-format off
 static constexpr OptionRow StartOptionRows[] = {
-    {"device",   0, true, "DIR",    "the device's root folder \"\\\" (made with the program folder when missing)"},
+    {"device",   0, true, "DIR",    "the device's root folder \"\\\" (default ~/.local/share/dialdex/device)"},
     {"card",     0, true, "DIR",    "an existing host folder shown as \"\\Storage Card\""},
     {"screen",   0, true, "WxH",    "the screen the device reports, such as 640x240 (landscape)"},
     {"codepage", 0, true, "N",      "the device's 8-bit code page (default 1251)"},
     {"script",   0, true, "FILE|-", "drive the program from a script, on the offscreen platform"},
-    {"zoom",     0, true, "F",      "draw the device's screen F times as large (0.5 to 8, steps of 0.25)"},
+    {"zoom",     0, true, "F",      "draw the screen F times as large, 0.5 to 8 by 0.25 (default: fitted to the\n"
+                                    "                              screen; 1 with --screen or --script)"},
 };
 // clang-format on
 static_assert(sizeof StartOptionRows / sizeof StartOptionRows[0] == StartOptionRowCount);
@@ -33,7 +34,8 @@ static constexpr ProgramDescription Dialdex = {
     StartOptionRowCount,
     "Exit status: 0 after a normal close; 1 when the main window class cannot be registered, the language\n"
     "file cannot be opened or the device folder cannot be made; 2 when a page class cannot be registered,\n"
-    "for a bad option, or without a display (see DISPLAY); 16 when the main window cannot be created.",
+    "for a bad option, without a display (see DISPLAY) or when a script line could not be carried out;\n"
+    "16 when the main window cannot be created.",
 };
 
 // Reads "WIDTHxHEIGHT": two whole numbers from 1 to 99999 and nothing else. Returns 0, or -1.

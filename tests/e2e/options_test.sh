@@ -64,9 +64,10 @@ for program in "$dialdex" "$find" "$mkdb"; do
     completion="$source_folder/data/bash-completion/$name"
     version=$("$program" --version | head -1 | cut -d' ' -f3)
     grep -q "^\.TH .* \"Dialdex $version\" " "$page" || fail "$name.1 does not name version $version"
-    warnings=$(groff -man -ww -z "$page" 2>&1) || fail "groff failed on $name.1"
+    # The examples search in Cyrillic: the pages are read, and checked, on a UTF-8 terminal.
+    warnings=$(groff -man -ww -z -Tutf8 "$page" 2>&1) || fail "groff failed on $name.1"
     [ -z "$warnings" ] || fail "groff warns about $name.1: $warnings"
-    MANWIDTH=80 man -l "$page" >page.txt 2>warnings.txt || fail "man -l $name.1"
+    LC_ALL=C.UTF-8 MANWIDTH=80 man -l "$page" >page.txt 2>warnings.txt || fail "man -l $name.1"
     [ -s warnings.txt ] && fail "man -l $name.1 warns: $(cat warnings.txt)"
     grep -q "^NAME" page.txt || fail "man -l $name.1 rendered no NAME section"
     for option in $("$program" --help | grep -oE -- '--[a-z][a-z-]*' | sort -u); do
