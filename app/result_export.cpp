@@ -3,6 +3,7 @@
 #include "app/messages.h"
 #include "app/pages.h"
 #include "app/result_text.h"
+#include "platform/device.h"
 #include "platform/files.h"
 #include "platform/text.h"
 
@@ -28,6 +29,7 @@ int ExportResults(Window owner) {
                          520))
         return 1;
     Cursor previous = SetCursor(WaitCursor);
+    ClearFileError();
     StreamFile* file = OpenReplacementFile(path);
     int result = -1;
     ExportRun run{file, owner};
@@ -37,6 +39,11 @@ int ExportResults(Window owner) {
         AbandonReplacementFile(file);
     ShowProgressBox(owner, u"Export results", 1, 1);
     SetCursor(previous);
-    if (result != 0) ShowMessage(owner, TextError, u"Could not write - %s", {path});
+    if (result != 0) {
+        // The chosen file is the user's host file: its host path and the reason, not a device path.
+        char16_t shown[600];
+        FileNameForBox(path, nullptr, shown, 600);
+        ShowMessage(owner, TextError, u"Could not write - %s", {shown});
+    }
     return result;
 }

@@ -68,6 +68,13 @@ int ValidateDatabaseFile(const char16_t* path, unsigned char header[DatabaseHead
     return 0;
 }
 
+const char16_t* ValidationFailureReason(int code) {
+    if (code == 3) return u"shorter than a database header (29 bytes)";
+    if (code == 4) return u"not a database (its format mark is not 11)";
+    if (code == 11) return u"a folder";
+    return nullptr;
+}
+
 int32_t HeaderRecordCount(const unsigned char header[DatabaseHeaderSize]) {
     uint32_t value = uint32_t(header[0]) | uint32_t(header[1]) << 8 | uint32_t(header[2]) << 16 |
                      uint32_t(header[3]) << 24;

@@ -33,6 +33,9 @@ bool IsCompressedDatabasePath(const char16_t* path);
 //  10 nothing exists at the path
 //  11 the path names a folder
 int ValidateDatabaseFile(const char16_t* path, unsigned char header[DatabaseHeaderSize], bool* compressed);
+// Why a file was refused, for a box that names a host file: the text for codes 3, 4 and 11; null for the
+// others, whose reason is the host's (FileErrorText, platform/files.h).
+const char16_t* ValidationFailureReason(int code);
 
 // Header fields. The record count is a signed little-endian 32-bit number, never checked against the
 // records present; the phone digits a signed byte.

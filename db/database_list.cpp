@@ -4,6 +4,7 @@
 #include "app/identifiers.h"
 #include "app/messages.h"
 #include "app/program.h"
+#include "platform/device.h"
 #include "platform/files.h"
 #include "platform/format.h"
 #include "platform/text.h"
@@ -162,8 +163,13 @@ int OpenDatabaseForRun(Window searchPage, const char16_t* devicePath) {
     char16_t path[260];
     unsigned char header[DatabaseHeaderSize];
     bool compressed = false;
-    if (PathToOpen(entry, path) != 0 || ValidateDatabaseFile(path, header, &compressed) != 0) {
-        ShowMessage(searchPage, TextError, MessageText(TextBadDatabase), {devicePath});
+    ClearFileError();
+    int code = PathToOpen(entry, path) != 0 ? 10 : ValidateDatabaseFile(path, header, &compressed);
+    if (code != 0) {
+        // A host file is named by its host path and the reason, not by the device path it was given.
+        char16_t shown[600];
+        FileNameForBox(devicePath, ValidationFailureReason(code), shown, 600);
+        ShowMessage(searchPage, TextError, MessageText(TextBadDatabase), {shown});
         return -1;
     }
     TakeHeaderTitle(header, entry.title);

@@ -2,6 +2,7 @@
 // device path becomes a host path that can never lie outside them.
 #include "platform/device.h"
 
+#include "platform/files.h"
 #include "platform/text.h"
 
 #include <fcntl.h>
@@ -204,6 +205,10 @@ std::u16string OpenHostFile(const std::string& hostPath) {
     if (hostPath.empty()) return std::u16string();
     size_t slash = hostPath.rfind('/');
     std::u16string name = WideFromUtf8(slash == std::string::npos ? hostPath : hostPath.substr(slash + 1));
+    // A backslash is a separator on the device: left in the name, "..\..\x" would climb out of the
+    // opened file's folder to the device's own files.
+    for (char16_t& unit : name)
+        if (unit == u'\\') unit = u'_';
     bool spelled = !name.empty() && name != u"." && name != u".." && name.size() < 200 &&
                    WideFitsDevice(name.c_str(), int(name.size())) && name.find(u';') == std::u16string::npos;
     for (char16_t unit : name)
@@ -248,6 +253,19 @@ std::string HostPathOf(const char16_t* devicePath) {
         hostPath += Utf8FromWide(names[index]);
     }
     return hostPath;
+}
+
+int FileNameForBox(const char16_t* devicePath, const char16_t* reason, char16_t* text, int capacity) {
+    if (text == nullptr || capacity <= 0) return 0;
+    std::string opened = devicePath ? OpenedHostFileOf(DevicePathNames(devicePath)) : std::string();
+    if (opened.empty()) return CopyText(text, capacity, devicePath ? devicePath : u"");
+    char16_t because[128];
+    if (reason == nullptr) {
+        FileErrorText(because, 128);
+        reason = because;
+    }
+    std::u16string shown = WideFromUtf8(opened) + u": " + reason;
+    return CopyText(text, capacity, shown.c_str());
 }
 
 int GetProgramExecutablePath(char16_t* buffer, int capacity) {

@@ -28,12 +28,18 @@ bool IsDeviceRoot(const char16_t* devicePath);
 
 // A host file the user opened for this run (given on the command line or dropped on the window) is
 // reached from the device as "\Opened File\N\NAME": N counts the files opened in this run from 1, NAME is
-// the host file's own name when the device code page can spell it (and it holds no ';'), else "opened"
+// the host file's own name when the device code page can spell it (and it holds no ';'; a backslash in it
+// becomes "_", so that no name separates into folders on the device), else "opened"
 // with the name's ".zdb" or ".db" ending. Such a path names the host file, as given, for the rest of the
 // run and nothing in the next one. Returns the device path (empty for an empty host path). Any thread.
 std::u16string OpenHostFile(const std::string& hostPath);
 // The folder's name under the device root.
 inline constexpr const char16_t* OpenedFileFolderName = u"Opened File";
+
+// The file a message box names: for a file the user opened on the host, its host path and the reason
+// ("/home/u/x.csv: Permission denied"; reason null: the reason this thread's last file call failed,
+// FileErrorText); for any other device path, that path as it is. Returns the characters written.
+int FileNameForBox(const char16_t* devicePath, const char16_t* reason, char16_t* text, int capacity);
 
 // The host path of a device path. "\" and "/" both separate; "." and ".." are resolved on the device
 // path itself, and ".." never climbs above the device root, so the result always lies inside the

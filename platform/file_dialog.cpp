@@ -3,6 +3,7 @@
 #include "platform/device.h"
 #include "platform/text.h"
 
+#include <QFile>
 #include <QFileDialog>
 
 namespace {
@@ -23,8 +24,9 @@ bool GetSaveFileName(Window owner, const char16_t* caption, const char16_t* sugg
         }
         WindowRecord* ownerRecord = FindWindowRecord(owner);
         QWidget* parent = ownerRecord && ownerRecord->widget ? ownerRecord->widget->window() : nullptr;
-        chosen = QFileDialog::getSaveFileName(parent, ToQString(caption), ToQString(suggestedName),
-                                              ToQString(filter))
+        // The name's bytes as the host file system has them (not every name is UTF-8).
+        chosen = QFile::encodeName(QFileDialog::getSaveFileName(parent, ToQString(caption),
+                                                                ToQString(suggestedName), ToQString(filter)))
                      .toStdString();
     });
     if (chosen.empty() || capacity <= 0) return false;

@@ -40,6 +40,30 @@ struct StreamFile {
     size_t inPlaceSize = 0;      // replacement in place: its length
 };
 
+// --- Why a file call failed --------------------------------------------------------------------------
+
+// The host's error number of this thread's last failure, NotRegularFile for something that is no regular
+// file, 0 when none is known.
+static constexpr int NotRegularFile = -1;
+static thread_local int lastFileError = 0;
+
+// Keeps the reason of a failure (errno when no other is given) and returns -1 for the caller to pass on.
+static int FileFailed(int error = errno) {
+    lastFileError = error;
+    return -1;
+}
+
+void ClearFileError() {
+    lastFileError = 0;
+}
+
+int FileErrorText(char16_t* text, int capacity) {
+    const char* reason = lastFileError == NotRegularFile ? "not a regular file"
+                         : lastFileError > 0             ? std::strerror(lastFileError)
+                                                         : "cannot be read or written";
+    return CopyText(text, capacity, WideFromUtf8(reason).c_str());
+}
+
 // The folder part of a host path ("/" for a file in the root).
 static std::string FolderOf(const std::string& path) {
     size_t slash = path.find_last_of('/');
@@ -51,13 +75,15 @@ static std::string FolderOf(const std::string& path) {
 
 // Opens a regular file without blocking on a pipe. Returns the descriptor, or -1.
 static int OpenRegularFile(const std::string& hostPath, int flags, mode_t mode) {
-    if (hostPath.empty()) return -1;
+    if (hostPath.empty()) return FileFailed(ENOENT);
     int descriptor = open(hostPath.c_str(), flags | O_CLOEXEC | O_NONBLOCK, mode);
-    if (descriptor < 0) return -1;
+    if (descriptor < 0) return FileFailed();
     struct stat status;
     if (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
+        int error = errno;
+        bool stated = fstat(descriptor, &status) == 0;
         close(descriptor);
-        return -1;
+        return FileFailed(!stated ? error : S_ISDIR(status.st_mode) ? EISDIR : NotRegularFile);
     }
     fcntl(descriptor, F_SETFL, fcntl(descriptor, F_GETFL) & ~O_NONBLOCK);
     return descriptor;
@@ -113,7 +139,9 @@ int WriteStreamText(StreamFile* file, const char* text) {
 
 int WriteStreamBytes(StreamFile* file, const void* bytes, int count) {
     if (file == nullptr || bytes == nullptr || count <= 0) return 0;
-    return static_cast<int>(fwrite(bytes, 1, static_cast<size_t>(count), file->file));
+    size_t written = fwrite(bytes, 1, static_cast<size_t>(count), file->file);
+    if (written < static_cast<size_t>(count)) FileFailed();
+    return static_cast<int>(written);
 }
 
 int SeekStreamFile(StreamFile* file, long offset, int origin) {
@@ -187,11 +215,12 @@ StreamFile* OpenReplacementFile(const char16_t* devicePath) {
     if (devicePath == nullptr || IsDeviceRoot(devicePath)) return nullptr;
     std::string hostPath = HostPathOf(devicePath);
     std::string destination = hostPath.empty() ? std::string() : FileNamedBy(hostPath);
-    if (destination.empty()) return nullptr;
+    if (destination.empty()) return FileFailed(ELOOP), nullptr;
     struct stat status;
     bool exists = lstat(destination.c_str(), &status) == 0;
-    if (!exists && errno != ENOENT) return nullptr;
-    if (exists && !S_ISREG(status.st_mode)) return nullptr;
+    if (!exists && errno != ENOENT) return FileFailed(), nullptr;
+    if (exists && !S_ISREG(status.st_mode))
+        return FileFailed(S_ISDIR(status.st_mode) ? EISDIR : NotRegularFile), nullptr;
     int destinationDescriptor = -1;
     if (exists) {
         destinationDescriptor = OpenRegularFile(destination, O_WRONLY | O_NOFOLLOW, 0);
@@ -228,13 +257,13 @@ static int CommitInPlace(StreamFile* file) {
                                static_cast<off_t>(done));
         if (wrote < 0 && errno == EINTR) continue;
         if (wrote <= 0)
-            result = -1;
+            result = FileFailed();
         else
             done += static_cast<size_t>(wrote);
     }
     if (result == 0 && ftruncate(file->inPlaceDescriptor, static_cast<off_t>(file->inPlaceSize)) != 0)
-        result = -1;
-    if (result == 0 && fsync(file->inPlaceDescriptor) != 0) result = -1;
+        result = FileFailed();
+    if (result == 0 && fsync(file->inPlaceDescriptor) != 0) result = FileFailed();
     close(file->inPlaceDescriptor);
     FreeStream(file);
     return result;
@@ -246,10 +275,11 @@ int CommitReplacementFile(StreamFile* file) {
     if (file == nullptr || !file->replacement) return -1;
     if (file->inPlaceDescriptor >= 0) return CommitInPlace(file);
     int result = 0;
-    if (fflush(file->file) != 0 || ferror(file->file)) result = -1;
-    if (result == 0 && fsync(fileno(file->file)) != 0) result = -1;
-    if (fclose(file->file) != 0) result = -1;
-    if (result == 0 && rename(file->temporaryPath.c_str(), file->destinationPath.c_str()) != 0) result = -1;
+    if (fflush(file->file) != 0 || ferror(file->file)) result = FileFailed();
+    if (result == 0 && fsync(fileno(file->file)) != 0) result = FileFailed();
+    if (fclose(file->file) != 0 && result == 0) result = FileFailed();
+    if (result == 0 && rename(file->temporaryPath.c_str(), file->destinationPath.c_str()) != 0)
+        result = FileFailed();
     if (result != 0) {
         unlink(file->temporaryPath.c_str());
     } else {
@@ -409,10 +439,11 @@ uint32_t GetFileAttributesOf(const char16_t* devicePath) {
     if (devicePath == nullptr) return InvalidFileAttributes;
     std::string hostPath = HostPathOf(devicePath);
     struct stat status;
-    if (hostPath.empty() || stat(hostPath.c_str(), &status) != 0) return InvalidFileAttributes;
+    if (hostPath.empty()) return FileFailed(ENOENT), InvalidFileAttributes;
+    if (stat(hostPath.c_str(), &status) != 0) return FileFailed(), InvalidFileAttributes;
     if (S_ISDIR(status.st_mode)) return FileAttributeFolder;
     if (S_ISREG(status.st_mode)) return FileAttributeNormal;
-    return InvalidFileAttributes;
+    return FileFailed(NotRegularFile), InvalidFileAttributes;
 }
 
 struct FolderEntry {

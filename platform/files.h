@@ -94,3 +94,11 @@ FolderSearch* FindFirstFile(const char16_t* pattern, FindData* data);
 // Returns true and fills the next entry, false when there are no more.
 bool FindNextFile(FolderSearch* search, FindData* data);
 void FindClose(FolderSearch* search);
+
+// --- Why a file call failed --------------------------------------------------------------------------
+// Each thread keeps the reason its last failed file call gave, as the platform's GetLastError does: a
+// call that succeeds leaves it as it was; ClearFileError forgets it.
+void ClearFileError();
+// The reason as text ("Permission denied", "not a regular file" for a pipe or a device node; "cannot be
+// read or written" when none is known). Returns the characters written.
+int FileErrorText(char16_t* text, int capacity);

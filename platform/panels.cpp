@@ -6,6 +6,7 @@
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFile>
 #include <QFrame>
 #include <QMimeData>
 
@@ -15,7 +16,7 @@ namespace {
 std::string DraggedLocalFile(const QMimeData* data) {
     if (!data || !data->hasUrls()) return std::string();
     for (const QUrl& url : data->urls())
-        if (url.isLocalFile()) return url.toLocalFile().toStdString();
+        if (url.isLocalFile()) return QFile::encodeName(url.toLocalFile()).toStdString(); // the host's bytes
     return std::string();
 }
 

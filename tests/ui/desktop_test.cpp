@@ -156,6 +156,39 @@ TEST(DesktopOpen, AFileThatIsNoDatabaseGetsTheBadDbFileBox) {
     }
 }
 
+TEST(DesktopOpen, HostNamesWithBackslashesNeverReachTheDevicesOwnFiles) {
+    std::string device = MakeDesktopDevice();
+    std::string listBefore = ReadHostFile(device + ListFile);
+    std::string folder = MakeTemporaryFolder();
+    // A host file named like a way out of the opened file's folder into the device's own database.
+    std::string evil = MakeHostDatabase("..\\..\\Databases\\home.db", "EVIL");
+    std::string export_ = folder + "/..\\..\\Program Files\\Dialdex\\dialdex.ini";
+    WriteHostFile(folder + "/notes.db", "words, not a database");
+    ScriptRun run = RunScript(device,
+                              "drop " + evil + "\ndump\ntype SearchWnd/1101 ?\nclick SearchWnd/1107\nwait\n"
+                              "print ResultWnd/1201\nanswer " + export_ + "\ncommand 503\n"
+                              "answer " + folder + "/no/such/x.csv\ncommand 503\n"
+                              "drop " + folder + "/missing.db\ndrop " + folder + "/notes.db\ndrop " + folder + "\n");
+    ASSERT_EQ(run.exitCode, 0) << run.errors;
+    // The dropped host file is what is listed and searched; the device's home.db is not.
+    EXPECT_EQ(Items(Selector(run, 0)), (std::vector<std::string>{"HOME", "EVIL"}));
+    EXPECT_NE(run.output.find("3333333 | IVANOV C | LENINA | 5 | 6"), std::string::npos) << run.output;
+    // The export went to the host file of that name; the installed-database list is untouched.
+    EXPECT_EQ(ReadHostFile(device + ListFile), listBefore);
+    EXPECT_EQ(ReadHostFile(export_).substr(0, 28), "Phone,Name,Street,House,Flat");
+    // Boxes about host files name the host path and the reason.
+    std::vector<std::string> expected = {
+        "Could not write - " + folder + "/no/such/x.csv: No such file or directory",
+        "Bad db file  - " + folder + "/missing.db: No such file or directory",
+        "Bad db file  - " + folder + "/notes.db: shorter than a database header (29 bytes)",
+        "Bad db file  - " + folder + ": a folder",
+    };
+    std::vector<std::string> texts;
+    for (const QJsonObject& box : run.boxes)
+        texts.push_back(Text(box["text"]));
+    EXPECT_EQ(texts, expected) << run.output;
+}
+
 TEST(DesktopKeys, EnterStartsCtrlTabCyclesAndCopyTakesRowsAsShown) {
     std::string device = MakeDesktopDevice();
     std::string city = MakeHostDatabase("city.db", "CITY");

@@ -115,6 +115,36 @@ TEST_F(DeviceTest, HostPathsNeverLeaveTheDevice) {
     EXPECT_EQ(HostPathOf(u"\\x\\Storage Card"), root + "/x/Storage Card");
 }
 
+TEST_F(DeviceTest, OpenedHostFilesAreReachedByTheirHostPathAlone) {
+    ASSERT_EQ(PrepareDeviceFolder(scratch + "/device", ""), 0);
+    struct {
+        std::string hostPath;
+        std::u16string shownName; // the last name of the device path
+    } cases[] = {
+        {"/data/city.zdb", u"city.zdb"},
+        // Backslashes are no separators on the host: the name keeps no device separator.
+        {"/data/out/..\\..\\Databases\\home.db", u".._.._Databases_home.db"},
+        {"/data/..\\..\\Program Files\\Dialdex\\dialdex.ini", u".._.._Program Files_Dialdex_dialdex.ini"},
+        {"..\\x.zdb", u".._x.zdb"},
+        {"/data/\\", u"_"},
+        // Bytes that are no UTF-8 or no name the device can spell are shown by the storage form alone.
+        {"/data/\xff\xfe.zdb", u"opened.zdb"},
+        {"/data/a;b.db", u"opened.db"},
+        {"/data/..", u"opened.db"},
+    };
+    for (const auto& test : cases) {
+        std::u16string devicePath = OpenHostFile(test.hostPath);
+        std::u16string prefix = u"\\Opened File\\";
+        ASSERT_EQ(devicePath.compare(0, prefix.size(), prefix), 0) << test.hostPath;
+        std::u16string rest = devicePath.substr(prefix.size());
+        size_t separator = rest.find(u'\\');
+        ASSERT_NE(separator, std::u16string::npos) << test.hostPath;
+        EXPECT_EQ(rest.substr(separator + 1), test.shownName) << test.hostPath;
+        // The host path comes back byte for byte, whatever the name holds.
+        EXPECT_EQ(HostPathOf(devicePath.c_str()), test.hostPath);
+    }
+}
+
 TEST_F(DeviceTest, ProgramExecutablePath) {
     char16_t buffer[64];
     EXPECT_EQ(GetProgramExecutablePath(buffer, 64), 34);
