@@ -82,13 +82,18 @@ int RewriteDatabaseList(StreamFile* file, const InstalledDatabase* added, const 
     }
     InstalledDatabase onDisk[MaxInstalledDatabases];
     int onDiskCount = ReadDatabaseListFile(onDisk);
-    // A file that exists but cannot be read is not taken for an empty one.
-    bool readable = onDiskCount >= 0 || GetFileAttributesOf(DatabaseListPath) == InvalidFileAttributes;
+    // A file that vanished, was emptied or cannot be read while the program runs is not the user's list:
+    // the table in memory is (an empty table gives an empty list, as before).
+    if (onDiskCount <= 0) {
+        onDiskCount = InstalledDatabaseCount;
+        for (int index = 0; index < onDiskCount; index++)
+            onDisk[index] = InstalledDatabases[index];
+    }
     InstalledDatabase kept[MaxInstalledDatabases];
     int keptCount = 0;
     for (int index = 0; index < onDiskCount; index++)
         if (!IsDropped(onDisk[index].path, dropped)) kept[keptCount++] = onDisk[index];
-    int result = readable ? 0 : -1;
+    int result = 0;
     if (result == 0 && added && !HoldsPath(kept, keptCount, added->path)) {
         if (keptCount < MaxInstalledDatabases)
             kept[keptCount++] = *added;

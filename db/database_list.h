@@ -47,13 +47,13 @@ void FormDatabaseListPath();
 // selecting the entry named by "Last db", else item 0. Returns 0, or -1 when the file cannot be opened
 // (the table and the selector then stay as they were).
 int LoadDatabaseList(Window searchPage);
-// Install's save: the file as it is on disk with the added entry at its end (unless its path is there
-// already). Codes:
+// Install's save: the file as it is on disk (the table in memory when the file holds no entry: vanished,
+// emptied or unreadable) with the added entry at its end (unless its path is there already). Codes:
 //   0 saved
 //   1 the file holds ten entries already: nothing is written, the caller tells the user
 //  -1 the file cannot be written: the owner's user has been told "Could not open ini file for save - %s"
 int SaveDatabaseList(Window owner, const InstalledDatabase& added);
-// Check's save: the file as it is on disk without the entries whose paths are those of the table entries
+// Check's save: the file as it is on disk (or the table, as for Install's) without the entries whose paths are those of the table entries
 // marked bad, written through file (from OpenReplacementFile, which Check opens before it validates
 // anything). Entries added by another instance meanwhile stay. Returns 0, or -1 (the old file stays);
 // file is closed either way.

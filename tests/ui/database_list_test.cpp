@@ -213,12 +213,52 @@ TEST(DatabaseList, SavingAddsToTheFileAsItIsOnDiskWholeOrNotAtAll) {
     WriteHostFile(device + ListFile, NumberedLines(10));
     EXPECT_EQ(SaveDatabaseList(setup, added), 1);
     EXPECT_EQ(ReadHostFile(device + ListFile), NumberedLines(10));
-    // No file at all: a new one holds the entry.
-    std::filesystem::remove(device + ListFile);
-    EXPECT_EQ(SaveDatabaseList(setup, added), 0);
-    EXPECT_EQ(ReadHostFile(device + ListFile), "\\c.db;Third\r\n");
+    // The file vanished or was emptied while the program runs: the new file is the table in memory with
+    // the entry (it was a list of one: every other installed database was lost).
+    for (bool emptied : {false, true}) {
+        std::filesystem::remove(device + ListFile);
+        if (emptied) WriteHostFile(device + ListFile, "");
+        EXPECT_EQ(SaveDatabaseList(setup, added), 0);
+        EXPECT_EQ(ReadHostFile(device + ListFile), "\\a.db;First\r\n\\b.db;Second; part\r\n\\c.db;Third\r\n")
+            << (emptied ? "emptied" : "vanished");
+    }
     EXPECT_EQ(LoadDatabaseList(PageWindows[PageSearch]), 0);
-    EXPECT_EQ(SelectorNow().items, (std::vector<std::string>{"Third"}));
     EXPECT_EQ(Boxes().size(), 1u);
     EXPECT_EQ(StopProgram(), 0);
+}
+
+TEST(DatabaseList, InstallAndCheckKeepTheListWhenTheFileVanishesOrIsEmptied) {
+    const std::string listed = "\\Db\\a.db;A\r\n\\Db\\b.db;B\r\n";
+    struct {
+        bool emptied;     // else removed
+        const char* command;
+        std::string file; // what the list file holds afterwards
+        std::vector<std::string> selector;
+        std::vector<std::string> boxes;
+    } cases[] = {
+        {false, "click SetupWnd/1303\nchoose SetupWnd/1302 0\nclick SetupWnd/1304", listed + "\\Db\\c.db;C\r\n",
+         {"A", "B", "C"}, {}},
+        {true, "click SetupWnd/1303\nchoose SetupWnd/1302 0\nclick SetupWnd/1304", listed + "\\Db\\c.db;C\r\n",
+         {"A", "B", "C"}, {}},
+        // Check wrote an empty file and said every installed file was good.
+        {false, "click SetupWnd/1305", listed, {"A", "B"}, {"All installed db files - ok!"}},
+        {true, "click SetupWnd/1305", listed, {"A", "B"}, {"All installed db files - ok!"}},
+    };
+    for (const auto& test : cases) {
+        std::string device = MakeListDevice(listed);
+        for (const char* name : {"a", "b", "c"})
+            WriteHostFile(device + "/Db/" + name + ".db", HeaderOnlyDatabase(1, std::string(1, char(name[0] - 32))));
+        ASSERT_EQ(StartProgram(device), 0);
+        ASSERT_EQ(InstalledDatabaseCount, 2);
+        std::filesystem::remove(device + ListFile);
+        if (test.emptied) WriteHostFile(device + ListFile, "");
+        Act(std::string("tab 2\n") + test.command);
+        EXPECT_EQ(ReadHostFile(device + ListFile), test.file) << test.command;
+        EXPECT_EQ(SelectorNow().items, test.selector) << test.command;
+        std::vector<std::string> boxes;
+        for (const RecordedBox& box : Boxes())
+            boxes.push_back(box.text);
+        EXPECT_EQ(boxes, test.boxes) << test.command;
+        EXPECT_EQ(StopProgram(), 0);
+    }
 }
