@@ -8,7 +8,7 @@ set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-svg-dev zlib1g-dev libisal-dev fonts-dejavu-core fonts-dejavu-extra libgtest-dev
   groff-base man-db python3)
 if [ "${1:-}" = package ]; then
-  packages+=(dpkg-dev file lintian desktop-file-utils appstream shared-mime-info libglib2.0-bin)
+  packages+=(dpkg-dev debhelper xz-utils file lintian desktop-file-utils appstream shared-mime-info libglib2.0-bin)
 fi
 if [ "${DIALDEX_EXTRA_PACKAGES:-}" != "" ]; then
   read -r -a extra <<< "$DIALDEX_EXTRA_PACKAGES"

@@ -1,24 +1,33 @@
 #!/usr/bin/env bash
-# The package as a user gets it: installs build-package/dialdex_*.deb into this machine with apt, runs the
-# installed programs, their manual pages and bash completions from the installed paths only, then purges
-# the package and checks that nothing of it is left. Needs root; changes the machine, so CI runs it
-# (.ci/run) after the tests.
+# The packages as a user gets them: installs build-package/dialdex_*.deb and dialdex-tools_*.deb into this
+# machine with apt, runs tests/package/installed_programs.sh on them, then purges both and checks that
+# nothing of them is left. Needs root; changes the machine, so CI runs it (.ci/run) after the tests.
 # Argument: the source folder (default: the one holding this script).
 set -u
 top=$(cd "${1:-$(dirname "$0")/../..}" && pwd)
-packages=("$top"/build-package/dialdex_*.deb)
-if [ ${#packages[@]} -ne 1 ] || [ ! -f "${packages[0]}" ]; then
-    echo "installed_test: no single package in $top/build-package: run scripts/package.sh" >&2
-    exit 2
-fi
+names=(dialdex dialdex-tools)
+packages=()
+for name in "${names[@]}"; do
+    found=("$top"/build-package/"${name}"_*.deb)
+    if [ ${#found[@]} -ne 1 ] || [ ! -f "${found[0]}" ]; then
+        echo "installed_test: no single ${name} package in $top/build-package: run scripts/package.sh" >&2
+        exit 2
+    fi
+    packages+=("${found[0]}")
+done
 if [ "$(id -u)" -ne 0 ]; then
-    echo "installed_test: installs a package: run it as root" >&2
+    echo "installed_test: installs packages: run it as root" >&2
     exit 2
 fi
-if dpkg-query -W -f='${Status}' dialdex 2>/dev/null | grep -q "installed"; then
-    echo "installed_test: dialdex is installed already; remove it first (apt purge dialdex)" >&2
-    exit 2
-fi
+installed() {
+    dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "installed"
+}
+for name in "${names[@]}"; do
+    if installed "$name"; then
+        echo "installed_test: $name is installed already; remove it first (apt purge ${names[*]})" >&2
+        exit 2
+    fi
+done
 
 work=$(mktemp -d)
 failures=0
@@ -29,98 +38,30 @@ fail() {
 apt_get() {
     DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 -y -qq "$@"
 }
-# Whatever happens, the machine is left without the package.
+# Whatever happens, the machine is left without the packages.
 cleanup() {
-    dpkg-query -W -f='${Status}' dialdex 2>/dev/null | grep -q "installed" && apt_get purge dialdex >/dev/null 2>&1
+    for name in "${names[@]}"; do
+        installed "$name" && apt_get purge "$name" >/dev/null 2>&1
+    done
     rm -rf "$work"
 }
 trap cleanup EXIT
 
-# apt reads a local package given by a path; it fetches the dependencies that are missing.
-if ! apt_get install "${packages[0]}" >"$work/install.log" 2>&1; then
+# apt reads local packages given by their paths; it fetches the dependencies that are missing.
+if ! apt_get install "${packages[@]}" >"$work/install.log" 2>&1; then
     cat "$work/install.log" >&2
-    echo "FAIL: the package does not install" >&2
+    echo "FAIL: the packages do not install" >&2
     exit 1
 fi
-dpkg -L dialdex >"$work/files.txt"
+dpkg -L "${names[@]}" >"$work/files.txt"
 
-# From here on the installed programs only, and a home of the test's own.
-export PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin
-hash -r
-unset DISPLAY WAYLAND_DISPLAY XDG_DATA_HOME XDG_CONFIG_HOME QT_QPA_PLATFORM
-export HOME="$work/home" LC_ALL=C.UTF-8
-mkdir -p "$HOME"
-cd "$work" || exit 1
-version=$(dpkg-query -W -f='${Version}' dialdex)
-for program in dialdex dialdex-find dialdex-mkdb; do
-    [ "$(command -v "$program")" = "/usr/bin/$program" ] || fail "$program is not /usr/bin/$program"
-    # Each has its manual page, which man reads without a warning, and its bash completion.
-    page=/usr/share/man/man1/$program.1.gz
-    if [ ! -f "$page" ]; then
-        fail "no manual page $page"
-    else
-        warnings=$(MANWIDTH=80 man --warnings -l "$page" 2>&1 >"$work/$program.man") || fail "man -l $page"
-        [ -z "$warnings" ] || fail "man -l $page warns: $warnings"
-        grep -q "$program" "$work/$program.man" || fail "man -l $page shows no $program"
-    fi
-    completion=/usr/share/bash-completion/completions/$program
-    bash -c "source '$completion' && complete -p '$program'" >/dev/null 2>&1 ||
-        fail "$completion does not set a completion for $program"
-done
-dialdex-find --version >version.txt 2>&1 || fail "dialdex-find --version: $(cat version.txt)"
-grep -qF "$version" version.txt || fail "dialdex-find --version says '$(cat version.txt)', not $version"
+"$top/tests/package/installed_programs.sh" || fail "the installed programs (above)"
 
-# --- A lookup in a demo directory made by the installed dialdex-mkdb ---
-dialdex-mkdb demo 2000 demo.zdb --seed 7 --title "INSTALLED DEMO" 2>/dev/null || fail "dialdex-mkdb demo .zdb"
-dialdex-mkdb demo 2000 demo.db --seed 7 2>/dev/null || fail "dialdex-mkdb demo .db"
-dialdex-mkdb dump demo.zdb >demo.csv || fail "dialdex-mkdb dump"
-phone=$(sed -n 2p demo.csv | cut -d, -f1)
-surname=$(sed -n 2p demo.csv | cut -d, -f2 | cut -d' ' -f1)
-dialdex-find demo.zdb --phone "$phone" >found.txt 2>/dev/null || fail "dialdex-find --phone $phone"
-grep -q "^0*$phone;$surname" found.txt || fail "dialdex-find did not list $phone: $(cat found.txt)"
-dialdex-find demo.zdb --name "$surname" >by-name.txt 2>/dev/null || fail "dialdex-find --name $surname"
-count=$(wc -l <by-name.txt)
-[ "$count" -ge 1 ] || fail "dialdex-find --name $surname found nothing"
-
-# --- The window program on a new device: it gets the installed language file and searches ---
-dialdex --device device --script - <<<"dump" >first.json 2>first.err || fail "dialdex on a new device: $(cat first.err)"
-cmp -s "device/Program Files/Dialdex/dialdex.lng" /usr/share/dialdex/dialdex.lng ||
-    fail "the new device did not get /usr/share/dialdex/dialdex.lng"
-mkdir -p device/Databases && cp demo.zdb device/Databases/
-printf '\\Databases\\demo.zdb;INSTALLED DEMO\r\n' >"device/Program Files/Dialdex/dialdex.ini"
-printf '%s\n' "type SearchWnd/1102 $surname" "click SearchWnd/1107" "wait" "print ResultWnd/1202" >search.script
-dialdex --device device --script search.script >search.txt 2>search.err || fail "dialdex search: $(cat search.err)"
-status=$(head -1 search.txt)
-# The language file's text, not the built-in one, with the counts dialdex-find gave.
-[[ "$status" == *": 2000, "*": $count" && "$status" != Scaned* ]] ||
-    fail "the window search said '$status', expected 2000 scanned and $count found in the shipped language"
-
-# --- The desktop's files: entry, icons, metadata, MIME types ---
-entry=/usr/share/applications/org.kestrel.dialdex.desktop
-grep -qx "Exec=dialdex %f" "$entry" || fail "$entry does not open dialdex %f"
-desktop-file-validate "$entry" || fail "desktop-file-validate $entry"
-appstreamcli validate --no-net /usr/share/metainfo/org.kestrel.dialdex.metainfo.xml >/dev/null ||
-    fail "appstreamcli validate"
-for size in 16 32 48 64 128 256; do
-    icon=/usr/share/icons/hicolor/${size}x$size/apps/org.kestrel.dialdex.png
-    file "$icon" | grep -q "PNG image data, $size x $size" || fail "$icon is not a $size-pixel PNG"
-done
-[ -s /usr/share/icons/hicolor/scalable/apps/org.kestrel.dialdex.svg ] || fail "no scalable icon"
-{ printf 'SQLite format 3\0'; head -c 4080 /dev/zero; } >sqlite.db
-printf 'plain text\n' >notes.db
-for expected in demo.zdb=application/x-dialdex-zdb demo.db=application/x-dialdex-db \
-    sqlite.db=application/vnd.sqlite3 notes.db=text/plain; do
-    name=${expected%%=*}
-    type=$(gio info -a standard::content-type "$name" 2>/dev/null | sed -n 's/.*content-type: //p')
-    [ "$type" = "${expected#*=}" ] || fail "$name is taken as '$type', expected ${expected#*=}"
-done
-grep -q "^application/x-dialdex-zdb=.*org.kestrel.dialdex.desktop" /usr/share/applications/mimeinfo.cache ||
-    fail "the desktop does not offer Dialdex for .zdb files"
-
-# --- Purge: nothing of the package is left ---
-apt_get purge dialdex >"$work/purge.log" 2>&1 || fail "apt purge dialdex: $(cat "$work/purge.log")"
+# --- Purge: nothing of the packages is left ---
+apt_get purge "${names[@]}" >"$work/purge.log" 2>&1 || fail "apt purge ${names[*]}: $(cat "$work/purge.log")"
 while read -r path; do
-    [ -e "$path" ] || continue
+    # The root, which every package lists as "/.".
+    [ -e "$path" ] && [ "$path" != "/." ] || continue
     # A folder others share (/usr/share/applications, say) stays while another package owns it.
     [ -d "$path" ] && dpkg -S "$path" >/dev/null 2>&1 && continue
     fail "left after the purge: $path"
@@ -134,4 +75,4 @@ if [ "$failures" -ne 0 ]; then
     echo "installed_test: $failures failure(s)" >&2
     exit 1
 fi
-echo "installed_test: installed, ran and purged $(basename "${packages[0]}")"
+echo "installed_test: installed, ran and purged ${packages[*]##*/}"
