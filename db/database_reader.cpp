@@ -18,13 +18,15 @@ int OpenDatabaseReaderOnFile(DatabaseReader* reader, FileHandle file, bool compr
     reader->compressed = compressed;
     reader->file = file;
     reader->capacity = compressed ? CompressedReaderBufferSize : PlainReaderBufferSize;
-    reader->buffer = static_cast<unsigned char*>(std::malloc(size_t(reader->capacity)));
+    reader->ownBuffer = static_cast<unsigned char*>(std::malloc(size_t(reader->capacity)));
+    reader->buffer = reader->ownBuffer;
     if (reader->buffer == nullptr ||
         (compressed &&
          OpenGzipStream(&reader->gzip, reader->file, CompressedInputBufferSize, DefaultGzipInflater()) != 0)) {
         CloseDatabaseReader(reader);
         return -2;
     }
+    if (compressed) reader->members = OpenMemberReader(reader->file);
     return 0;
 }
 
@@ -38,10 +40,13 @@ int OpenDatabaseReader(DatabaseReader* reader, const char16_t* path, bool compre
 }
 
 void CloseDatabaseReader(DatabaseReader* reader) {
+    CloseMemberReader(reader->members);
+    reader->members = nullptr;
     CloseGzipStream(&reader->gzip);
     if (reader->file != NoFile) CloseFile(reader->file);
     reader->file = NoFile;
-    std::free(reader->buffer);
+    std::free(reader->ownBuffer);
+    reader->ownBuffer = nullptr;
     reader->buffer = nullptr;
     reader->position = 0;
     reader->end = 0;
@@ -57,10 +62,40 @@ static int ReadSource(DatabaseReader* reader, unsigned char* destination, int co
     return got > 0 ? int(got) : 0;
 }
 
+// The bytes not yet handed out move in front of the next member's piece (into its headroom), and the reader
+// hands out the piece in place. After the last sound member the own buffer takes them again and the gzip
+// stream reads on. Returns false when the file ends first.
+static bool FillFromMembers(DatabaseReader* reader, int needed) {
+    while (reader->end - reader->position < needed) {
+        int kept = reader->end - reader->position;
+        unsigned char carry[MemberPieceHeadroom];
+        std::memcpy(carry, reader->buffer + reader->position, size_t(kept));
+        unsigned char* piece = nullptr;
+        long length = 0;
+        long long resumeOffset = 0;
+        if (NextMemberPiece(reader->members, &piece, &length, &resumeOffset) == 0) {
+            CloseMemberReader(reader->members);
+            reader->members = nullptr;
+            ResumeGzipStreamAt(&reader->gzip, resumeOffset);
+            reader->buffer = reader->ownBuffer;
+            std::memcpy(reader->buffer, carry, size_t(kept));
+            reader->position = 0;
+            reader->end = kept;
+            return false;
+        }
+        std::memcpy(piece - kept, carry, size_t(kept));
+        reader->buffer = piece - kept;
+        reader->position = 0;
+        reader->end = kept + int(length);
+    }
+    return true;
+}
+
 // Makes at least needed bytes available from position on (needed <= the buffer size). Returns false when
 // the file ends first; whatever did arrive stays available.
 static bool FillBuffer(DatabaseReader* reader, int needed) {
     if (reader->end - reader->position >= needed) return true;
+    if (reader->members != nullptr && FillFromMembers(reader, needed)) return true;
     if (reader->sourceFinished || reader->buffer == nullptr) return false;
     int kept = reader->end - reader->position;
     std::memmove(reader->buffer, reader->buffer + reader->position, size_t(kept));

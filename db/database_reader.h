@@ -18,6 +18,7 @@
 
 #include "db/database_file.h"
 #include "db/gzip_stream.h"
+#include "db/member_reader.h"
 #include "platform/files.h"
 
 #include <cstdint>
@@ -37,8 +38,10 @@ struct DatabaseReader {
     bool compressed = false;
     FileHandle file = NoFile;
     GzipStream gzip; // a compressed file's bytes, read from file
-    unsigned char* buffer = nullptr;
-    int capacity = 0;            // the buffer's size
+    MemberReader* members = nullptr; // a file made of members, while its members last (then gzip reads on)
+    unsigned char* buffer = nullptr; // the bytes handed out: ownBuffer, or a member's piece
+    unsigned char* ownBuffer = nullptr;
+    int capacity = 0;            // the own buffer's size
     int position = 0;            // next byte to hand out
     int end = 0;                 // bytes in the buffer
     bool sourceFinished = false; // the file gives no more bytes

@@ -399,6 +399,15 @@ int OpenGzipStream(GzipStream* stream, FileHandle file, int inputCapacity, int i
     return 0;
 }
 
+void ResumeGzipStreamAt(GzipStream* stream, long long offset) {
+    stream->inputOffset = offset;
+    stream->inputStart = 0;
+    stream->inputEnd = 0;
+    stream->fileEnded = false;
+    stream->state = LookForMember;
+    stream->afterMember = offset > 0;
+}
+
 void CloseGzipStream(GzipStream* stream) {
 #ifdef DIALDEX_ISAL
     if (stream->isal != nullptr) DestroyIsalInflater(stream->isal);

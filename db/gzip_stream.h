@@ -69,5 +69,8 @@ struct GzipStream {
 int OpenGzipStream(GzipStream* stream, FileHandle file, int inputCapacity, int inflater);
 // Delivers up to count bytes; fewer only when the stream has ended (endCode says how).
 long ReadGzipStream(GzipStream* stream, unsigned char* destination, long count);
+// Reads on from a file offset where a member begins, or where the file's members end (what follows is then
+// judged as what follows a member). The file must be readable at any offset.
+void ResumeGzipStreamAt(GzipStream* stream, long long offset);
 // Frees what the stream holds; safe to call twice.
 void CloseGzipStream(GzipStream* stream);

@@ -422,6 +422,16 @@ bool FileReadableAtOffsets(FileHandle file) {
     return file >= 0 && lseek(file, 0, SEEK_CUR) != -1;
 }
 
+int IdentifyFile(FileHandle file, FileIdentity* identity) {
+    struct stat status;
+    if (file < 0 || fstat(file, &status) != 0) return -1;
+    identity->device = uint64_t(status.st_dev);
+    identity->inode = uint64_t(status.st_ino);
+    identity->size = (long long)status.st_size;
+    identity->modifiedNanoseconds = (long long)status.st_mtim.tv_sec * 1000000000LL + status.st_mtim.tv_nsec;
+    return 0;
+}
+
 long ReadFileBytesAt(FileHandle file, long long offset, void* buffer, long count) {
     if (file < 0 || buffer == nullptr || count < 0 || offset < 0) return -1;
     for (;;) {

@@ -75,6 +75,16 @@ FileHandle OpenDatabaseFile(const char16_t* devicePath);
 // the end), -1 on error.
 long ReadFileBytesAt(FileHandle file, long long offset, void* buffer, long count);
 
+// What tells one state of a file from another: the same file (device and inode), unchanged in size and
+// modification time. Returns 0, or -1 when the file cannot be looked at.
+struct FileIdentity {
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    long long size = 0;
+    long long modifiedNanoseconds = 0;
+};
+int IdentifyFile(FileHandle file, FileIdentity* identity);
+
 // --- Attributes and folder enumeration -------------------------------------------------------------
 constexpr uint32_t FileAttributeFolder = 0x10;
 constexpr uint32_t FileAttributeNormal = 0x80;

@@ -15,6 +15,8 @@
 #include <zlib.h>
 
 constexpr size_t PendingLimit = 1 << 20;
+// zlib's default, as "wb6" gives the single member.
+constexpr int CompressionLevel = 6;
 // As many links as the system itself follows before it calls it a loop.
 constexpr int MaximumLinksFollowed = 40;
 
@@ -147,7 +149,14 @@ int OpenDatabaseOutput(DatabaseOutput* output, const OutputTarget& target) {
         output->ownsDescriptor = false;
         return -1;
     }
-    if (target.compressed) {
+    if (target.compressed && !target.singleMember) {
+        if (StartMemberWriter(&output->members, CompressionLevel) != 0) {
+            errno = ENOMEM;
+            NoteFailure(output);
+            AbandonDatabaseOutput(output);
+            return -1;
+        }
+    } else if (target.compressed) {
         // zlib closes what it is handed; standard output is never compressed (its name is "-").
         output->gzip = gzdopen(output->descriptor, "wb6");
         if (output->gzip == nullptr) {
@@ -175,9 +184,18 @@ static void WritePlain(DatabaseOutput* output, const unsigned char* bytes, size_
     }
 }
 
+static void WriteMember(void* context, const unsigned char* bytes, size_t count) {
+    WritePlain(static_cast<DatabaseOutput*>(context), bytes, count);
+}
+
 static void FlushPending(DatabaseOutput* output) {
     if (!output->pending.empty() && !output->failed) {
-        if (output->gzip != nullptr) {
+        if (output->members.deflater != nullptr) {
+            errno = ENOMEM;
+            if (AddMemberBytes(&output->members, output->pending.data(), output->pending.size(), WriteMember,
+                               output) != 0)
+                NoteFailure(output);
+        } else if (output->gzip != nullptr) {
             errno = 0;
             if (gzwrite(output->gzip, output->pending.data(), unsigned(output->pending.size())) !=
                 int(output->pending.size()))
@@ -238,6 +256,7 @@ int WriteDatabaseRecord(DatabaseOutput* output, uint32_t phone, const char* name
 // Closes what the output opened. Returns 0, or -1 when the last bytes could not be written.
 static int CloseOutput(DatabaseOutput* output) {
     int result = 0;
+    EndMemberWriter(&output->members);
     if (output->gzip != nullptr) {
         errno = 0;
         if (gzclose(output->gzip) != Z_OK) {
@@ -262,6 +281,10 @@ int FinishDatabaseOutput(DatabaseOutput* output) {
     unsigned char endMark = (unsigned char)DatabaseEndMark;
     WriteDatabaseBytes(output, &endMark, 1);
     FlushPending(output);
+    if (output->members.deflater != nullptr && !output->failed) {
+        errno = ENOMEM;
+        if (FinishMemberWriter(&output->members, WriteMember, output) != 0) NoteFailure(output);
+    }
     // A replacement reaches the disk before its name does, so a power cut leaves the old file or the new.
     if (!output->failed && output->target.kind == OutputByReplacement) {
         if (output->gzip != nullptr && gzflush(output->gzip, Z_FINISH) != Z_OK) NoteFailure(output);

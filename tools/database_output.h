@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/member_writer.h"
+
 struct gzFile_s;
 
 enum OutputKind {
@@ -30,6 +32,7 @@ struct OutputTarget {
     uint64_t device = 0; // and its device and inode numbers
     uint64_t inode = 0;
     bool compressed = false; // the name given ends in ".zdb" (any letter case)
+    bool singleMember = false; // compressed as one gzip member rather than members for parallel reading
 };
 
 // Follows the name to what it will write. Codes:
@@ -46,7 +49,8 @@ struct DatabaseOutput {
     int descriptor = -1;         // where the plain bytes go (or what zlib was handed)
     bool ownsDescriptor = false; // false for standard output, which stays open
     std::string temporaryPath;   // OutputByReplacement: the file written before the rename
-    gzFile_s* gzip = nullptr;
+    gzFile_s* gzip = nullptr;   // a single member
+    MemberWriter members;       // members for parallel reading (members.deflater set while in use)
     std::vector<unsigned char> pending;
     bool failed = false;
     int errorNumber = 0; // the system's reason for the first failure

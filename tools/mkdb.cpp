@@ -50,6 +50,7 @@ enum MkdbRow {
     KeepCaseRow,
     SkipBadRow,
     FormatRow,
+    MembersRow,
     MkdbRowCount
 };
 
@@ -66,10 +67,11 @@ static constexpr OptionRow MkdbRows[] = {
     {"keep-case",      0,   false, nullptr,  "build: keep the letters' case (default: upper case, as the window searches)"},
     {"skip-bad",       0,   false, nullptr,  "build: leave out records that cannot be stored and count them"},
     {"format",         0,   true,  "FORMAT", "dump: csv (default), tsv, json or plain"},
+    {"members",        0,   true,  "on|off", "build, demo: a .zdb as gzip members of about 1 MiB for reading on every core (on, default) or one member (off)"},
 };
 static constexpr unsigned RowCommands[] = {
     ForBuild | ForDemo, ForBuild | ForDemo, ForBuild | ForDump | ForDemo, ForDemo, ForBuild, ForBuild,
-    ForBuild | ForDump, ForBuild | ForDump, ForBuild, ForBuild, ForDump,
+    ForBuild | ForDump, ForBuild | ForDump, ForBuild, ForBuild, ForDump, ForBuild | ForDemo,
 };
 // clang-format on
 static_assert(sizeof MkdbRows / sizeof MkdbRows[0] == MkdbRowCount);
@@ -100,6 +102,7 @@ struct MkdbSettings {
     ImportSettings import;
     bool dumpHeader = true;
     OutputFormat format = CsvFormat;
+    bool singleMember = false; // --members off
 };
 
 static int Fail(const std::string& message) {
@@ -166,6 +169,10 @@ static std::string TakeMkdbOption(const ParsedOption& option, MkdbSettings* sett
         if (FindOutputFormat(value, &settings->format) != 0)
             return "'" + value + "' is none of " + OutputFormatNames();
         return "";
+    case MembersRow:
+        if (value != "on" && value != "off") return "'" + value + "' is neither on nor off";
+        settings->singleMember = value == "off";
+        return "";
     case MkdbRowCount:
         break;
     }
@@ -230,9 +237,10 @@ static int MakeTitle(const MkdbSettings& settings, const std::string& name, std:
 }
 
 // Follows OUT to where the database will go. Returns -1 to go on, or the exit code after a message.
-static int ResolveOutput(const std::string& outputPath, OutputTarget* target) {
+static int ResolveOutput(const std::string& outputPath, bool singleMember, OutputTarget* target) {
     std::string problem;
     if (ResolveDatabaseOutput(outputPath, target, &problem) != 0) return Fail(outputPath + ": " + problem);
+    target->singleMember = singleMember;
     return -1;
 }
 
@@ -305,7 +313,7 @@ static int Build(MkdbSettings* settings) {
     const std::string& outputPath = settings->operands[1];
     std::string outputName = DisplayName(outputPath, "(standard output)");
     OutputTarget target;
-    if (int code = ResolveOutput(outputPath, &target); code >= 0) return code;
+    if (int code = ResolveOutput(outputPath, settings->singleMember, &target); code >= 0) return code;
     std::string title;
     const std::string& titleSource = outputPath != "-"  ? outputPath
                                      : inputPath != "-" ? inputPath
@@ -413,7 +421,7 @@ static int Demo(const MkdbSettings& settings) {
                                                   "' is not a number of subscribers from 0 to 10000000");
     const std::string& outputPath = settings.operands[1];
     OutputTarget target;
-    if (int code = ResolveOutput(outputPath, &target); code >= 0) return code;
+    if (int code = ResolveOutput(outputPath, settings.singleMember, &target); code >= 0) return code;
     MkdbSettings titled = settings;
     if (!titled.titleGiven) {
         titled.title = "DEMO";

@@ -260,4 +260,30 @@ expect_error 2 "standard output: No space left on device" -- bash -c '"$0" dump 
 expect_error 2 "--format: 'xml' is none of plain, csv, tsv or json" -- "$mkdb" dump round.db --format xml
 expect_error 2 "--title is not for dump" -- "$mkdb" dump round.db --title X
 
+# --- a .zdb as members for reading on every core, and --members off ---
+"$mkdb" demo 60000 members.zdb --seed 3 2>/dev/null || fail "demo members.zdb"
+"$mkdb" demo 60000 single.zdb --seed 3 --members off 2>/dev/null || fail "demo --members off"
+gzip -t members.zdb || fail "gzip -t on members.zdb"
+cmp -s <(zcat members.zdb) <(zcat single.zdb) || fail "members and one member hold different bytes"
+[ "$(head -c 16 members.zdb | od -An -tx1 | tr -d ' \n')" = "1f8b0804000000000003080044780400" ] ||
+    fail "the first member's header"
+[ "$(head -c 4 single.zdb | od -An -tx1 | tr -d ' ')" = "1f8b0800" ] || fail "--members off has an extra field"
+# Every member's size field leads to the next member's magic, and the last one to the file's end.
+offset=0 members=0 size=$(stat -c %s members.zdb)
+while [ "$offset" -lt "$size" ]; do
+    [ "$(dd if=members.zdb bs=1 skip="$offset" count=2 2>/dev/null | od -An -tx1 | tr -d ' ')" = "1f8b" ] ||
+        fail "no member at $offset"
+    offset=$((offset + $(dd if=members.zdb bs=1 skip=$((offset + 16)) count=4 2>/dev/null | od -An -tu4)))
+    members=$((members + 1))
+done
+[ "$offset" -eq "$size" ] && [ "$members" -eq 3 ] || fail "members end at $offset of $size, $members members"
+[ "$size" -le $(($(stat -c %s single.zdb) * 103 / 100)) ] || fail "members grow the file past 3%"
+zcat single.zdb >members-plain.db
+for form in members.zdb single.zdb members-plain.db; do
+    "$find" "$form" -n 'К' 2>/dev/null >"found-$form.txt" || fail "find in $form"
+done
+cmp -s found-members.zdb.txt found-single.zdb.txt && cmp -s found-members.zdb.txt found-members-plain.db.txt ||
+    fail "find lists differently in members, one member and plain"
+expect_error 2 "--members: 'maybe' is neither on nor off" -- "$mkdb" demo 1 x.zdb --members maybe
+
 finish "mkdb end to end"

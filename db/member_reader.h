@@ -1,0 +1,32 @@
+// A ".zdb" made of members that carry their lengths (member_layout.h), inflated on every core: the
+// members are found from their headers without inflating one, a small pool inflates them ahead (one
+// inflater, one input and one output buffer per slot; slots are one more than the threads, so a few MiB
+// per core wait at most) and the reader takes them in file order. Every member's CRC-32 and length are
+// checked; a member that fails anything (or is not such a member) is left to the sequential gzip stream,
+// which reads on from its start, so damaged, cut or foreign files read exactly as without this reader.
+#pragma once
+
+#include "platform/files.h"
+
+#include <cstdint>
+
+// Bytes writable before every piece handed out: the reader puts the end of the previous piece there (a
+// block is never longer than 254 bytes).
+constexpr int MemberPieceHeadroom = 256;
+
+struct MemberSlot;
+struct OrderedWork;
+struct MemberReader;
+
+// Finds the members at the start of a file that can be read at any offset, and starts inflating them.
+// Returns null when the file does not begin with one (or there is no memory or thread for the pool):
+// the file is then read sequentially as before.
+MemberReader* OpenMemberReader(FileHandle file);
+// The inflated bytes of the next sound member, in file order. Codes: 1 a piece (MemberPieceHeadroom
+// writable bytes before it; valid until the next call); 0 no more: the sequential stream reads on at
+// *resumeOffset (after the last member, or at the first one that failed a check).
+int NextMemberPiece(MemberReader* reader, unsigned char** piece, long* length, long long* resumeOffset);
+// Stops the pool and frees everything; safe with null. The file stays the caller's.
+void CloseMemberReader(MemberReader* reader);
+// Members found when the reader was opened.
+int MemberCount(const MemberReader* reader);

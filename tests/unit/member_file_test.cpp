@@ -1,0 +1,251 @@
+// A .zdb made of members for parallel reading: the layout the writer makes, and the member reader
+// giving exactly what the sequential gzip stream gives, on sound, damaged, cut and mixed files.
+#include "db/database_reader.h"
+#include "db/member_layout.h"
+#include "search/scan.h"
+#include "tests/unit/database_test_support.h"
+#include "tools/member_writer.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+
+namespace {
+
+// About 2.6 MB of records that compress as a directory does, so that the writer makes three members.
+const Bytes& DirectoryBytes() {
+    static Bytes bytes = [] {
+        std::vector<TestRecord> records;
+        uint32_t seed = 12345;
+        for (int index = 0; index < 80000; index++) {
+            seed = seed * 1103515245u + 12345u;
+            records.push_back({seed % 9000000 + 100000, "NAME" + std::to_string(seed % 7919),
+                               "STREET" + std::to_string(seed % 211), std::to_string(seed % 97),
+                               std::to_string(seed % 300)});
+        }
+        return ToBytes(DatabaseBytes(records));
+    }();
+    return bytes;
+}
+
+void AppendTo(void* context, const unsigned char* bytes, size_t count) {
+    static_cast<Bytes*>(context)->insert(static_cast<Bytes*>(context)->end(), bytes, bytes + count);
+}
+
+Bytes MemberFile(const Bytes& inflated) {
+    MemberWriter writer;
+    Bytes file;
+    EXPECT_EQ(StartMemberWriter(&writer, 6), 0);
+    // In uneven pieces, as the tools hand bytes over.
+    for (size_t start = 0; start < inflated.size(); start += 70001)
+        AddMemberBytes(&writer, inflated.data() + start, std::min<size_t>(70001, inflated.size() - start),
+                       AppendTo, &file);
+    EXPECT_EQ(FinishMemberWriter(&writer, AppendTo, &file), 0);
+    return file;
+}
+
+uint32_t Little32(const Bytes& bytes, size_t at) {
+    return uint32_t(bytes[at]) | uint32_t(bytes[at + 1]) << 8 | uint32_t(bytes[at + 2]) << 16 |
+           uint32_t(bytes[at + 3]) << 24;
+}
+
+// The stream offsets at which record blocks end (and the first one begins).
+std::vector<size_t> RecordBoundaries(const Bytes& stream) {
+    std::vector<size_t> boundaries;
+    size_t next = DatabaseHeaderSize + 1;
+    while (next <= stream.size()) {
+        boundaries.push_back(next);
+        int length = stream[next - 1];
+        if (length == DatabaseEndMark) break;
+        next += size_t(length);
+    }
+    return boundaries;
+}
+
+Bytes Inflate(const unsigned char* data, size_t length, size_t expected) {
+    Bytes output(expected + 1);
+    z_stream zlib{};
+    inflateInit2(&zlib, -MAX_WBITS);
+    zlib.next_in = const_cast<unsigned char*>(data);
+    zlib.avail_in = uInt(length);
+    zlib.next_out = output.data();
+    zlib.avail_out = uInt(output.size());
+    EXPECT_EQ(inflate(&zlib, Z_FINISH), Z_STREAM_END);
+    output.resize(zlib.total_out);
+    inflateEnd(&zlib);
+    return output;
+}
+
+TEST(MemberFile, LayoutAsDocumentedReadByEveryGzipReader) {
+    const Bytes& inflated = DirectoryBytes();
+    Bytes file = MemberFile(inflated);
+    std::vector<size_t> boundaries = RecordBoundaries(inflated);
+    Bytes joined;
+    size_t offset = 0;
+    int members = 0;
+    while (offset < file.size()) {
+        const unsigned char expectedStart[16] = {0x1F, 0x8B, 8, 4, 0, 0, 0, 0, 0, 3, 8, 0, 'D', 'x', 4, 0};
+        ASSERT_EQ(Bytes(file.begin() + long(offset), file.begin() + long(offset) + 16),
+                  Bytes(expectedStart, expectedStart + 16))
+            << "member " << members;
+        uint32_t size = Little32(file, offset + 16);
+        ASSERT_LE(offset + size, file.size());
+        uint32_t length = Little32(file, offset + size - 4);
+        Bytes member = Inflate(file.data() + offset + 20, size - 28, length);
+        EXPECT_EQ(member.size(), length);
+        EXPECT_EQ(uint32_t(crc32(0, member.data(), uInt(member.size()))), Little32(file, offset + size - 8));
+        joined.insert(joined.end(), member.begin(), member.end());
+        bool last = offset + size == file.size();
+        if (!last) {
+            EXPECT_GE(member.size(), size_t(MemberTargetBytes));
+            EXPECT_LT(member.size(), size_t(MemberTargetBytes) + 255);
+            EXPECT_TRUE(std::binary_search(boundaries.begin(), boundaries.end(), joined.size()))
+                << "member " << members << " ends inside a record";
+        }
+        offset += size;
+        members++;
+    }
+    EXPECT_EQ(members, 3);
+    EXPECT_EQ(joined, inflated);
+    // zlib's own reader reads the members as one stream.
+    WritePlain("layout.zdb", file);
+    gzFile gz = gzopen((TestDeviceFolder() + "/layout.zdb").c_str(), "rb");
+    Bytes read(inflated.size() + 10);
+    EXPECT_EQ(gzread(gz, read.data(), unsigned(read.size())), int(inflated.size()));
+    gzclose(gz);
+    read.resize(inflated.size());
+    EXPECT_EQ(read, inflated);
+}
+
+struct ReadOutcome {
+    Bytes bytes;
+    int endCode = 0;
+    int members = 0;
+};
+
+// Through the database reader (members on every core where the file has them).
+ReadOutcome ReadThroughReader(const std::string& name) {
+    ReadOutcome outcome;
+    DatabaseReader reader;
+    FileHandle file = open((TestDeviceFolder() + "/" + name).c_str(), O_RDONLY | O_CLOEXEC);
+    EXPECT_EQ(OpenDatabaseReaderOnFile(&reader, file, true), 0);
+    outcome.members = MemberCount(reader.members);
+    unsigned char piece[4093];
+    long got;
+    while ((got = ReadDatabaseBytes(&reader, piece, sizeof piece)) > 0)
+        outcome.bytes.insert(outcome.bytes.end(), piece, piece + got);
+    outcome.endCode = reader.gzip.endCode;
+    CloseDatabaseReader(&reader);
+    return outcome;
+}
+
+// Through the sequential gzip stream alone.
+ReadOutcome ReadSequentially(const std::string& name) {
+    ReadOutcome outcome;
+    GzipStream stream;
+    FileHandle file = open((TestDeviceFolder() + "/" + name).c_str(), O_RDONLY | O_CLOEXEC);
+    EXPECT_EQ(OpenGzipStream(&stream, file, 65536, DefaultGzipInflater()), 0);
+    unsigned char piece[65536];
+    long got;
+    while ((got = ReadGzipStream(&stream, piece, sizeof piece)) > 0)
+        outcome.bytes.insert(outcome.bytes.end(), piece, piece + got);
+    outcome.endCode = stream.endCode;
+    CloseGzipStream(&stream);
+    CloseFile(file);
+    return outcome;
+}
+
+TEST(MemberFile, ReaderGivesWhatTheSequentialStreamGives) {
+    const Bytes& inflated = DirectoryBytes();
+    Bytes sound = MemberFile(inflated);
+    uint32_t first = Little32(sound, 16);
+    uint32_t second = Little32(sound, first + 16);
+    Bytes plainMember;
+    {
+        WriteCompressed("plain-member.zdb", ToBytes("tail bytes"));
+        plainMember = ReadHostFile("plain-member.zdb");
+    }
+    struct Case {
+        const char* what;
+        int expectedMembers;      // found by the reader's index
+        void (*change)(Bytes* file, uint32_t first, uint32_t second, const Bytes& plainMember);
+    };
+    const Case cases[] = {
+        {"sound", 3, [](Bytes*, uint32_t, uint32_t, const Bytes&) {}},
+        {"second member's CRC wrong", 3,
+         [](Bytes* file, uint32_t first, uint32_t second, const Bytes&) { (*file)[first + second - 8] ^= 1; }},
+        {"second member's length wrong", 3,
+         [](Bytes* file, uint32_t first, uint32_t second, const Bytes&) { (*file)[first + second - 2] ^= 1; }},
+        {"second member's data damaged", 3,
+         [](Bytes* file, uint32_t first, uint32_t second, const Bytes&) { (*file)[first + second / 2] ^= 0x55; }},
+        {"cut inside the third member", 2,
+         [](Bytes* file, uint32_t first, uint32_t second, const Bytes&) { file->resize(first + second + 5000); }},
+        {"second member's size field too large", 1,
+         [](Bytes* file, uint32_t first, uint32_t, const Bytes&) { (*file)[first + 18] ^= 0x10; }},
+        {"trailing bytes after the members", 3,
+         [](Bytes* file, uint32_t, uint32_t, const Bytes&) { file->insert(file->end(), {'x', 'y', 'z'}); }},
+        {"a member without the subfield after them", 3,
+         [](Bytes* file, uint32_t, uint32_t, const Bytes& plain) { file->insert(file->end(), plain.begin(), plain.end()); }},
+        {"a member without the subfield first", 0,
+         [](Bytes* file, uint32_t, uint32_t, const Bytes& plain) { file->insert(file->begin(), plain.begin(), plain.end()); }},
+    };
+    for (const Case& test : cases) {
+        Bytes file = sound;
+        test.change(&file, first, second, plainMember);
+        WritePlain("case.zdb", file);
+        ReadOutcome parallel = ReadThroughReader("case.zdb");
+        ReadOutcome sequential = ReadSequentially("case.zdb");
+        EXPECT_EQ(parallel.members, test.expectedMembers) << test.what;
+        EXPECT_EQ(parallel.bytes.size(), sequential.bytes.size()) << test.what;
+        EXPECT_TRUE(parallel.bytes == sequential.bytes) << test.what;
+        EXPECT_EQ(parallel.endCode, sequential.endCode) << test.what;
+    }
+}
+
+struct StopContext {
+    int stopAfter = -1;
+    int scanned = 0;
+    std::vector<uint32_t> phones;
+};
+
+TEST(MemberFile, ScanCountsAndStopsAsOnOneMember) {
+    const Bytes& inflated = DirectoryBytes();
+    WritePlain("members.zdb", MemberFile(inflated));
+    WriteCompressed("single.zdb", inflated);
+    Query query;
+    SetQueryCriteria(&query, "1", "NAME7", nullptr, nullptr, nullptr);
+    for (int stopAfter : {-1, 1, 20000, 79999}) {
+        StopContext outcomes[2];
+        ScanCounts counts[2];
+        int codes[2];
+        const char* names[2] = {"members.zdb", "single.zdb"};
+        for (int form = 0; form < 2; form++) {
+            StopContext& context = outcomes[form];
+            context.stopAfter = stopAfter;
+            ScanCallbacks callbacks;
+            callbacks.context = &context;
+            callbacks.onRecord = [](void* raw, const ScanCounts* now) { static_cast<StopContext*>(raw)->scanned = now->scanned; };
+            callbacks.onMatch = [](void* raw, const DatabaseRecord* record, const ScanCounts*) {
+                static_cast<StopContext*>(raw)->phones.push_back(record->phone);
+                return 0;
+            };
+            callbacks.shouldStop = [](void* raw) {
+                StopContext* stop = static_cast<StopContext*>(raw);
+                return stop->stopAfter >= 0 && stop->scanned >= stop->stopAfter;
+            };
+            DatabaseReader reader;
+            ASSERT_EQ(OpenDatabaseReaderOnFile(
+                          &reader, open((TestDeviceFolder() + "/" + names[form]).c_str(), O_RDONLY | O_CLOEXEC), true),
+                      0);
+            EXPECT_EQ(MemberCount(reader.members), form == 0 ? 3 : 0);
+            codes[form] = ScanDatabase(&reader, &query, &callbacks, &counts[form]);
+            CloseDatabaseReader(&reader);
+        }
+        EXPECT_EQ(codes[0], codes[1]) << stopAfter;
+        EXPECT_EQ(counts[0].scanned, counts[1].scanned) << stopAfter;
+        EXPECT_EQ(counts[0].results, counts[1].results) << stopAfter;
+        EXPECT_EQ(outcomes[0].phones, outcomes[1].phones) << stopAfter;
+        EXPECT_EQ(counts[0].scanned, stopAfter < 0 ? 80000 : stopAfter) << stopAfter;
+    }
+}
+
+} // namespace
