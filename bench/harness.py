@@ -79,10 +79,12 @@ def script_times(stderr):
     return times
 
 
-def command_time(times, word):
+def command_time(times, word, occurrence=1):
     for line, start, end, command in times:
         if command.startswith(word):
-            return start, end
+            occurrence -= 1
+            if occurrence == 0:
+                return start, end
     raise RuntimeError("no script time for '%s'" % word)
 
 
@@ -101,6 +103,7 @@ class Measurement:
         self.last_results = 0
         self.rss = []
         self.cpu = []
+        self.firsts = []
         self.last = None
 
     def run(self):
@@ -115,6 +118,11 @@ class Measurement:
             # status text is set.
             times = script_times(sample.stderr)
             seconds = command_time(times, "wait")[1] - command_time(times, "click")[0]
+        elif self.kind == "second-search":
+            # Two searches in one run: the second Start's time, and the first one's beside it.
+            times = script_times(sample.stderr)
+            seconds = command_time(times, "wait", 2)[1] - command_time(times, "click", 2)[0]
+            self.firsts.append(command_time(times, "wait")[1] - command_time(times, "click")[0])
         elif self.kind == "sort":
             times = script_times(sample.stderr)
             start, end = command_time(times, "header")
@@ -173,6 +181,8 @@ def main():
     build, data = options.build, options.data
     device = os.path.join(data, "device")
     zdb = os.path.join(device, "Databases", "directory.zdb")
+    one_member = os.path.join(data, "directory-one-member.zdb")
+    gzip_zdb = os.path.join(data, "directory-gzip.zdb")
     db = os.path.join(device, "Databases", "directory.db")
     csv_gz = os.path.join(data, "directory.csv.gz")
     sqlite = os.path.join(data, "directory.sqlite")
@@ -197,6 +207,10 @@ def main():
     script_nothing = search_script("nothing.script", nothing)
     # Every subscriber matches the phone pattern "?": a million rows, then the name heading clicked.
     script_sort = search_script("sort.script", "?", ["header ResultWnd/1201 1"], edit="SearchWnd/1101")
+    # The same search twice on a .zdb opened for the run (chosen without a choose command).
+    script_twice = os.path.join(scripts, "twice.script")
+    write_script(script_twice, ["type SearchWnd/1102 %s" % selective, "click SearchWnd/1107", "wait", "tab 0",
+                                "click SearchWnd/1107", "wait", "print ResultWnd/1202"])
     script_startup = os.path.join(scripts, "startup.script")
     write_script(script_startup, ["# shown"])
 
@@ -269,6 +283,20 @@ def main():
                     check=expect_search("nothing")),
         Measurement("startup", "start-up to the main window shown, ten databases installed",
                     window(script_startup), kind="startup", env=script_env),
+        Measurement("igzip", "`igzip -dc` of the .zdb to /dev/null", ["igzip", "-dc", zdb], discard_output=True),
+        Measurement("igzip-gzip", "`igzip -dc` of the .zdb from gzip (one member) to /dev/null",
+                    ["igzip", "-dc", gzip_zdb], discard_output=True),
+        Measurement("find-gzip", "`dialdex-find` on the .zdb from gzip (one member), selective",
+                    [find, gzip_zdb, "--name", selective], check=expect_find("selective")),
+        Measurement("find-one-member", "`dialdex-find` on the .zdb of `--members off`, selective",
+                    [find, one_member, "--name", selective], check=expect_find("selective")),
+        Measurement("find-4", "`dialdex-find` on 4 files at once (the .zdb from gzip, 4 times), selective",
+                    [find, gzip_zdb, gzip_zdb, gzip_zdb, gzip_zdb, "--name", selective]),
+        Measurement("find-4-serial", "`dialdex-find` on the same 4 files one after another (a shell loop)",
+                    "for n in 1 2 3 4; do '%s' '%s' --name '%s'; done | cat" % (find, gzip_zdb, selective)),
+        Measurement("window-twice", "window search on the .zdb from gzip, second Start (first beside it)",
+                    window(script_twice) + [gzip_zdb], kind="second-search", env=script_env,
+                    check=expect_search("selective")),
         Measurement("sort", "sorting 100,000 rows by name with `CompareRows`",
                     [os.path.join(build, "bench-sort-rows"), db, "100000"], kind="printed"),
         Measurement("sort-window", "sorting %s rows by name through the list (name heading clicked after a "
@@ -280,7 +308,8 @@ def main():
     run_order = ["inflate", "find-zdb", "inflate-isal", "walk-zdb", "zcat-grep", "rg", "window-selective", "cat",
                  "find-db", "walk-db", "read-64k", "sqlite", "find-zdb-broad", "find-zdb-broad-csv",
                  "find-zdb-broad-json", "window-broad", "window-nothing", "startup",
-                 "sort", "sort-window", "inflate-blocks", "read-blocks"]
+                 "sort", "sort-window", "inflate-blocks", "read-blocks", "igzip", "find-zdb", "igzip-gzip",
+                 "find-gzip", "find-one-member", "find-4", "find-4-serial", "window-twice"]
     by_key = {measurement.key: measurement for measurement in measurements}
     ordered = [by_key[key] for key in run_order]
 
@@ -294,6 +323,7 @@ def main():
         measurement.samples.clear()
         measurement.rss.clear()
         measurement.cpu.clear()
+        measurement.firsts.clear()
     for round_index in range(options.rounds):
         shift = round_index * 3 % len(ordered)
         for measurement in ordered[shift:] + ordered[:shift]:
@@ -372,6 +402,32 @@ def main():
     row("sort-window", "%s rows" % format(by_key["sort-window"].last_results, ","), "≤ 1.5 s",
         yes(median("sort-window") <= 1.5))
     rows.extend(find_db_rows(options.find_db_output))
+    ratio = paired("find-zdb", "igzip")
+    row("find-zdb", times(ratio) + " of `igzip -dc` of the same file", "≤ 0.60×", yes(ratio <= 0.60))
+    row("igzip", "anchor")
+    ratio = paired("find-gzip", "igzip-gzip")
+    row("find-gzip", times(ratio) + " of `igzip -dc` of the same file", "≤ 1.05×", yes(ratio <= 1.05))
+    row("igzip-gzip", "anchor")
+    size_ratio = zdb_bytes / os.path.getsize(one_member)
+    rows.append(("size of the .zdb in members against `--members off`", "%d bytes" % zdb_bytes,
+                 "%d bytes in one member" % os.path.getsize(one_member), "", times(size_ratio), "≤ 1.03×",
+                 yes(size_ratio <= 1.03)))
+    second = by_key["window-twice"]
+    ratio = statistics.median(s / f for s, f in zip(second.samples, second.firsts))
+    rows.append(("window search on the .zdb from gzip, second Start on the same file (from memory)",
+                 "%.3f" % second.median(), spread("window-twice"), "",
+                 times(ratio) + " of the first Start (median %.3f s)" % statistics.median(second.firsts),
+                 "≤ 0.40×", yes(ratio <= 0.40)))
+    ratio = paired("find-4", "find-4-serial")
+    row("find-4", times(ratio) + " of the 4 one after another", "≤ 0.60×", yes(ratio <= 0.60))
+    row("find-4-serial", "anchor")
+    rss_members = statistics.median(by_key["find-zdb"].rss)
+    rss_one = statistics.median(by_key["find-one-member"].rss)
+    memory_ratio = rss_members / rss_one
+    rows.append(("peak memory of `dialdex-find` on the .zdb in members against one member",
+                 "%.1f MiB" % (rss_members / 1024.0), "%.1f MiB on one member" % (rss_one / 1024.0), "",
+                 times(memory_ratio), "≤ 1.5× and ≤ 64 MiB",
+                 yes(memory_ratio <= 1.5 and rss_members <= 64 * 1024)))
 
     lines = []
     lines.append("| what | median s | spread (min–max) s | CPU s | ratio | target | holds |")

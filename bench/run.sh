@@ -21,7 +21,7 @@ selective="КУЗНЕЦОВ П"
 broad="М"
 nothing="Ъ"
 
-DIALDEX_EXTRA_PACKAGES="sqlite3 ripgrep python3 gzip" "$top/scripts/install-dependencies.sh"
+DIALDEX_EXTRA_PACKAGES="sqlite3 ripgrep python3 gzip isal" "$top/scripts/install-dependencies.sh"
 
 echo "Building into $build"
 mkdir -p "$out"
@@ -35,6 +35,10 @@ device="$data/device"
 databases="$device/Databases"
 
 # Each input is written beside its final name and renamed, so an interrupted run leaves nothing half made.
+# A .zdb made before dialdex-mkdb wrote members (its first header has no extra field) is made again.
+if [ -f "$databases/directory.zdb" ] && [ "$(head -c 4 "$databases/directory.zdb" | od -An -tx1 | tr -d ' ')" != "1f8b0804" ]; then
+  rm -f "$databases/directory.zdb" "$data/directory-one-member.zdb"
+fi
 if [ ! -f "$databases/directory.zdb" ] || [ ! -f "$databases/directory.db" ]; then
   echo "Making the $subscribers-subscriber demo directory"
   mkdir -p "$databases" "$device/Program Files/Dialdex"
@@ -49,6 +53,15 @@ if [ ! -f "$data/directory.csv" ]; then
   "$mkdb" dump "$databases/directory.db" | cmp -s - "$data/directory.new.csv" ||
     { echo "the .zdb and the .db do not hold the same records" >&2; exit 1; }
   mv "$data/directory.new.csv" "$data/directory.csv"
+fi
+# The same directory as one gzip member: as dialdex-mkdb wrote it before (--members off), and as gzip makes it.
+if [ ! -f "$data/directory-one-member.zdb" ]; then
+  "$mkdb" demo "$subscribers" "$data/directory-one-member.new.zdb" --seed 1 --title "BENCH DEMO" --members off
+  mv "$data/directory-one-member.new.zdb" "$data/directory-one-member.zdb"
+fi
+if [ ! -f "$data/directory-gzip.zdb" ]; then
+  gzip -6 -c "$databases/directory.db" > "$data/directory-gzip.new.zdb"
+  mv "$data/directory-gzip.new.zdb" "$data/directory-gzip.zdb"
 fi
 if [ ! -f "$data/directory.csv.gz" ]; then
   gzip -6 -c "$data/directory.csv" > "$data/directory.new.csv.gz"

@@ -39,9 +39,49 @@ int OpenDatabaseReader(DatabaseReader* reader, const char16_t* path, bool compre
     return OpenDatabaseReaderOnFile(reader, file, compressed);
 }
 
-void CloseDatabaseReader(DatabaseReader* reader) {
+// The kept bytes grow by at least this much at a time, so the gzip stream inflates large pieces in place.
+constexpr long long KeepStep = 4LL << 20;
+
+void KeepDatabaseBytes(DatabaseReader* reader, long long limit) {
+    reader->keepLimit = limit < LongestKeptDatabase ? limit : LongestKeptDatabase;
+}
+
+unsigned char* TakeKeptDatabaseBytes(DatabaseReader* reader, long long* length) {
+    // The pool may still be inflating members ahead into the kept bytes.
     CloseMemberReader(reader->members);
     reader->members = nullptr;
+    unsigned char* bytes = reader->keptBytes;
+    *length = bytes != nullptr ? reader->end : 0;
+    reader->keptBytes = nullptr;
+    reader->keepLimit = 0;
+    reader->buffer = reader->ownBuffer;
+    reader->position = reader->end = 0;
+    reader->sourceFinished = true;
+    return bytes;
+}
+
+long long KeptDatabaseBytes(const DatabaseReader* reader) {
+    return reader->keptBytes != nullptr ? reader->end : 0;
+}
+
+void FreeKeptDatabaseBytes(unsigned char* bytes) {
+    std::free(bytes);
+}
+
+void ReadDatabaseFromBytes(DatabaseReader* reader, const unsigned char* bytes, long long length) {
+    CloseMemberReader(reader->members);
+    reader->members = nullptr;
+    reader->buffer = const_cast<unsigned char*>(bytes); // only read
+    reader->position = 0;
+    reader->end = int(length < LongestKeptDatabase ? length : LongestKeptDatabase);
+    reader->sourceFinished = true;
+}
+
+void CloseDatabaseReader(DatabaseReader* reader) {
+    CloseMemberReader(reader->members); // before the kept bytes it may inflate into
+    reader->members = nullptr;
+    std::free(reader->keptBytes);
+    reader->keptBytes = nullptr;
     CloseGzipStream(&reader->gzip);
     if (reader->file != NoFile) CloseFile(reader->file);
     reader->file = NoFile;
@@ -91,10 +131,89 @@ static bool FillFromMembers(DatabaseReader* reader, int needed) {
     return true;
 }
 
+static bool FillBuffer(DatabaseReader* reader, int needed);
+
+// Makes room for at least wanted more kept bytes. Returns false when that would pass the limit: then
+// nothing is kept any more, and the bytes not yet handed out move to the own buffer.
+static bool RoomToKeep(DatabaseReader* reader, long long wanted) {
+    if (reader->keptCapacity - reader->end >= wanted) return true;
+    long long capacity = reader->keptCapacity * 2;
+    if (capacity < reader->end + wanted + KeepStep) capacity = reader->end + wanted + KeepStep;
+    if (capacity > reader->keepLimit && reader->end + wanted <= reader->keepLimit) capacity = reader->keepLimit;
+    void* bigger = capacity <= reader->keepLimit ? std::realloc(reader->keptBytes, size_t(capacity)) : nullptr;
+    if (bigger != nullptr) {
+        reader->keptBytes = static_cast<unsigned char*>(bigger);
+        reader->keptCapacity = capacity;
+        reader->buffer = reader->keptBytes;
+        return true;
+    }
+    int unread = reader->end - reader->position;
+    std::memcpy(reader->ownBuffer, reader->buffer + reader->position, size_t(unread));
+    std::free(reader->keptBytes);
+    reader->keptBytes = nullptr;
+    reader->keepLimit = 0;
+    reader->buffer = reader->ownBuffer;
+    reader->position = 0;
+    reader->end = unread;
+    return false;
+}
+
+// Before the first read of a file made of members: when all of them fit, they are inflated straight into
+// the kept bytes, each at its place.
+static void KeepMembersInPlace(DatabaseReader* reader) {
+    long long length = MembersInflatedLength(reader->members) + MemberOutputSlack;
+    if (reader->keptBytes != nullptr || reader->end != 0 || length > reader->keepLimit) return;
+    reader->keptBytes = static_cast<unsigned char*>(std::malloc(size_t(length)));
+    if (reader->keptBytes == nullptr) return;
+    reader->keptCapacity = length;
+    reader->buffer = reader->keptBytes;
+    InflateMembersInto(reader->members, reader->keptBytes);
+}
+
+// FillBuffer while the bytes are kept: they are read (or a member's piece copied) behind the ones before.
+static bool FillKeeping(DatabaseReader* reader, int needed) {
+    if (reader->members != nullptr) KeepMembersInPlace(reader);
+    while (reader->end - reader->position < needed) {
+        if (reader->sourceFinished) return false;
+        unsigned char* piece = nullptr;
+        long length = 0;
+        long long resumeOffset = 0;
+        if (reader->members != nullptr) {
+            if (NextMemberPiece(reader->members, &piece, &length, &resumeOffset) == 0) {
+                CloseMemberReader(reader->members);
+                reader->members = nullptr;
+                ResumeGzipStreamAt(&reader->gzip, resumeOffset);
+                continue;
+            }
+            if (piece == reader->buffer + reader->end) { // inflated in place
+                reader->end += int(length);
+                continue;
+            }
+            if (!RoomToKeep(reader, length)) {
+                // The piece that did not fit goes on through the headroom, as members go without keeping.
+                std::memcpy(piece - reader->end, reader->buffer, size_t(reader->end));
+                reader->buffer = piece - reader->end;
+                reader->end += int(length);
+                return FillBuffer(reader, needed);
+            }
+            std::memcpy(reader->buffer + reader->end, piece, size_t(length));
+            reader->end += int(length);
+            continue;
+        }
+        if (!RoomToKeep(reader, KeepStep / 4)) return FillBuffer(reader, needed);
+        long long room = reader->keptCapacity - reader->end;
+        int got = ReadSource(reader, reader->buffer + reader->end, int(room < (1 << 30) ? room : (1 << 30)));
+        if (got <= 0) reader->sourceFinished = true;
+        else reader->end += got;
+    }
+    return true;
+}
+
 // Makes at least needed bytes available from position on (needed <= the buffer size). Returns false when
 // the file ends first; whatever did arrive stays available.
 static bool FillBuffer(DatabaseReader* reader, int needed) {
     if (reader->end - reader->position >= needed) return true;
+    if (reader->keepLimit > 0) return FillKeeping(reader, needed);
     if (reader->members != nullptr && FillFromMembers(reader, needed)) return true;
     if (reader->sourceFinished || reader->buffer == nullptr) return false;
     int kept = reader->end - reader->position;

@@ -42,6 +42,9 @@ struct DatabaseReader {
     unsigned char* buffer = nullptr; // the bytes handed out: ownBuffer, or a member's piece
     unsigned char* ownBuffer = nullptr;
     int capacity = 0;            // the own buffer's size
+    unsigned char* keptBytes = nullptr; // KeepDatabaseBytes: every byte read from the start (buffer then)
+    long long keptCapacity = 0;
+    long long keepLimit = 0;
     int position = 0;            // next byte to hand out
     int end = 0;                 // bytes in the buffer
     bool sourceFinished = false; // the file gives no more bytes
@@ -63,6 +66,21 @@ int OpenDatabaseReaderOnFile(DatabaseReader* reader, FileHandle file, bool compr
 long ReadDatabaseBytes(DatabaseReader* reader, void* destination, long count);
 // Closes the file and frees the buffer; safe on a reader that failed to open or was closed already.
 void CloseDatabaseReader(DatabaseReader* reader);
+
+// Before the first read: every byte read is kept, from the first on, in one buffer that grows up to
+// limit bytes; past that nothing is kept and the buffer is freed (the reading goes on as usual).
+void KeepDatabaseBytes(DatabaseReader* reader, long long limit);
+// The bytes kept so far (from the header on), handed to the caller, who frees them with
+// FreeKeptDatabaseBytes; null when none are kept. The reader reads nothing more.
+unsigned char* TakeKeptDatabaseBytes(DatabaseReader* reader, long long* length);
+void FreeKeptDatabaseBytes(unsigned char* bytes);
+// The bytes kept so far (0 when none are).
+long long KeptDatabaseBytes(const DatabaseReader* reader);
+// Before the first read: the reader hands out these bytes (a database from its header on) instead of the
+// file's; they stay the caller's and must outlive the reader's use.
+void ReadDatabaseFromBytes(DatabaseReader* reader, const unsigned char* bytes, long long length);
+// The longest a reader can keep (its offsets are int).
+constexpr long long LongestKeptDatabase = 0x7FF00000LL;
 
 // Reads the header (the first 29 bytes). Returns the count read; the stream walk starts after it.
 int ReadDatabaseHeader(DatabaseReader* reader, unsigned char header[DatabaseHeaderSize]);

@@ -19,15 +19,16 @@ constexpr uint32_t LongestMember = 64u << 20;
 // The smallest member: its header, empty deflate data (2 bytes) and the trailer.
 constexpr uint32_t ShortestMember = MemberHeaderSize + 2 + MemberTrailerSize;
 // Room past the expected end, so that an inflater never stops short of the data's end for want of it.
-constexpr uint32_t OutputSlack = 64;
+constexpr uint32_t OutputSlack = MemberOutputSlack;
 // Threads beyond this inflate faster than one scan consumes (see docs/decisions.md).
-constexpr int MostInflaters = 16;
+constexpr int MostInflaters = 8;
 
 struct MemberSlot {
     unsigned char* input = nullptr; // the member's bytes as in the file
     uint32_t inputCapacity = 0;
     unsigned char* output = nullptr; // MemberPieceHeadroom bytes, then the inflated bytes
     uint32_t outputCapacity = 0;
+    unsigned char* piece = nullptr; // where the inflated bytes lie
     long length = 0;    // inflated bytes
     bool sound = false; // inflated whole, and its CRC-32 and length agree
 #ifdef DIALDEX_ISAL
@@ -39,8 +40,12 @@ struct MemberReader {
     FileHandle file = NoFile;
     long long* offsets = nullptr;
     uint32_t* sizes = nullptr;
+    long long* streamOffsets = nullptr; // where each member's inflated bytes begin, as the trailers say
     int memberCount = 0;
-    long long endOffset = 0; // after the last member found
+    long long endOffset = 0;       // after the last member found
+    long long inflatedLength = 0;  // of all members, as the trailers say
+    unsigned char* destination = nullptr; // InflateMembersInto's buffer
+    int threadCount = 0;
     MemberSlot* slots = nullptr;
     int slotCount = 0;
     OrderedWork* work = nullptr;
@@ -62,11 +67,10 @@ static bool Reserve(unsigned char** buffer, uint32_t* capacity, uint32_t size) {
     return true;
 }
 
-// Inflates the deflate data into output (expected bytes and the slack), which must take exactly expected
-// bytes. True when the data end
-// just there, at their last byte, with the CRC-32 given.
+// Inflates the deflate data into output (room bytes), which must take exactly expected bytes. True when
+// the data end just there, at their last byte, with the CRC-32 given.
 static bool InflateExactly(MemberSlot* slot, const unsigned char* data, uint32_t dataLength,
-                           unsigned char* output, uint32_t expected, uint32_t expectedCrc) {
+                           unsigned char* output, uint32_t room, uint32_t expected, uint32_t expectedCrc) {
 #ifdef DIALDEX_ISAL
     if (slot->isal == nullptr) slot->isal = CreateIsalInflater();
     if (slot->isal != nullptr) {
@@ -74,7 +78,7 @@ static bool InflateExactly(MemberSlot* slot, const unsigned char* data, uint32_t
         int used = 0, readAhead = 0;
         long produced = 0;
         uint32_t crc = 0;
-        int code = InflateWithIsal(slot->isal, data, int(dataLength), &used, output, long(expected + OutputSlack), &produced,
+        int code = InflateWithIsal(slot->isal, data, int(dataLength), &used, output, long(room), &produced,
                                    &readAhead, &crc);
         return code == 0 && produced == long(expected) && uint32_t(used - readAhead) == dataLength &&
                crc == expectedCrc;
@@ -87,7 +91,7 @@ static bool InflateExactly(MemberSlot* slot, const unsigned char* data, uint32_t
     zlib.next_in = const_cast<unsigned char*>(data);
     zlib.avail_in = dataLength;
     zlib.next_out = output;
-    zlib.avail_out = expected + OutputSlack;
+    zlib.avail_out = room;
     int code = inflate(&zlib, Z_FINISH);
     bool whole = code == Z_STREAM_END && zlib.avail_in == 0 && zlib.total_out == expected &&
                  uint32_t(crc32(0, output, expected)) == expectedCrc;
@@ -111,12 +115,23 @@ static void InflateMember(void* context, int member, int slotIndex) {
     }
     uint32_t crc = LittleEndian32(slot->input + size - 8);
     uint32_t inflated = LittleEndian32(slot->input + size - 4);
-    if (inflated > LongestMember ||
-        !Reserve(&slot->output, &slot->outputCapacity, MemberPieceHeadroom + inflated + OutputSlack))
+    if (inflated > LongestMember) return;
+    unsigned char* output = nullptr;
+    uint32_t room = inflated;
+    if (reader->destination != nullptr) {
+        // In place in the stream: not a byte past the member's own, which the next member's thread writes.
+        if (reader->streamOffsets[member + 1] - reader->streamOffsets[member] != (long long)inflated) return;
+        output = reader->destination + reader->streamOffsets[member];
+        if (member + 1 == reader->memberCount) room += OutputSlack;
+    } else {
+        if (!Reserve(&slot->output, &slot->outputCapacity, MemberPieceHeadroom + inflated + OutputSlack)) return;
+        output = slot->output + MemberPieceHeadroom;
+        room += OutputSlack;
+    }
+    if (!InflateExactly(slot, slot->input + MemberHeaderSize, size - MemberHeaderSize - MemberTrailerSize, output,
+                        room, inflated, crc))
         return;
-    if (!InflateExactly(slot, slot->input + MemberHeaderSize, size - MemberHeaderSize - MemberTrailerSize,
-                        slot->output + MemberPieceHeadroom, inflated, crc))
-        return;
+    slot->piece = output;
     slot->length = long(inflated);
     slot->sound = true;
 }
@@ -130,17 +145,24 @@ static bool IndexMembers(MemberReader* reader, long long fileSize) {
         if (ReadFileBytesAt(reader->file, offset, header, MemberHeaderSize) != MemberHeaderSize) break;
         uint32_t size = MemberSizeFromHeader(header);
         if (size < ShortestMember || size > LongestMember || offset + size > fileSize) break;
-        if (reader->memberCount == capacity) {
+        unsigned char length[4];
+        if (ReadFileBytesAt(reader->file, offset + size - 4, length, 4) != 4) break;
+        if (reader->memberCount + 1 >= capacity) {
             capacity = capacity == 0 ? 64 : capacity * 2;
             void* offsets = std::realloc(reader->offsets, sizeof(long long) * size_t(capacity));
             if (offsets != nullptr) reader->offsets = static_cast<long long*>(offsets);
             void* sizes = std::realloc(reader->sizes, sizeof(uint32_t) * size_t(capacity));
             if (sizes != nullptr) reader->sizes = static_cast<uint32_t*>(sizes);
-            if (offsets == nullptr || sizes == nullptr) return false;
+            void* streamOffsets = std::realloc(reader->streamOffsets, sizeof(long long) * size_t(capacity));
+            if (streamOffsets != nullptr) reader->streamOffsets = static_cast<long long*>(streamOffsets);
+            if (offsets == nullptr || sizes == nullptr || streamOffsets == nullptr) return false;
         }
         reader->offsets[reader->memberCount] = offset;
         reader->sizes[reader->memberCount] = size;
+        reader->streamOffsets[reader->memberCount] = reader->inflatedLength;
+        reader->inflatedLength += LittleEndian32(length);
         reader->memberCount++;
+        reader->streamOffsets[reader->memberCount] = reader->inflatedLength;
         offset += size;
     }
     reader->endOffset = offset;
@@ -161,15 +183,30 @@ MemberReader* OpenMemberReader(FileHandle file) {
     int threads = ProcessorCount();
     if (threads > MostInflaters) threads = MostInflaters;
     if (threads > reader->memberCount) threads = reader->memberCount;
+    reader->threadCount = threads;
     reader->slotCount = threads + 1;
     reader->slots = static_cast<MemberSlot*>(std::calloc(size_t(reader->slotCount), sizeof(MemberSlot)));
-    if (reader->slots != nullptr)
-        reader->work = StartOrderedWork(threads, reader->slotCount, reader->memberCount, InflateMember, reader);
-    if (reader->work == nullptr) {
+    if (reader->slots == nullptr) {
         CloseMemberReader(reader);
         return nullptr;
     }
     return reader;
+}
+
+long long MembersInflatedLength(const MemberReader* reader) {
+    return reader->inflatedLength;
+}
+
+void InflateMembersInto(MemberReader* reader, unsigned char* destination) {
+    if (reader->work == nullptr && reader->nextMember == 0) reader->destination = destination;
+}
+
+// The pool starts with the first piece asked for, once it is known where the members go.
+static bool StartPool(MemberReader* reader) {
+    if (reader->work == nullptr)
+        reader->work =
+            StartOrderedWork(reader->threadCount, reader->slotCount, reader->memberCount, InflateMember, reader);
+    return reader->work != nullptr;
 }
 
 int NextMemberPiece(MemberReader* reader, unsigned char** piece, long* length, long long* resumeOffset) {
@@ -179,6 +216,11 @@ int NextMemberPiece(MemberReader* reader, unsigned char** piece, long* length, l
         *resumeOffset = reader->endOffset;
         return 0;
     }
+    if (!StartPool(reader)) { // no thread: the stream reads the members one after the other
+        *resumeOffset = reader->offsets[reader->nextMember];
+        reader->nextMember = reader->memberCount;
+        return 0;
+    }
     MemberSlot* slot = &reader->slots[TakeWorkPiece(reader->work, reader->nextMember)];
     if (!slot->sound) {
         *resumeOffset = reader->offsets[reader->nextMember];
@@ -186,7 +228,7 @@ int NextMemberPiece(MemberReader* reader, unsigned char** piece, long* length, l
         return 0;
     }
     reader->heldMember = reader->nextMember++;
-    *piece = slot->output + MemberPieceHeadroom;
+    *piece = slot->piece;
     *length = slot->length;
     return 1;
 }
@@ -204,6 +246,7 @@ void CloseMemberReader(MemberReader* reader) {
     std::free(reader->slots);
     std::free(reader->offsets);
     std::free(reader->sizes);
+    std::free(reader->streamOffsets);
     std::free(reader);
 }
 

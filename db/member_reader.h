@@ -10,6 +10,9 @@
 
 #include <cstdint>
 
+// Room an inflater may have past a member's end, so that it never stops short of the data's end for want
+// of it.
+constexpr int MemberOutputSlack = 64;
 // Bytes writable before every piece handed out: the reader puts the end of the previous piece there (a
 // block is never longer than 254 bytes).
 constexpr int MemberPieceHeadroom = 256;
@@ -18,10 +21,16 @@ struct MemberSlot;
 struct OrderedWork;
 struct MemberReader;
 
-// Finds the members at the start of a file that can be read at any offset, and starts inflating them.
-// Returns null when the file does not begin with one (or there is no memory or thread for the pool):
-// the file is then read sequentially as before.
+// Finds the members at the start of a file that can be read at any offset; the pool starts inflating
+// them with the first piece asked for. Returns null when the file does not begin with one (or there is
+// no memory): the file is then read sequentially as before.
 MemberReader* OpenMemberReader(FileHandle file);
+// The length of every member's inflated bytes together, as their trailers say (each is checked when it is
+// inflated).
+long long MembersInflatedLength(const MemberReader* reader);
+// Before the first piece: every member is inflated straight into destination at its place in the stream
+// (destination holds MembersInflatedLength bytes and 64 more), so the pieces lie one after the other there.
+void InflateMembersInto(MemberReader* reader, unsigned char* destination);
 // The inflated bytes of the next sound member, in file order. Codes: 1 a piece (MemberPieceHeadroom
 // writable bytes before it; valid until the next call); 0 no more: the sequential stream reads on at
 // *resumeOffset (after the last member, or at the first one that failed a check).

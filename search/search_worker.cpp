@@ -13,6 +13,7 @@
 #include "platform/format.h"
 #include "platform/memory_budget.h"
 #include "platform/text.h"
+#include "search/directory_cache.h"
 #include "search/result_page.h"
 #include "search/scan.h"
 #include "search/search_page.h"
@@ -28,7 +29,7 @@ constexpr int ImmediateRedrawRows = 10; // the first rows show as they are found
 // One run's state (the worker runs at most once at a time).
 struct SearchRun {
     int refreshCounter = 0; // set to 1 at every refresh, increased by 1 for every row appended
-    uint64_t budget = 0;    // bytes the rows may take (records and the list's rows)
+    uint64_t budget = 0;    // bytes the rows and the cached directory may take together
     bool cut = false;       // a match was left out: no memory for it, or the budget met
     int phoneDigits = 0;    // from the header: the phone text's zero padding
     const SearchRunControls* controls = nullptr; // the status text, the bar and the Start/Stop button
@@ -59,8 +60,9 @@ int OnMatch(void* context, const DatabaseRecord* record, const ScanCounts* count
     FormatPhoneText(record->phone, run.phoneDigits, phoneText, PhoneTextCapacity);
     WideToDevice(phoneText, -1, phoneBytes, PhoneTextCapacity);
     uint64_t rowBytes = uint64_t(counts->results) * ResultRowOverheadBytes;
-    const unsigned char* stored =
-        ResultRecordBytes() + rowBytes < run.budget ? AppendResultRecord(phoneBytes, record) : nullptr;
+    const unsigned char* stored = ResultRecordBytes() + rowBytes + CachedDirectoryBytes() < run.budget
+                                      ? AppendResultRecord(phoneBytes, record)
+                                      : nullptr;
     if (!stored) {
         run.cut = true;
         return 1;
@@ -146,6 +148,11 @@ unsigned long RunSearch(void* argument) {
         PathToOpen(inputs->database, path) == 0 && ValidateDatabaseFile(path, header, &compressed) == 0;
     DatabaseReader reader;
     bool opened = valid && OpenDatabaseReader(&reader, path, compressed) == 0;
+    // The last directory's inflated bytes are dropped before another file is read, so its memory is free
+    // for this run; the same file unchanged is read from them.
+    uint64_t budget = resultMemoryLimit ? resultMemoryLimit : MemoryBudgetOf(HostMemoryLimits());
+    if (opened) UseOrKeepDirectory(&reader, budget);
+    else DropDirectoryCache();
     if (opened) ReadDatabaseHeader(&reader, header);
 
     const SearchRunControls& controls = inputs->controls;
@@ -169,7 +176,7 @@ unsigned long RunSearch(void* argument) {
     SetWindowText(controls.queryDetails, inputs->summary);
     run.phoneDigits = HeaderPhoneDigits(header);
     ShowScanStarting(run, header);
-    run.budget = resultMemoryLimit ? resultMemoryLimit : MemoryBudgetOf(HostMemoryLimits());
+    run.budget = budget;
 
     ScanCallbacks callbacks;
     callbacks.context = &run;
@@ -177,7 +184,9 @@ unsigned long RunSearch(void* argument) {
     callbacks.onMatch = OnMatch;
     callbacks.shouldStop = ShouldStop;
     ScanCounts counts;
-    ScanDatabase(&reader, &inputs->query, &callbacks, &counts);
+    int scanCode = ScanDatabase(&reader, &inputs->query, &callbacks, &counts);
+    EndDirectoryRun(&reader, scanCode, run.cut,
+                    ResultRecordBytes() + uint64_t(counts.results) * ResultRowOverheadBytes, budget);
 
     RestoreSearchPage(controls);
     CloseDatabaseReader(&reader);

@@ -12,14 +12,19 @@
 #include "db/database_reader.h"
 #include "platform/command_line.h"
 #include "platform/text.h"
+#include "platform/work_pool.h"
 #include "search/scan.h"
 #include "tools/database_input.h"
 #include "tools/record_format.h"
 #include "tools/tool_support.h"
 
 #include <cstdio>
+#include <algorithm>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 enum FindRow {
@@ -109,7 +114,23 @@ struct FindRun {
     long long fileMatches = 0; // matches of the current file
     bool anyMatch = false;     // some file matched
     std::string fields[6];     // one line's fields, reused: the file's name as lines show it first
+    bool held = false;         // one of several files searched at once: its lines and messages wait
+    std::string messages;      // held messages for standard error
 };
+
+// A message about the file: to standard error now, or kept with the file's lines.
+static void Tell(FindRun* run, const std::string& text) {
+    if (!run->held) {
+        std::fflush(stdout);
+        std::fputs(text.c_str(), stderr);
+    } else {
+        run->messages += text;
+    }
+}
+
+static void ReportFileFailure(FindRun* run, const std::string& text) {
+    Tell(run, std::string(FindProgram.name) + ": " + text + "\n");
+}
 
 static const char* const MatchColumns[6] = {"file", "phone", "name", "street", "house", "flat"};
 static const char* const CountColumns[2] = {"file", "count"};
@@ -222,7 +243,7 @@ static int PrintMatch(void* context, const DatabaseRecord* record, const ScanCou
     int first = run->nameFiles ? 0 : 1;
     AppendOutputLine(&run->output.text, run->settings->format, MatchColumns + first, fields + first,
                      6 - first);
-    FlushStandardOutputWhenFull(&run->output);
+    if (!run->held) FlushStandardOutputWhenFull(&run->output);
     return run->output.failed ? 1 : 0; // nothing more can be printed: the scan ends
 }
 
@@ -249,8 +270,8 @@ static int FindInFile(FindRun* run, const std::string& path) {
     unsigned char header[DatabaseHeaderSize];
     std::string problem;
     if (OpenToolDatabase(path, &reader, header, &problem) != 0) {
-        FlushStandardOutput(&run->output);
-        ReportFailure(FindProgram, std::string(DisplayName(path)) + ": " + problem);
+        if (!run->held) FlushStandardOutput(&run->output);
+        ReportFileFailure(run, std::string(DisplayName(path)) + ": " + problem);
         return -1;
     }
     run->phoneDigits = HeaderPhoneDigits(header);
@@ -270,17 +291,72 @@ static int FindInFile(FindRun* run, const std::string& path) {
         AppendOutputLine(&run->output.text, settings.format, CountColumns + first, fields + first, 2 - first,
                          run->nameFiles ? 2u : 1u);
     }
-    FlushStandardOutput(&run->output);
+    if (!run->held) FlushStandardOutput(&run->output);
     if (!settings.quiet) {
-        std::fprintf(stderr, "%s%sscanned %d, results %d\n", run->nameFiles ? DisplayName(path) : "",
-                     run->nameFiles ? ": " : "", counts.scanned, counts.results);
+        Tell(run, std::string(run->nameFiles ? DisplayName(path) : "") + (run->nameFiles ? ": " : "") +
+                      "scanned " + std::to_string(counts.scanned) + ", results " +
+                      std::to_string(counts.results) + "\n");
     }
     if (code == 1) {
-        ReportFailure(FindProgram, std::string(DisplayName(path)) + ": data end before the end mark after " +
-                                       CountOf(counts.scanned, "record"));
+        ReportFileFailure(run, std::string(DisplayName(path)) + ": data end before the end mark after " +
+                                   CountOf(counts.scanned, "record"));
         return -1;
     }
     return 0;
+}
+
+// Several files searched at once, one a thread up to the processors there are; each file's lines and
+// messages are printed in the order the files were given, as soon as the files before it are done.
+// Returns true when some file could not be searched.
+static bool FindInFilesAtOnce(FindRun* run, int threadCount) {
+    const std::vector<std::string>& files = run->settings->files;
+    std::vector<FindRun> jobs(files.size());
+    std::vector<int> failed(files.size(), 0);
+    std::vector<bool> done(files.size(), false);
+    std::mutex lock;
+    std::condition_variable finished;
+    size_t next = 0;
+    auto work = [&] {
+        for (;;) {
+            size_t index;
+            {
+                std::lock_guard<std::mutex> guard(lock);
+                if (next == files.size()) return;
+                index = next++;
+            }
+            FindRun& job = jobs[index];
+            job.settings = run->settings;
+            job.query = run->query;
+            job.nameFiles = run->nameFiles;
+            job.held = true;
+            failed[index] = FindInFile(&job, files[index]) != 0;
+            std::lock_guard<std::mutex> guard(lock);
+            done[index] = true;
+            finished.notify_all();
+        }
+    };
+    std::vector<std::thread> threads;
+    for (int index = 0; index < threadCount; index++)
+        threads.emplace_back(work);
+    bool anyFailed = false;
+    for (size_t index = 0; index < files.size(); index++) {
+        {
+            std::unique_lock<std::mutex> guard(lock);
+            finished.wait(guard, [&] { return done[index]; });
+        }
+        FindRun& job = jobs[index];
+        if (!run->output.failed) {
+            run->output.text += job.output.text;
+            FlushStandardOutput(&run->output);
+            std::fputs(job.messages.c_str(), stderr);
+        }
+        if (job.anyMatch) run->anyMatch = true;
+        if (failed[index]) anyFailed = true;
+        job = FindRun(); // its lines are out: their memory goes
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    return anyFailed;
 }
 
 int main(int argumentCount, char** arguments) {
@@ -302,10 +378,17 @@ int main(int argumentCount, char** arguments) {
             AppendHeaderLine(&run.output.text, settings.format, MatchColumns + first, 6 - first);
     }
     bool failed = false;
-    for (const std::string& path : settings.files) {
-        if (FindInFile(&run, path) != 0) failed = true;
-        if (run.output.failed) break;
-        if (settings.quiet && run.anyMatch) return ExitSuccess;
+    // --quiet ends at the first match, in the order given, and standard input named twice is read once
+    // after the other: those files are searched one by one.
+    int threads = ProcessorCount() < int(settings.files.size()) ? ProcessorCount() : int(settings.files.size());
+    if (threads > 1 && !settings.quiet && std::count(settings.files.begin(), settings.files.end(), "-") < 2) {
+        failed = FindInFilesAtOnce(&run, threads);
+    } else {
+        for (const std::string& path : settings.files) {
+            if (FindInFile(&run, path) != 0) failed = true;
+            if (run.output.failed) break;
+            if (settings.quiet && run.anyMatch) return ExitSuccess;
+        }
     }
     if (FlushStandardOutput(&run.output) != 0)
         return ReportFailure(FindProgram,

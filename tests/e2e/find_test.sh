@@ -176,4 +176,15 @@ expected=$(tail -n +2 demo.csv | grep -c '^[0-9]*,ИВАНОВ')
 [ "$(wc -l <found.txt)" -eq "$expected" ] || fail "demo ИВАНОВ: $(wc -l <found.txt) found, $expected in the dump"
 grep -qx "scanned 5000, results $expected" err.txt || fail "demo counts: $(cat err.txt)"
 
+# --- several files searched at once print in the order given, lines and messages alike ---
+"$mkdb" demo 40000 big.zdb --seed 5 2>/dev/null || fail "demo big.zdb"
+for file in big.zdb round.db missing.zdb round.zdb big.zdb; do
+    "$find" -H "$file" -n 'К' >>one-by-one.txt 2>>one-by-one-err.txt
+done
+expect_code 2 -- "$find" big.zdb round.db missing.zdb round.zdb big.zdb -n 'К'
+cmp -s one-by-one.txt out.txt || fail "several files: the lines differ from the files searched one by one"
+cmp -s one-by-one-err.txt err.txt || fail "several files: the messages differ: $(cat err.txt)"
+"$find" -c big.zdb round.db big.zdb -n 'К' >counts.txt 2>/dev/null
+[ "$(cut -d';' -f1 counts.txt | tr '\n' ' ')" = "big.zdb round.db big.zdb " ] || fail "counts in order: $(cat counts.txt)"
+
 finish "find end to end"

@@ -120,20 +120,29 @@ struct ReadOutcome {
     Bytes bytes;
     int endCode = 0;
     int members = 0;
+    Bytes kept;       // what the reader kept, when it was asked to
+    bool keptAny = false;
 };
 
-// Through the database reader (members on every core where the file has them).
-ReadOutcome ReadThroughReader(const std::string& name) {
+// Through the database reader (members on every core where the file has them), keeping what it reads
+// up to keepLimit bytes when that is not 0.
+ReadOutcome ReadThroughReader(const std::string& name, long long keepLimit = 0) {
     ReadOutcome outcome;
     DatabaseReader reader;
     FileHandle file = open((TestDeviceFolder() + "/" + name).c_str(), O_RDONLY | O_CLOEXEC);
     EXPECT_EQ(OpenDatabaseReaderOnFile(&reader, file, true), 0);
+    if (keepLimit > 0) KeepDatabaseBytes(&reader, keepLimit);
     outcome.members = MemberCount(reader.members);
     unsigned char piece[4093];
     long got;
     while ((got = ReadDatabaseBytes(&reader, piece, sizeof piece)) > 0)
         outcome.bytes.insert(outcome.bytes.end(), piece, piece + got);
     outcome.endCode = reader.gzip.endCode;
+    long long length = 0;
+    unsigned char* kept = TakeKeptDatabaseBytes(&reader, &length);
+    outcome.keptAny = kept != nullptr;
+    if (kept != nullptr) outcome.kept.assign(kept, kept + length);
+    FreeKeptDatabaseBytes(kept);
     CloseDatabaseReader(&reader);
     return outcome;
 }
@@ -188,16 +197,27 @@ TEST(MemberFile, ReaderGivesWhatTheSequentialStreamGives) {
         {"a member without the subfield first", 0,
          [](Bytes* file, uint32_t, uint32_t, const Bytes& plain) { file->insert(file->begin(), plain.begin(), plain.end()); }},
     };
+    // Each file is read without keeping, keeping everything (in place for members), and keeping until a
+    // limit met part way.
+    const long long keepLimits[] = {0, 64LL << 20, 1500000};
     for (const Case& test : cases) {
         Bytes file = sound;
         test.change(&file, first, second, plainMember);
         WritePlain("case.zdb", file);
-        ReadOutcome parallel = ReadThroughReader("case.zdb");
         ReadOutcome sequential = ReadSequentially("case.zdb");
-        EXPECT_EQ(parallel.members, test.expectedMembers) << test.what;
-        EXPECT_EQ(parallel.bytes.size(), sequential.bytes.size()) << test.what;
-        EXPECT_TRUE(parallel.bytes == sequential.bytes) << test.what;
-        EXPECT_EQ(parallel.endCode, sequential.endCode) << test.what;
+        for (long long keepLimit : keepLimits) {
+            ReadOutcome parallel = ReadThroughReader("case.zdb", keepLimit);
+            std::string what = std::string(test.what) + ", keeping up to " + std::to_string(keepLimit);
+            EXPECT_EQ(parallel.members, test.expectedMembers) << what;
+            EXPECT_EQ(parallel.bytes.size(), sequential.bytes.size()) << what;
+            EXPECT_TRUE(parallel.bytes == sequential.bytes) << what;
+            EXPECT_EQ(parallel.endCode, sequential.endCode) << what;
+            bool keepsAll = keepLimit > (long long)inflated.size() + 1000;
+            EXPECT_EQ(parallel.keptAny, keepsAll) << what;
+            if (keepsAll) {
+                EXPECT_TRUE(parallel.kept == sequential.bytes) << what;
+            }
+        }
     }
 }
 
@@ -245,6 +265,38 @@ TEST(MemberFile, ScanCountsAndStopsAsOnOneMember) {
         EXPECT_EQ(counts[0].results, counts[1].results) << stopAfter;
         EXPECT_EQ(outcomes[0].phones, outcomes[1].phones) << stopAfter;
         EXPECT_EQ(counts[0].scanned, stopAfter < 0 ? 80000 : stopAfter) << stopAfter;
+    }
+}
+
+// The second scan from the kept bytes finds what the first found from the file, and stops alike.
+TEST(MemberFile, ScanFromKeptBytesAsFromTheFile) {
+    const Bytes& inflated = DirectoryBytes();
+    WritePlain("kept.zdb", MemberFile(inflated));
+    WriteCompressed("kept-single.zdb", inflated);
+    Query query;
+    SetQueryCriteria(&query, nullptr, "NAME12", nullptr, nullptr, nullptr);
+    for (const char* name : {"kept.zdb", "kept-single.zdb"}) {
+        DatabaseReader first;
+        ASSERT_EQ(OpenDatabaseReaderOnFile(&first, open((TestDeviceFolder() + "/" + name).c_str(), O_RDONLY), true), 0);
+        KeepDatabaseBytes(&first, 64LL << 20);
+        ScanCounts fromFile, fromMemory;
+        ScanCallbacks noCallbacks;
+        EXPECT_EQ(ScanDatabase(&first, &query, &noCallbacks, &fromFile), 0);
+        long long length = 0;
+        unsigned char* kept = TakeKeptDatabaseBytes(&first, &length);
+        CloseDatabaseReader(&first);
+        ASSERT_NE(kept, nullptr) << name;
+        DatabaseReader second;
+        ASSERT_EQ(OpenDatabaseReaderOnFile(&second, open((TestDeviceFolder() + "/" + name).c_str(), O_RDONLY), true), 0);
+        ReadDatabaseFromBytes(&second, kept, length);
+        ScanCallbacks none;
+        EXPECT_EQ(ScanDatabase(&second, &query, &none, &fromMemory), 0) << name;
+        CloseDatabaseReader(&second);
+        FreeKeptDatabaseBytes(kept);
+        EXPECT_EQ(fromMemory.scanned, 80000) << name;
+        EXPECT_EQ(fromMemory.scanned, fromFile.scanned) << name;
+        EXPECT_EQ(fromMemory.results, fromFile.results) << name;
+        EXPECT_GT(fromFile.results, 0) << name;
     }
 }
 
