@@ -80,6 +80,11 @@ enum CommandId : int32_t {
 constexpr int CommandStopSearch = 2;
 
 // --- Text identifiers ------------------------------------------------------------------------------------
+// The names a screen reader says for the Result page's controls that have no label.
+constexpr int TextResultsName = 1050;
+constexpr int TextStatusName = 1051;
+constexpr int TextProgressName = 1052;
+
 // The tab labels: text identifier 700 + page index.
 constexpr int FirstTabLabelId = 700;
 

@@ -45,6 +45,8 @@ MessageResult OnMainWindowCreate(Window window, uint32_t, FirstParameter, Second
     Rectangle client;
     GetClientRect(window, &client);
     MoveWindow(TabControl, -2, 0, client.right + 4, client.bottom, false);
+    // A desktop window the user makes larger: the tabs and the pages under them fill it.
+    SetWindowAnchors(TabControl, AnchorFill, 0);
 
     for (int index = 0; index < PageCount; index++) {
         CopyText(tabLabels[index], TranslatedText(FirstTabLabelId + index, Pages[index].tabLabel));
@@ -81,6 +83,7 @@ MessageResult OnMainWindowCreate(Window window, uint32_t, FirstParameter, Second
             DestroyWindow(window);
             return 0;
         }
+        SetWindowAnchors(PageWindows[index], AnchorFill, 0);
     }
     ShowWindow(PageWindows[CurrentPage], ShowShow);
     InstallKeyCommands();

@@ -28,9 +28,20 @@ int CreatePageControls(Window page, const ControlDescription* table, int count, 
         const char16_t* caption = control.caption;
         if (translate && caption[0] != 0) caption = TranslatedText(control.id, caption);
         const ControlRectangle& rectangle = control.rectangles[OrientationIndex];
-        CreateWindowEx(0, control.className, caption, control.style | fixedStyle, rectangle.x, rectangle.y,
-                       rectangle.width, rectangle.height, page, control.id, ProgramInstance, nullptr);
+        Window made =
+            CreateWindowEx(0, control.className, caption, control.style | fixedStyle, rectangle.x, rectangle.y,
+                           rectangle.width, rectangle.height, page, control.id, ProgramInstance, nullptr);
+        if (made && control.anchors.edges)
+            SetWindowAnchors(made, control.anchors.edges, control.anchors.maximumGrowth);
     }
+    // Only pairs whose both controls are on this page; the language's texts name them.
+    for (const ControlLabel& label : ControlLabels) {
+        Window labelled = GetDlgItem(page, label.controlId), labelling = GetDlgItem(page, label.labelId);
+        if (labelled && labelling) SetWindowLabel(labelled, labelling);
+    }
+    for (const ControlName& name : ControlNames)
+        if (Window named = GetDlgItem(page, name.controlId))
+            SetAccessibleName(named, TranslatedText(name.textId, name.builtInName));
     return 0;
 }
 

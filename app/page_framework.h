@@ -22,12 +22,31 @@ struct CommandTableEntry {
 struct ControlRectangle {
     int32_t x, y, width, height;
 };
+// How a control follows its page in a desktop window the user makes larger (windows.h, Anchor...); the
+// handheld's rectangles stay as they are.
+struct ControlAnchors {
+    uint32_t edges;        // which edges follow the page's right and bottom edges; 0: none
+    int32_t maximumGrowth; // device pixels it may grow or move at most; 0: as far as the page grows
+};
 struct ControlDescription {
     const char16_t* className;      // platform window class of the control
     int32_t id;                     // child identifier and caption key; -1: addressed by no code
     const char16_t* caption;        // built-in caption, possibly empty
     ControlRectangle rectangles[2]; // portrait (orientation 0), then landscape (1)
     uint32_t style;                 // the page's fixed bits are ORed in at creation
+    ControlAnchors anchors;         // on a desktop only
+};
+
+// A static text that labels a control: a screen reader names the control by it.
+struct ControlLabel {
+    int32_t controlId;
+    int32_t labelId;
+};
+// A control without a label, named for a screen reader by a text of the language file.
+struct ControlName {
+    int32_t controlId;
+    int32_t textId;
+    const char16_t* builtInName;
 };
 
 // Fixed style bits each page ORs into its controls' styles.
@@ -57,7 +76,7 @@ MessageResult DispatchCommand(const CommandTableEntry (&table)[Count], Window pa
 // Creates the page's controls in table order, with the rectangle of the current orientation. When
 // translate is set, a control with a non-empty built-in caption takes the language file's text of its
 // identifier if that text is non-empty. A control the platform fails to create is simply missing.
-// Returns 0.
+// Then gives the page's controls their anchors, their labels and names for a screen reader. Returns 0.
 int CreatePageControls(Window page, const ControlDescription* table, int count, uint32_t fixedStyle,
                        bool translate);
 template <int Count>
@@ -79,3 +98,7 @@ extern const ControlDescription SearchControls[SearchControlCount];
 extern const ControlDescription ResultControls[ResultControlCount];
 extern const ControlDescription SetupControls[SetupControlCount];
 extern const ControlDescription AboutControls[AboutControlCount];
+constexpr int ControlLabelCount = 8;
+constexpr int ControlNameCount = 3;
+extern const ControlLabel ControlLabels[ControlLabelCount];
+extern const ControlName ControlNames[ControlNameCount];

@@ -38,6 +38,10 @@ extern const ControlFunctions ListViewFunctions;
 // the keys name none: the face then serves them itself.
 bool RunKeyCommand(QWidget* widget, QKeyEvent* press);
 
+// A label's new text becomes the accessible name of the control it labels (accessible_names.cpp).
+class QLabel;
+void ShowLabelText(QLabel* label);
+
 // What the script driver reads of a list box beyond its Qt face: how far its lines may scroll sideways.
 int ListBoxHorizontalExtent(WindowRecord* record);
 // Tells a list view's face of the rows its store took since (before it is painted).

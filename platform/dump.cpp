@@ -67,7 +67,7 @@ void DescribeTabControl(WindowRecord* record, QJsonObject& object) {
     object["tabs"] = tabs;
     QJsonArray widths; // as laid out in the row, which shows only what lies within the control
     for (int i = 0; bar && i < bar->count(); i++)
-        widths.append(bar->tabRect(i).width());
+        widths.append(ToDevicePixels(bar->tabRect(i).width()));
     object["tabWidths"] = widths;
     object["current"] = bar ? bar->currentIndex() : -1;
 }

@@ -8,6 +8,8 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QHeaderView>
+#include <QHelpEvent>
+#include <QToolTip>
 #include <QTimer>
 #include <algorithm>
 #include <unordered_map>
@@ -61,7 +63,10 @@ class ListViewFace : public QTreeView {
         header()->setSectionsMovable(false);
         header()->setSortIndicatorShown(false);
         connect(header(), &QHeaderView::sectionResized, [this](int column, int, int width) {
-            if (column >= 0 && column < int(list.columns.size())) list.columns[column].width = width;
+            if (list.placingColumns || column < 0 || column >= int(list.columns.size())) return;
+            // The user's width, less the share of the room the column was given, is its new least width.
+            ListColumn& dragged = list.columns[size_t(column)];
+            dragged.width = std::max(0, ToDevicePixels(width - dragged.share));
         });
         connect(header(), &QHeaderView::sectionClicked, [this](int column) { ClickColumn(column); });
         connect(this, &QTreeView::activated, [this](const QModelIndex& index) { Activate(index.row()); });
@@ -74,6 +79,15 @@ class ListViewFace : public QTreeView {
     ~ListViewFace() override {
         std::lock_guard<std::mutex> lock(storesMutex);
         stores.erase(list.record->handle);
+    }
+    bool viewportEvent(QEvent* event) override {
+        // The growing columns share the room the list has beyond its columns.
+        if (event->type() == QEvent::Resize) PlaceColumns(list);
+        if (event->type() == QEvent::ToolTip) {
+            ShowCutCellText(static_cast<QHelpEvent*>(event));
+            return true;
+        }
+        return QTreeView::viewportEvent(event);
     }
     bool event(QEvent* event) override {
         TakeOverEvent(event);
@@ -91,6 +105,20 @@ class ListViewFace : public QTreeView {
     ListView list; // the list view's state
 
   private:
+    // A cell whose text is cut shows it whole in a tooltip; a cell shown whole shows none.
+    void ShowCutCellText(QHelpEvent* event) {
+        QModelIndex index = indexAt(event->pos());
+        QString text = index.isValid() ? QString::fromStdU16String(CellText(list, index.row(), index.column()))
+                                       : QString();
+        QRect cell = visualRect(index);
+        // The item's text margins, as the style draws them (beside the focus frame), take a few pixels.
+        int textMargins = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1);
+        if (text.isEmpty() || fontMetrics().horizontalAdvance(text) + textMargins <= cell.width()) {
+            QToolTip::hideText();
+            return;
+        }
+        QToolTip::showText(event->globalPos(), text, viewport(), cell);
+    }
     void ClickColumn(int column) {
         ListViewNotification notification{};
         notification.item = -1;
@@ -196,6 +224,27 @@ std::u16string CellText(ListView& list, int row, int column) {
     for (int i = 0; i < 1024 && info.item.text[i]; i++)
         text.push_back(info.item.text[i]);
     return text;
+}
+
+void PlaceColumns(ListView& list) {
+    int room = 0, growing = 0;
+    if (DesktopFaceShown()) {
+        room = list.face->viewport()->width();
+        for (const ListColumn& column : list.columns) {
+            room -= ToWindowPixels(column.width);
+            growing += column.grows ? 1 : 0;
+        }
+    }
+    room = std::max(0, room);
+    list.placingColumns = true;
+    for (size_t index = 0; index < list.columns.size(); index++) {
+        ListColumn& column = list.columns[index];
+        column.share = column.grows && growing > 0 ? room / growing : 0;
+        room -= column.share;
+        growing -= column.grows ? 1 : 0;
+        list.face->header()->resizeSection(int(index), ToWindowPixels(column.width) + column.share);
+    }
+    list.placingColumns = false;
 }
 
 int FocusedRow(const ListView& list) {

@@ -37,7 +37,9 @@ struct ListRowStore {
 
 struct ListColumn {
     std::u16string heading;
-    int width; // pixels
+    int width;          // device pixels: the least it is shown at
+    bool grows = false; // on a desktop it takes a share of the room beyond the columns' widths
+    int share = 0;      // window pixels it is shown wider than its width (its share of that room)
 };
 
 struct ListView;
@@ -74,7 +76,8 @@ struct ListView {
     int shownRows = 0;                   // rows the face has been told of
     std::vector<ListColumn> columns;
     uint32_t extendedStyle = 0;
-    ListModel* model = nullptr; // the table model the face shows
+    bool placingColumns = false; // PlaceColumns is sizing the columns: no width change is the user's
+    ListModel* model = nullptr;  // the table model the face shows
     QTreeView* face = nullptr;
 };
 
@@ -86,6 +89,9 @@ void CatchUpWithNewRows(ListView& list);
 std::u16string CellText(ListView& list, int row, int column);
 // The focused row, -1 for none.
 int FocusedRow(const ListView& list);
+// Shows the columns at their widths at the zoom; on a desktop the growing columns share the room the
+// list has beyond them. Every change of a width or of the list's size goes through it.
+void PlaceColumns(ListView& list);
 // Posts a notice of new rows to the face, unless the face is gone (any thread, without the store's lock;
 // the caller has set newRowsNoticePosted).
 void PostNewRowsNotice(const ListRowStore& store);

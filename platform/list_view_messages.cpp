@@ -182,14 +182,16 @@ bool InsertColumn(ListRowStore& store, ListView* list, FirstParameter first, Sec
     list->model->BeginColumn(index);
     list->columns.insert(list->columns.begin() + index,
                          ListColumn{(column->mask & ListViewColumnText) && column->text ? column->text : u"",
-                                    (column->mask & ListViewColumnWidth) ? column->width : 50});
+                                    (column->mask & ListViewColumnWidth) ? column->width : 50,
+                                    (column->mask & ListViewColumnFormat) &&
+                                        (column->format & ListViewColumnGrows) != 0});
     {
         std::lock_guard<std::mutex> lock(store.lock);
         for (ListRow& row : store.rows)
             if (row.texts) row.texts->insert(row.texts->begin() + index, std::u16string());
     }
     list->model->EndColumn();
-    list->face->header()->resizeSection(index, list->columns[size_t(index)].width);
+    PlaceColumns(*list);
     *result = index;
     return true;
 }
@@ -210,8 +212,8 @@ bool SetColumnWidth(ListRowStore&, ListView* list, FirstParameter first, SecondP
         *result = 0;
         return true;
     }
-    list->face->header()->resizeSection(index, static_cast<int>(second));
     list->columns[size_t(index)].width = static_cast<int>(second);
+    PlaceColumns(*list);
     *result = 1;
     return true;
 }

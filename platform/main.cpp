@@ -2,12 +2,15 @@
 // program's entry as the device would, and ends with its exit code.
 #include "app/program.h"
 #include "platform/device.h"
+#include "platform/program_icon.h"
 #include "platform/script.h"
 #include "platform/start_options.h"
 #include "platform/window_system.h"
 
 #include <QApplication>
 #include <QFont>
+#include <QFontMetrics>
+#include <QIcon>
 #include <QGuiApplication>
 #include <QScreen>
 #include <cstdio>
@@ -50,18 +53,18 @@ bool NonEmptyVariable(const char* name) {
     return value && *value;
 }
 
-// The largest zoom step (0.5 to 8 by quarters) at which the window, with its menu bar and frame, fits in
-// 80% of the available height of the screen; 1 when there is no screen to ask.
+// The zoom a desktop window opens at, from the screen the window opens on; 1 when there is none.
 double DefaultZoom() {
     QScreen* screen = QGuiApplication::primaryScreen();
     if (!screen) return 1;
-    QRect available = screen->availableGeometry();
-    constexpr double WindowHeight = 295 + 24; // the portrait window and its menu bar, in device pixels
-    double fitting = 0.8 * available.height() / WindowHeight;
-    int quarters = int(fitting * 4);
-    if (quarters < 2) quarters = 2;
-    if (quarters > 32) quarters = 32;
-    return quarters / 4.0;
+    constexpr int PortraitWindowHeight = 295; // device pixels
+    QFont desktopFont = QApplication::font();
+    double dpi = screen->logicalDotsPerInch();
+    double fontPixels =
+        desktopFont.pixelSize() > 0 ? desktopFont.pixelSize() : desktopFont.pointSizeF() * dpi / 72;
+    // A title bar and a menu bar, at the desktop's size: about four lines of its text.
+    int chrome = 4 * QFontMetrics(desktopFont).height();
+    return ChooseZoom(screen->availableGeometry().height(), dpi, fontPixels, PortraitWindowHeight, chrome);
 }
 
 } // namespace
@@ -81,29 +84,21 @@ int main(int argc, char** argv) {
     }
     if (!options.script.empty() && !platformChosen) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     EnsureRuntimeFolder();
-    // Qt scales the whole program, text drawn at the scale: set before it starts.
-    double zoom = options.zoom;
-    bool chooseZoom = zoom == 0 && options.script.empty() && options.screenWidth == 0 &&
-                      !NonEmptyVariable("QT_SCALE_FACTOR") && !NonEmptyVariable("DIALDEX_ZOOM_CHOSEN");
-    if (zoom == 0) zoom = 1;
-    if (options.zoom != 0) setenv("QT_SCALE_FACTOR", std::to_string(options.zoom).c_str(), 1);
-    if (const char* chosen = std::getenv("DIALDEX_ZOOM_CHOSEN"); chosen && *chosen) zoom = std::atof(chosen);
-
     // Qt sees the program's name only: every argument is the device's, and has been read above.
     int qtArgumentCount = 1;
     QApplication application(qtArgumentCount, argv);
-    QApplication::setFont(ProgramFont());
-    if (chooseZoom) {
-        // The screen is known only once Qt runs: the program starts itself once more at the zoom chosen.
-        double chosen = DefaultZoom();
-        if (chosen != 1) {
-            setenv("QT_SCALE_FACTOR", std::to_string(chosen).c_str(), 1);
-            setenv("DIALDEX_ZOOM_CHOSEN", std::to_string(chosen).c_str(), 1);
-            execv("/proc/self/exe", argv);
-        }
-    }
-    SetDisplayZoom(zoom);
-    SetDesktopFace(options.script.empty() && options.screenWidth == 0);
+    // The window's icon, and the name a desktop matches the window to its launcher by: the app id on
+    // Wayland, WM_CLASS (from the application's name) on X11.
+    QApplication::setWindowIcon(ProgramWindowIcon());
+    QApplication::setApplicationName("org.kestrel.dialdex");
+    QGuiApplication::setDesktopFileName("org.kestrel.dialdex");
+    bool desktop = options.script.empty() && options.screenWidth == 0;
+    SetDesktopFace(desktop);
+    // On a desktop Qt's own dialogs and menus keep the desktop's font; the device's windows get the
+    // program's font at the zoom (platform/screen.cpp).
+    if (!desktop) QApplication::setFont(ProgramFont());
+    SetDisplayZoom(options.zoom != 0 ? options.zoom : desktop ? DefaultZoom() : 1);
+    RememberWindowPlacement(desktop);
     if (options.screenWidth > 0) SetScreenSize(options.screenWidth, options.screenHeight);
 
     if (PrepareDeviceFolder(options.device, FindShippedLanguageFile(ExecutableFolder())) != 0) {
@@ -119,6 +114,7 @@ int main(int argc, char** argv) {
     int exitCode = ProgramEntry(reinterpret_cast<Instance>(1), nullptr, fileToOpen.c_str(), ShowNormal);
     // The program's own exit code stays first; a script that ran clean but skipped lines says so.
     if (exitCode == 0 && !options.script.empty() && FailedScriptLines() > 0) exitCode = 2;
+    SaveWindowPlacements();
 
     // The windows go with the process, as on the device: no message reaches the program any more.
     SetWindowSystemEnded(true);

@@ -26,6 +26,11 @@ class TopLevelPanel : public QFrame {
     explicit TopLevelPanel(WindowRecord* record) : record(record) { setAcceptDrops(true); }
 
   protected:
+    // On a desktop the user sizes the window: the device's windows inside follow it.
+    void resizeEvent(QResizeEvent* event) override {
+        QFrame::resizeEvent(event);
+        if (DesktopFaceShown() && !record->destroyed) PlaceChildren(record);
+    }
     void dragEnterEvent(QDragEnterEvent* event) override {
         if (!DraggedLocalFile(event->mimeData()).empty()) event->acceptProposedAction();
     }

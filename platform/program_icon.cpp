@@ -2,6 +2,8 @@
 #include "platform/program_icon.h"
 
 #include <QColor>
+#include <QIcon>
+#include <QPixmap>
 #include <QPainter>
 #include <cstdio>
 
@@ -40,6 +42,19 @@ void DrawProgramIcon(QPainter& painter, int size) {
         }
     }
     painter.restore();
+}
+
+QIcon ProgramWindowIcon() {
+    QIcon icon;
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        QPixmap pixmap(size, size);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        DrawProgramIcon(painter, size);
+        painter.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
 }
 
 // An SVG attribute, a space before it; the value is given in half grid units, as a centre or radius may

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+class QIcon;
 class QPainter;
 
 enum class IconShape { RoundedRectangle, Rectangle, Ellipse };
@@ -24,6 +25,9 @@ extern const IconPart ProgramIconParts[ProgramIconPartCount];
 
 // Paints the icon at size x size pixels from the painter's origin, with antialiasing and no pen.
 void DrawProgramIcon(QPainter& painter, int size);
+
+// The icon a desktop window carries (its title bar, the taskbar), drawn at the sizes desktops ask for.
+QIcon ProgramWindowIcon();
 
 // The icon as an SVG document whose view box is the grid.
 std::string ProgramIconSvg();

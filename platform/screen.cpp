@@ -5,6 +5,8 @@
 #include <QCursor>
 #include <QGuiApplication>
 #include <QScreen>
+#include <algorithm>
+#include <cmath>
 
 namespace {
 int screenWidth = 0, screenHeight = 0;
@@ -18,6 +20,13 @@ QFont ProgramFont() {
     return font;
 }
 
+QFont ZoomedProgramFont() {
+    QFont font = ProgramFont();
+    // Rounded down: every shipped text fits its control at 11 pixels, and so at any smaller share.
+    font.setPixelSize(std::max(1, int(font.pixelSize() * displayZoom)));
+    return font;
+}
+
 void SetDisplayZoom(double zoom) {
     displayZoom = zoom;
 }
@@ -26,14 +35,34 @@ double DisplayZoom() {
     return displayZoom;
 }
 
+int ToWindowPixels(int devicePixels) {
+    return int(std::lround(devicePixels * displayZoom));
+}
+
+int ToDevicePixels(int windowPixels) {
+    return int(std::lround(windowPixels / displayZoom));
+}
+
+double ChooseZoom(int availableHeight, double logicalDpi, double desktopFontPixels, int windowHeight,
+                  int chromePixels) {
+    constexpr int MinimumQuarters = 2, MaximumQuarters = 32; // 0.5 to 8
+    double programFontPixels = ProgramFont().pixelSize();
+    double wanted = std::max(desktopFontPixels / programFontPixels, 1.5 * logicalDpi / 96);
+    int quarters = std::clamp(int(std::ceil(wanted * 4 - 1e-9)), MinimumQuarters, MaximumQuarters);
+    while (quarters > MinimumQuarters && windowHeight * quarters / 4.0 + chromePixels > availableHeight)
+        quarters--;
+    return quarters / 4.0;
+}
+
 int GetSystemMetrics(int metric) {
     int value = 0;
     RunOnInterfaceThread([&] {
         if (screenWidth == 0) {
             QScreen* screen = QGuiApplication::primaryScreen();
+            // The host's screen in device pixels: at zoom 2 a 1080-pixel screen holds 540 of them.
             QSize size = screen ? screen->size() : QSize(240, 320);
-            screenWidth = size.width();
-            screenHeight = size.height();
+            screenWidth = ToDevicePixels(size.width());
+            screenHeight = ToDevicePixels(size.height());
         }
         value = metric == MetricScreenWidth ? screenWidth : metric == MetricScreenHeight ? screenHeight : 0;
     });

@@ -5,6 +5,7 @@
 
 #include <QLabel>
 #include <QPainter>
+#include <cmath>
 
 namespace {
 
@@ -14,7 +15,7 @@ class StaticFace : public QLabel {
   public:
     StaticFace(WindowRecord* record, QWidget* parent) : QLabel(parent), record_(record) {
         if (IsIcon(record)) {
-            setPixmap(ProgramIcon());
+            setPixmap(ProgramIcon(parent ? parent->devicePixelRatioF() : 1));
         } else {
             // A caption is text as it stands, never markup (a language text "<h1>" or "&amp;").
             setTextFormat(Qt::PlainText);
@@ -41,12 +42,16 @@ class StaticFace : public QLabel {
     }
 
   private:
-    // The program's icon, drawn rather than loaded.
-    static QPixmap ProgramIcon() {
-        QPixmap pixmap(ProgramIconGrid, ProgramIconGrid);
+    // The program's icon, drawn rather than loaded: at the zoom, in the screen's own pixels.
+    static QPixmap ProgramIcon(double pixelRatio) {
+        int size = int(std::lround(ToWindowPixels(ProgramIconGrid) * pixelRatio));
+        QPixmap pixmap(size, size);
         pixmap.fill(Qt::transparent);
-        QPainter painter(&pixmap);
-        DrawProgramIcon(painter, ProgramIconGrid);
+        {
+            QPainter painter(&pixmap);
+            DrawProgramIcon(painter, size);
+        }
+        pixmap.setDevicePixelRatio(pixelRatio);
         return pixmap;
     }
 
@@ -58,8 +63,13 @@ QWidget* CreateStaticFace(WindowRecord* record, QWidget* parentWidget) {
 }
 
 void ShowStaticText(WindowRecord* record) {
-    if (!StaticFace::IsIcon(record))
-        static_cast<StaticFace*>(record->widget)->setText(ToQString(record->text));
+    if (StaticFace::IsIcon(record)) return;
+    auto* face = static_cast<StaticFace*>(record->widget);
+    face->setText(ToQString(record->text));
+    ShowLabelText(face);
+    // A text that widens over its row takes the room its new text needs; the sibling after it yields.
+    if ((record->anchors & AnchorWidenToText) && DesktopFaceShown())
+        if (WindowRecord* parent = FindWindowRecord(record->parent)) PlaceChildren(parent);
 }
 
 } // namespace

@@ -15,7 +15,10 @@ class TabFace : public QWidget {
         bar->setUsesScrollButtons(false);
         bar->setExpanding(false);
         bar->setDrawBase(false);
-        bar->setStyleSheet("QTabBar::tab { padding: 2px 5px; margin: 0px; min-width: 0px; height: 20px; }");
+        bar->setStyleSheet(QString("QTabBar::tab { padding: %1px %2px; margin: 0px; min-width: 0px; height: %3px; }")
+                               .arg(ToWindowPixels(2))
+                               .arg(ToWindowPixels(5))
+                               .arg(ToWindowPixels(20)));
         bar->move(0, 0);
         connect(bar, &QTabBar::currentChanged, [record](int) {
             NotifyHeader header{};
@@ -23,9 +26,9 @@ class TabFace : public QWidget {
             NotifyParent(record, &header, TabSelectionChanged);
         });
     }
-    void resizeEvent(QResizeEvent*) override { bar->resize(width(), BarHeight); }
+    void resizeEvent(QResizeEvent*) override { bar->resize(width(), BarHeight()); }
 
-    static constexpr int BarHeight = 24;
+    static int BarHeight() { return ToWindowPixels(24); }
     QTabBar* bar; // the row of tabs
 };
 
@@ -51,7 +54,7 @@ bool TabMessage(WindowRecord* record, uint32_t message, FirstParameter first, Se
         *result = bar->insertTab(
             index, (item->mask & TabItemText) ? WithLiteralAmpersands(ToQString(item->text)) : QString());
         bar->adjustSize();
-        bar->resize(tab->width(), TabFace::BarHeight);
+        bar->resize(tab->width(), TabFace::BarHeight());
         return true;
     }
     case TabGetItemCount:

@@ -110,8 +110,8 @@ bool UserClickHeader(WindowRecord* record, int column) {
 bool UserResizeColumn(WindowRecord* record, int column, int width) {
     ListView* list = ListViewOf(record);
     if (!list || column < 0 || column >= int(list->columns.size()) || width < 0) return false;
-    list->face->header()->resizeSection(column, width);
     list->columns[size_t(column)].width = width;
+    PlaceColumns(*list);
     return true;
 }
 

@@ -54,18 +54,19 @@ ClassRecord* FindClass(const char16_t* name) {
 
 void ApplyGeometry(WindowRecord* record) {
     if (!record->widget) return;
-    // A top-level window's shown menu bar lies above its client area: its children move down under it.
-    WindowRecord* parent = FindWindowRecord(record->parent);
-    int below = parent && !parent->parent ? parent->menuBarHeight : 0;
-    if (!record->parent) {
-        record->widget->setFixedSize(record->width, record->height + record->menuBarHeight);
-        if (record->x != UseDefaultPosition) record->widget->move(record->x, record->y);
-    } else if (record->windowClass->kind == ControlKind::ComboBox) {
-        // A combo box's height includes its drop-down list; the closed box is one line high.
-        record->widget->setGeometry(record->x, record->y + below, record->width,
-                                    std::min(record->height, 20));
+    if (record->parent) {
+        record->widget->setGeometry(PlacedRectangle(record));
+        PlaceChildren(record);
+    } else if (DesktopFaceShown()) {
+        // On a desktop the user sizes the window; the program's size is its least.
+        PlaceTopLevelFace(record);
+        PlaceChildren(record);
     } else {
-        record->widget->setGeometry(record->x, record->y + below, record->width, record->height);
+        // A top-level window's shown menu bar lies above its client area: its children move down under it.
+        record->widget->setFixedSize(ToWindowPixels(record->width),
+                                     ToWindowPixels(record->height) + record->menuBarHeight);
+        if (record->x != UseDefaultPosition)
+            record->widget->move(ToWindowPixels(record->x), ToWindowPixels(record->y));
     }
 }
 
@@ -136,6 +137,10 @@ void MakeFace(WindowRecord* record, WindowRecord* parentRecord) {
     if (!parentRecord) {
         record->widget->installEventFilter(new CloseFilter(HandleOf(record), record->widget));
         if (defaultPosition) record->x = record->y = 0;
+    } else if (!parentRecord->parent) {
+        // The device's windows are drawn in the program's font at the zoom; the menu bar beside them
+        // keeps the desktop's.
+        record->widget->setFont(ZoomedProgramFont());
     }
     ApplyGeometry(record);
     if (defaultPosition && !parentRecord) record->x = record->y = UseDefaultPosition;

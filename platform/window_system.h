@@ -59,6 +59,8 @@ struct WindowRecord {
     std::vector<Window> children; // in creation order
     std::vector<MenuRecord> menu; // a top-level window's menu bar, in order; empty: none
     int menuBarHeight = 0;        // the shown menu bar's height above the client area (0 when not shown)
+    uint32_t anchors = 0;         // how it follows its parent on a desktop (windows.h, Anchor...)
+    int maximumGrowth = 0;        // device pixels the anchors may add; 0: no bound
 };
 
 // --- Records and classes (window_records.cpp) ----------------------------------------------------------
@@ -126,9 +128,35 @@ int QuitCode();
 // The program's font: DejaVu Sans Condensed (Cyrillic, narrow enough for every shipped text to fit its
 // control), 11 device pixels high. Set once Qt runs.
 QFont ProgramFont();
-// How many host pixels a device pixel takes (Qt scales the whole program by it; set before it starts).
+// The program's font at the zoom: what the device's windows are drawn in (Qt's own dialogs and menus
+// keep the desktop's font).
+QFont ZoomedProgramFont();
+// How many window pixels a device pixel takes. The device layer maps rectangles and fonts itself, so
+// Qt's own dialogs and menus keep the desktop's size.
 void SetDisplayZoom(double zoom);
 double DisplayZoom();
+// A device length in window pixels at the zoom, and back.
+int ToWindowPixels(int devicePixels);
+int ToDevicePixels(int windowPixels);
+// The zoom a desktop window opens at: the largest quarter step at which the program's text is no
+// smaller than the desktop's (and than 1.5 at 96 dpi), lowered until a window of windowHeight device
+// pixels and chromePixels of frame and menu bar fits the available height; 0.5 to 8.
+double ChooseZoom(int availableHeight, double logicalDpi, double desktopFontPixels, int windowHeight,
+                  int chromePixels);
+
+// --- Placing faces (window_layout.cpp) ---------------------------------------------------------------------
+// Where a child's face lies in its parent's face, in window pixels: its rectangle at the zoom, moved and
+// grown by its anchors on a desktop as far as its parent has grown.
+QRect PlacedRectangle(const WindowRecord* record);
+// Places the faces of the window's children, and theirs, again (the window changed its size).
+void PlaceChildren(WindowRecord* record);
+// A top-level window's face on a desktop: its remembered size and place, or a first size (the window
+// manager places it); at least the program's size at the zoom.
+void PlaceTopLevelFace(WindowRecord* record);
+// Remembers the size, place and maximized state of every top-level window (the user's configuration
+// folder), for PlaceTopLevelFace at the next start. Only the program, never a test, turns it on.
+void RememberWindowPlacement(bool remember);
+void SaveWindowPlacements();
 // The screen size the device reports (--screen WxH, or the host screen).
 void SetScreenSize(int width, int height);
 // Makes creating a window of this class fail (tests of the program's failure paths); empty: none.

@@ -133,6 +133,9 @@ constexpr uint32_t ListViewColumnWidth = 0x0002;
 constexpr uint32_t ListViewColumnText = 0x0004;
 constexpr uint32_t ListViewColumnSubItem = 0x0008;
 constexpr int ListViewColumnLeft = 0;
+// A column that takes a share of the room a grown list has beyond its columns' widths (a desktop window
+// that grows); its own width stays the least it is shown at.
+constexpr int ListViewColumnGrows = 0x0020'0000;
 constexpr int ListViewGetDisplayInfo = -177;
 constexpr int ListViewItemActivate = -114;
 constexpr int ListViewColumnClick = -108;
@@ -300,6 +303,27 @@ struct MenuItem {
 // Gives a top-level window its menu bar (the items are copied). On a desktop it is shown above the
 // window's client area, which keeps its size. Returns false for a window that is not top-level.
 bool SetWindowMenu(Window window, const MenuItem* items, int count);
+// --- A window that grows (a desktop window the user resizes) -----------------------------------------
+// How a child follows its parent when the parent is larger than it was made: its right or bottom edge
+// follows the parent's (it grows), or the whole child moves with that edge. Applied only on a desktop;
+// under --screen and --script every window keeps the rectangle it is given.
+constexpr uint32_t AnchorGrowRight = 0x1;
+constexpr uint32_t AnchorGrowDown = 0x2;
+constexpr uint32_t AnchorMoveRight = 0x4;
+constexpr uint32_t AnchorMoveDown = 0x8;
+constexpr uint32_t AnchorFill = AnchorGrowRight | AnchorGrowDown;
+// A static text that widens over the room to its right (up to its parent's edge) when its text needs
+// it, and a sibling after it that gives up that room from its left.
+constexpr uint32_t AnchorWidenToText = 0x10;
+constexpr uint32_t AnchorYieldToPrevious = 0x20;
+// Sets how the window follows its parent; maximumGrowth bounds the growth in device pixels (0: none).
+// Returns false for a window that is gone.
+bool SetWindowAnchors(Window window, uint32_t anchors, int maximumGrowth);
+// Names a static text as the label of a control: the control's accessible name is the label's text.
+bool SetWindowLabel(Window control, Window label);
+// The name a screen reader says for a control that has no label (a list, a status text, a bar).
+bool SetAccessibleName(Window window, const char16_t* name);
+
 // Asks the user where to save a file: the host's file dialog, captioned, suggesting a name and offering
 // the filter ("CSV files (*.csv)"). The chosen file is reached through the device path written to path
 // (an opened file: platform/device.h). Returns false when the user cancelled.

@@ -17,6 +17,9 @@ namespace {
 
 static_assert(ResultFieldCount == CriteriaEditCount, "the labels of the criteria head the columns, one each");
 
+// The name and the street are the long texts: theirs is the room a larger list has.
+constexpr int ColumnFormats[ResultFieldCount] = {0, ListViewColumnGrows, ListViewColumnGrows, 0, 0};
+
 MessageResult OnResultPageCreate(Window page, uint32_t, FirstParameter, SecondParameter) {
     CreatePageControls(page, ResultControls, ResultPageFixedStyle, true);
     ResultList = GetDlgItem(page, ResultListId);
@@ -28,7 +31,7 @@ MessageResult OnResultPageCreate(Window page, uint32_t, FirstParameter, SecondPa
         ListViewColumn description{};
         description.mask =
             ListViewColumnFormat | ListViewColumnWidth | ListViewColumnText | ListViewColumnSubItem;
-        description.format = ListViewColumnLeft;
+        description.format = ListViewColumnLeft | ColumnFormats[column];
         description.width = ColumnWidths[column];
         description.text = heading;
         description.subItem = column;

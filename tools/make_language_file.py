@@ -59,6 +59,9 @@ BUILT_IN = {
     1306: "Dialdex Options:",
     1307: "Install new databases:",
     1309: "Save",
+    1050: "Results",   # what a screen reader calls the result list,
+    1051: "Status",    # the status text
+    1052: "Progress",  # and the progress bar
 }
 
 SECTIONS = [
@@ -104,6 +107,9 @@ SECTIONS = [
         1306: "Настройки Dialdex:",
         1307: "Установка новых баз:",
         1309: "Сохранить",
+        1050: "Результаты",
+        1051: "Состояние",
+        1052: "Ход поиска",
     }),
     ("ENGLISH", {
         700: "Search",
@@ -147,6 +153,9 @@ SECTIONS = [
         1306: "Dialdex Options:",
         1307: "Install new databases:",
         1309: "Save",
+        1050: "Results",
+        1051: "Status",
+        1052: "Progress",
     }),
     ("UKRAINIAN", {
         700: "Пошук",
@@ -190,6 +199,9 @@ SECTIONS = [
         1306: "Налаштування Dialdex:",
         1307: "Встановлення нових баз:",
         1309: "Зберегти",
+        1050: "Результати",
+        1051: "Стан",
+        1052: "Хід пошуку",
     }),
 ]
 
