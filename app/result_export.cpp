@@ -3,9 +3,11 @@
 #include "app/messages.h"
 #include "app/pages.h"
 #include "app/result_text.h"
+#include "db/database_list.h"
 #include "platform/device.h"
 #include "platform/files.h"
 #include "platform/text.h"
+#include "search/search_page.h"
 
 namespace {
 
@@ -28,6 +30,15 @@ int ExportResults(Window owner) {
     if (!GetSaveFileName(owner, u"Export results", u"results.csv", u"CSV files (*.csv);;All files (*)", path,
                          520))
         return 1;
+    // The rows' own database would be lost under its rows' text.
+    char16_t searched[260];
+    if (SearchedDatabase.path[0] != 0 && PathToOpen(SearchedDatabase, searched) == 0 &&
+        IsSameFile(path, searched)) {
+        char16_t shown[600];
+        FileNameForBox(path, u"it is the database the results come from", shown, 600);
+        ShowMessage(owner, TextError, u"Could not write - %s", {shown});
+        return -1;
+    }
     Cursor previous = SetCursor(WaitCursor);
     ClearFileError();
     StreamFile* file = OpenReplacementFile(path);

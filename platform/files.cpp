@@ -171,6 +171,8 @@ int CloseStreamFile(StreamFile* file) {
 
 // --- Files replaced whole ---------------------------------------------------------------------------
 
+static void RemoveStaleReplacementFiles(const std::string& file);
+
 // The file a host path names: a link in its last part is followed to its end (a link to a missing file
 // names that file). Returns "" for a loop of links.
 static std::string FileNamedBy(const std::string& hostPath) {
@@ -216,6 +218,9 @@ StreamFile* OpenReplacementFile(const char16_t* devicePath) {
     std::string hostPath = HostPathOf(devicePath);
     std::string destination = hostPath.empty() ? std::string() : FileNamedBy(hostPath);
     if (destination.empty()) return FileFailed(ELOOP), nullptr;
+    // An export's text left by a killed run lies beside the file it was to replace, as the device's own
+    // files' do; no lock is taken for an export, so its leftovers go here.
+    RemoveStaleReplacementFiles(destination);
     struct stat status;
     bool exists = lstat(destination.c_str(), &status) == 0;
     if (!exists && errno != ENOENT) return FileFailed(), nullptr;
@@ -454,6 +459,16 @@ uint32_t GetFileAttributesOf(const char16_t* devicePath) {
     if (S_ISDIR(status.st_mode)) return FileAttributeFolder;
     if (S_ISREG(status.st_mode)) return FileAttributeNormal;
     return FileFailed(NotRegularFile), InvalidFileAttributes;
+}
+
+bool IsSameFile(const char16_t* devicePath, const char16_t* otherDevicePath) {
+    if (devicePath == nullptr || otherDevicePath == nullptr) return false;
+    std::string one = HostPathOf(devicePath), other = HostPathOf(otherDevicePath);
+    struct stat oneStatus, otherStatus;
+    if (one.empty() || other.empty() || stat(one.c_str(), &oneStatus) != 0 ||
+        stat(other.c_str(), &otherStatus) != 0)
+        return false;
+    return oneStatus.st_dev == otherStatus.st_dev && oneStatus.st_ino == otherStatus.st_ino;
 }
 
 struct FolderEntry {

@@ -105,6 +105,9 @@ FolderSearch* FindFirstFile(const char16_t* pattern, FindData* data);
 bool FindNextFile(FolderSearch* search, FindData* data);
 void FindClose(FolderSearch* search);
 
+// True when both device paths lead to the one file (links followed; the same device and inode).
+bool IsSameFile(const char16_t* devicePath, const char16_t* otherDevicePath);
+
 // --- Why a file call failed --------------------------------------------------------------------------
 // Each thread keeps the reason its last failed file call gave, as the platform's GetLastError does: a
 // call that succeeds leaves it as it was; ClearFileError forgets it.

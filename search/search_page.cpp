@@ -18,6 +18,7 @@ Window SearchPage;
 Query SearchQuery;
 int ChosenDatabaseIndex;
 char16_t QuerySummary[256];
+InstalledDatabase SearchedDatabase;
 
 namespace {
 
@@ -187,6 +188,7 @@ void CaptureQuery() {
         delete inputs;
         return;
     }
+    SearchedDatabase = inputs->database;
     ThreadHandle worker = CreateThread(RunSearch, inputs);
     if (!worker) {
         delete inputs;

@@ -34,6 +34,7 @@ extern Window SearchPage;          // the page whose Start/Stop button was press
 extern Query SearchQuery;          // the criteria of the last capture
 extern int ChosenDatabaseIndex;    // index in the installed-database list of the selector's selection
 extern char16_t QuerySummary[256]; // "Query: " and the given criteria, shown on the Result page
+extern InstalledDatabase SearchedDatabase; // the entry of the search last started: its rows are shown
 
 // Start/Stop: starts a search when none runs, asks a running one to stop, and does nothing while a stopped
 // one has not ended yet.

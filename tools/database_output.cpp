@@ -6,6 +6,7 @@
 #include "tools/tool_support.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -105,6 +106,49 @@ static void NoteFailure(DatabaseOutput* output) {
     output->failed = true;
 }
 
+// --- The temporary file and the signals that end a run -------------------------------------------------
+
+// The temporary file being written ("" when none): a signal that ends the program removes it first.
+// Fixed, so the handler reads it without touching anything that may be half-changed.
+static char partialFile[PATH_MAX + 64];
+constexpr int EndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
+
+static void RemovePartialFileAndEnd(int signalNumber) {
+    if (partialFile[0] != 0) unlink(partialFile);
+    signal(signalNumber, SIG_DFL);
+    raise(signalNumber); // delivered as the handler returns: the program ends as the signal asked
+}
+
+// Catches the ending signals that are not ignored (nohup's ignored SIGHUP stays ignored), once.
+static void CatchEndingSignals() {
+    static bool caught = false;
+    if (caught) return;
+    caught = true;
+    for (int signalNumber : EndingSignals) {
+        struct sigaction now;
+        if (sigaction(signalNumber, nullptr, &now) != 0 || now.sa_handler == SIG_IGN) continue;
+        struct sigaction removing = {};
+        removing.sa_handler = RemovePartialFileAndEnd;
+        sigemptyset(&removing.sa_mask);
+        sigaction(signalNumber, &removing, nullptr);
+    }
+}
+
+// Names the file a signal removes ("" for none), with the signals held off so the handler never meets
+// half a name.
+static void SetPartialFile(const std::string& path) {
+    sigset_t ending, before;
+    sigemptyset(&ending);
+    for (int signalNumber : EndingSignals)
+        sigaddset(&ending, signalNumber);
+    sigprocmask(SIG_BLOCK, &ending, &before);
+    if (path.size() < sizeof partialFile)
+        std::memcpy(partialFile, path.c_str(), path.size() + 1);
+    else
+        partialFile[0] = 0;
+    sigprocmask(SIG_SETMASK, &before, nullptr);
+}
+
 // Makes the temporary file beside the one it replaces, with the permissions of the old file (or, for a new
 // file, what the umask leaves of 0666). Returns the descriptor, or -1.
 static int CreateTemporaryFile(DatabaseOutput* output) {
@@ -115,11 +159,16 @@ static int CreateTemporaryFile(DatabaseOutput* output) {
         // Built by appending: g++ 12 at -O2 misreads "-" + std::to_string(...) as an overlapping copy.
         output->temporaryPath = target.resolvedPath + ".partial-" + std::to_string(getpid());
         if (attempt > 0) output->temporaryPath.append("-").append(std::to_string(attempt));
+        CatchEndingSignals();
+        // The name is given to the handler before the file exists, so no moment leaves it made and
+        // unnamed (a file already of that name can only be the leftover of a killed run with this PID).
+        SetPartialFile(output->temporaryPath);
         int descriptor = open(output->temporaryPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (descriptor >= 0) {
             if (replacing) fchmod(descriptor, old.st_mode & 07777);
             return descriptor;
         }
+        SetPartialFile("");
         if (errno != EEXIST) break;
     }
     output->temporaryPath.clear();
@@ -294,11 +343,9 @@ int FinishDatabaseOutput(DatabaseOutput* output) {
     if (output->target.kind != OutputByReplacement) return output->failed ? -1 : 0;
     if (!output->failed && rename(output->temporaryPath.c_str(), output->target.resolvedPath.c_str()) != 0)
         NoteFailure(output);
-    if (output->failed) {
-        unlink(output->temporaryPath.c_str());
-        return -1;
-    }
-    return 0;
+    if (output->failed) unlink(output->temporaryPath.c_str());
+    SetPartialFile(""); // after the rename: a signal before it still removes the file
+    return output->failed ? -1 : 0;
 }
 
 void AbandonDatabaseOutput(DatabaseOutput* output) {
@@ -309,6 +356,7 @@ void AbandonDatabaseOutput(DatabaseOutput* output) {
     output->failed = failed;
     if (!output->temporaryPath.empty()) unlink(output->temporaryPath.c_str());
     output->temporaryPath.clear();
+    SetPartialFile("");
 }
 
 std::string DatabaseOutputProblem(const DatabaseOutput* output) {

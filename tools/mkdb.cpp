@@ -344,9 +344,12 @@ static int Build(MkdbSettings* settings) {
         std::fclose(spool);
         return Fail(error);
     }
-    int code = WriteOutput(target, counts.records, settings->phoneDigits, title, [&](DatabaseOutput* output) {
-        return CopySpool(spool, output, outputName, &progress);
-    });
+    // Every record skipped: an empty database in OUT's place would be taken for a directory of nobody.
+    bool nothingGood = counts.records == 0 && counts.skipped > 0;
+    int code = nothingGood ? -1 : WriteOutput(target, counts.records, settings->phoneDigits, title,
+                                              [&](DatabaseOutput* output) {
+                                                  return CopySpool(spool, output, outputName, &progress);
+                                              });
     EndProgress(&progress);
     std::fclose(spool);
     if (code >= 0) return code;
@@ -355,6 +358,9 @@ static int Build(MkdbSettings* settings) {
     if (counts.skipped > int(counts.warnings.size()))
         std::fprintf(stderr, "dialdex-mkdb: and %s more records skipped\n",
                      GroupedNumber(counts.skipped - int(counts.warnings.size())).c_str());
+    if (nothingGood)
+        return Fail(settings->import.inputName + ": no good record (" + CountOf(counts.skipped, "record") +
+                    " skipped); " + outputName + " is left as it was");
     std::string summary = outputName + ": " + CountOf(counts.records, "record") + ", " +
                           CountOf(counts.fieldsUpperCased, "field") + " upper-cased";
     if (settings->import.skipBad) summary += ", " + CountOf(counts.skipped, "bad record") + " skipped";

@@ -121,6 +121,34 @@ grep -qx "skipped.db: 2 records, 0 fields upper-cased, 2 bad records skipped" er
 [ "$(grep -c ': skipped$' err.txt)" -eq 10 ] || fail "more than ten skipped records named: $(cat err.txt)"
 grep -qx "dialdex-mkdb: and 5 more records skipped" err.txt || fail "the rest not counted: $(cat err.txt)"
 
+# No good record left: exit 2, and OUT (an existing database, or none) is left as it was.
+printf 'phone,name,street,house,flat\n0123,A,B,C,D\n16777216,A,B,C,D\n' >all-bad.csv
+cp skipped.db kept.db
+for out in kept.db none.db; do
+    expect_error 2 "all-bad.csv: no good record (2 records skipped); $out is left as it was" -- \
+        "$mkdb" build all-bad.csv "$out" --skip-bad
+    grep -qF 'line 2, phone: "0123" has leading zeros' err.txt || fail "all bad: the skipped not named: $(cat err.txt)"
+done
+cmp -s kept.db skipped.db || fail "a build with no good record changed its OUT"
+[ ! -e none.db ] || fail "a build with no good record made its OUT"
+
+# A signal that ends a build removes its temporary file; OUT stays as it was (here: none).
+for signal in INT TERM HUP PIPE; do
+    # A background job of a script starts with SIGINT ignored (which the build respects): undo that.
+    env --default-signal="$signal" "$mkdb" demo 5000000 "signal-$signal.zdb" 2>/dev/null &
+    builder=$!
+    for _ in $(seq 1 500); do
+        compgen -G "signal-$signal.zdb.partial-*" >/dev/null && break
+        sleep 0.01
+    done
+    kill -s "$signal" "$builder"
+    wait "$builder"
+    status=$?
+    [ "$status" -gt 128 ] || fail "SIG$signal: the build ended with $status"
+    left=$(ls signal-"$signal".zdb* 2>/dev/null)
+    [ -z "$left" ] || fail "SIG$signal left $left"
+done
+
 # --- a progress line on a terminal for an input that takes over a second; never into a file ---
 "$mkdb" demo 1000000 big.db 2>/dev/null && "$mkdb" dump big.db >big.csv || fail "the big CSV"
 script -qfec "'$mkdb' build big.csv big.zdb" /dev/null >terminal.txt || fail "build big.csv on a terminal"

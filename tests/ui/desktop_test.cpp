@@ -13,6 +13,8 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -356,6 +358,39 @@ TEST(DesktopMenu, EightDigitPhonesAreShownWholeInTheListTheDetailsTheCopyAndTheE
                              "00000042\tGH\tI\t5\t6\n");
     EXPECT_EQ(ReadHostFile(csv), "Phone,Name,Street,House,Flat\r\n12345678,AB,C,1,2\r\n16777215,DE,F,3,4\r\n"
                                  "00000042,GH,I,5,6\r\n");
+}
+
+TEST(DesktopMenu, ExportRemovesAKilledExportsLeftoverAndNeverWritesOverTheSearchedDatabase) {
+    std::string device = MakeDesktopDevice();
+    std::string city = MakeHostDatabase("city.db", "CITY");
+    std::string cityBytes = ReadHostFile(city);
+    std::string folder = MakeTemporaryFolder();
+    std::filesystem::create_symlink(city, folder + "/link.db");
+    pid_t dead = fork();
+    if (dead == 0) _exit(0);
+    ASSERT_EQ(waitpid(dead, nullptr, 0), dead);
+    std::string stale = folder + "/found.csv.tmp-" + std::to_string(dead);
+    std::string running = folder + "/found.csv.tmp-" + std::to_string(getpid());
+    WriteHostFile(stale, "half an export, killed");
+    WriteHostFile(running, "an export of a program that runs");
+    ScriptRun run = RunScript(device,
+                              "type SearchWnd/1101 *\nclick SearchWnd/1107\nwait\nanswer " + city +
+                                  "\ncommand 503\nanswer " + folder + "/link.db\ncommand 503\nanswer " + folder +
+                                  "/found.csv\ncommand 503\n",
+                              {city});
+    ASSERT_EQ(run.exitCode, 0) << run.errors;
+    // The searched database, by its name or through a link, is refused and stays whole.
+    std::vector<std::string> texts;
+    for (const QJsonObject& box : run.boxes)
+        texts.push_back(Text(box["text"]));
+    EXPECT_EQ(texts, (std::vector<std::string>{
+                         "Could not write - " + city + ": it is the database the results come from",
+                         "Could not write - " + folder + "/link.db: it is the database the results come from"}));
+    EXPECT_EQ(ReadHostFile(city), cityBytes);
+    // The dead export's leftover is gone; a running program's stays.
+    EXPECT_FALSE(std::filesystem::exists(stale));
+    EXPECT_TRUE(std::filesystem::exists(running));
+    EXPECT_EQ(ReadHostFile(folder + "/found.csv").substr(0, 28), "Phone,Name,Street,House,Flat");
 }
 
 TEST(DesktopZoom, TheScreenIsDrawnAtTheZoomWhileTheProgramKeepsDevicePixels) {
