@@ -14,6 +14,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -417,8 +418,15 @@ void CloseFile(FileHandle file) {
 
 // --- Database files ---------------------------------------------------------------------------------
 
+static std::atomic<bool> databaseOpensFail{false};
+
+void FailDatabaseFileOpens(bool on) {
+    databaseOpensFail = on;
+}
+
 FileHandle OpenDatabaseFile(const char16_t* devicePath) {
     if (devicePath == nullptr) return NoFile;
+    if (databaseOpensFail) return FileFailed(EACCES), NoFile;
     int descriptor = OpenRegularFile(HostPathOf(devicePath), O_RDONLY, 0);
     return descriptor < 0 ? NoFile : descriptor;
 }

@@ -70,6 +70,9 @@ bool FileReadableAtOffsets(FileHandle file);
 // kept. The check is made on the opened descriptor, so a pipe swapped in after an attribute check
 // cannot slip through. Returns NoFile when the path names anything else or cannot be opened.
 FileHandle OpenDatabaseFile(const char16_t* devicePath);
+// For tests: while on, every OpenDatabaseFile fails as for a file that cannot be opened, while a plain
+// file's validation (OpenFileForReading) still passes: a file lost between its check and its open.
+void FailDatabaseFileOpens(bool on);
 // Reads up to count bytes at offset from the start of the file, without moving the file's position (a
 // compressed database is read again from a member's start after damage). Returns how many arrived (0 at
 // the end), -1 on error.

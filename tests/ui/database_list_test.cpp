@@ -227,22 +227,28 @@ TEST(DatabaseList, SavingAddsToTheFileAsItIsOnDiskWholeOrNotAtAll) {
     EXPECT_EQ(StopProgram(), 0);
 }
 
-TEST(DatabaseList, InstallAndCheckKeepTheListWhenTheFileVanishesOrIsEmptied) {
+TEST(DatabaseList, InstallAndCheckKeepTheListWhenTheFileVanishesIsEmptiedOrCannotBeWritten) {
     const std::string listed = "\\Db\\a.db;A\r\n\\Db\\b.db;B\r\n";
+    const std::string install = "click SetupWnd/1303\nchoose SetupWnd/1302 0\nclick SetupWnd/1304";
+    const std::string check = "click SetupWnd/1305";
+    const std::string cannotSave = "Could not open ini file for save - \\Program Files\\Dialdex\\dialdex.ini";
+    enum Change { Removed, Emptied, Blocked };
     struct {
-        bool emptied;     // else removed
-        const char* command;
+        Change change;
+        std::string command;
         std::string file; // what the list file holds afterwards
         std::vector<std::string> selector;
         std::vector<std::string> boxes;
     } cases[] = {
-        {false, "click SetupWnd/1303\nchoose SetupWnd/1302 0\nclick SetupWnd/1304", listed + "\\Db\\c.db;C\r\n",
-         {"A", "B", "C"}, {}},
-        {true, "click SetupWnd/1303\nchoose SetupWnd/1302 0\nclick SetupWnd/1304", listed + "\\Db\\c.db;C\r\n",
-         {"A", "B", "C"}, {}},
+        {Removed, install, listed + "\\Db\\c.db;C\r\n", {"A", "B", "C"}, {}},
+        {Emptied, install, listed + "\\Db\\c.db;C\r\n", {"A", "B", "C"}, {}},
         // Check wrote an empty file and said every installed file was good.
-        {false, "click SetupWnd/1305", listed, {"A", "B"}, {"All installed db files - ok!"}},
-        {true, "click SetupWnd/1305", listed, {"A", "B"}, {"All installed db files - ok!"}},
+        {Removed, check, listed, {"A", "B"}, {"All installed db files - ok!"}},
+        {Emptied, check, listed, {"A", "B"}, {"All installed db files - ok!"}},
+        // A file that cannot be written (a folder stands where its new text would go): 903, and the
+        // reload shows the file as it was, without the new entry.
+        {Blocked, install, listed, {"A", "B"}, {cannotSave}},
+        {Blocked, check, listed, {"A", "B"}, {cannotSave}},
     };
     for (const auto& test : cases) {
         std::string device = MakeListDevice(listed);
@@ -250,15 +256,21 @@ TEST(DatabaseList, InstallAndCheckKeepTheListWhenTheFileVanishesOrIsEmptied) {
             WriteHostFile(device + "/Db/" + name + ".db", HeaderOnlyDatabase(1, std::string(1, char(name[0] - 32))));
         ASSERT_EQ(StartProgram(device), 0);
         ASSERT_EQ(InstalledDatabaseCount, 2);
-        std::filesystem::remove(device + ListFile);
-        if (test.emptied) WriteHostFile(device + ListFile, "");
-        Act(std::string("tab 2\n") + test.command);
-        EXPECT_EQ(ReadHostFile(device + ListFile), test.file) << test.command;
-        EXPECT_EQ(SelectorNow().items, test.selector) << test.command;
+        std::string blocker = HostPathOf(DatabaseListPath) + ".tmp-" + std::to_string(getpid());
+        if (test.change == Blocked) std::filesystem::create_directories(blocker);
+        if (test.change != Blocked) std::filesystem::remove(device + ListFile);
+        if (test.change == Emptied) WriteHostFile(device + ListFile, "");
+        Act("tab 2\n" + test.command);
+        std::filesystem::remove(blocker);
+        EXPECT_EQ(ReadHostFile(device + ListFile), test.file) << test.command << " " << test.change;
+        EXPECT_EQ(SelectorNow().items, test.selector) << test.command << " " << test.change;
+        EXPECT_EQ(InstalledDatabaseCount, int(test.selector.size())) << test.command << " " << test.change;
         std::vector<std::string> boxes;
         for (const RecordedBox& box : Boxes())
             boxes.push_back(box.text);
-        EXPECT_EQ(boxes, test.boxes) << test.command;
+        EXPECT_EQ(boxes, test.boxes) << test.command << " " << test.change;
+        for (const RecordedBox& box : Boxes())
+            EXPECT_EQ(box.owner, "SetupWnd");
         EXPECT_EQ(StopProgram(), 0);
     }
 }

@@ -1,6 +1,7 @@
 // Searching as a user does it: criteria, Start/Stop, the worker's progress and counts, the result list.
 #include "app/identifiers.h"
 #include "app/program.h"
+#include "platform/files.h"
 #include "platform/registry.h"
 #include "platform/script.h"
 #include "platform/text.h"
@@ -198,6 +199,43 @@ TEST(Search, EmptyDatabaseAndStatusRectanglesInBothOrientations) {
         EXPECT_EQ(ControlText("ResultWnd/1205"), "Query: house=7");
         EXPECT_EQ(StopProgram(), 0);
     }
+}
+
+TEST(Search, DuringAScanTheStatusIsBackAtItsPlaceAndTheBarShowsAndALostOpenIsTold) {
+    SearchDevice made = MakeSearchDevice(NumberedCsv(2500));
+    ASSERT_EQ(StartProgram(made.device), 0);
+    Window status = GetDlgItem(PageWindows[PageResult], StatusTextId);
+    Window progress = GetDlgItem(PageWindows[PageResult], ProgressBarId);
+    // At the first record's progress step: the status text's width and whether the bar shows. The
+    // second search starts from the first one's widened status (224 pixels over the hidden bar).
+    std::vector<std::pair<int, bool>> seen;
+    ObserveMessages([&](Window window, uint32_t message, FirstParameter first, SecondParameter) {
+        if (window != progress || message != ProgressSetPosition || first != 1) return;
+        Rectangle rectangle{};
+        GetWindowRect(status, &rectangle);
+        seen.emplace_back(rectangle.right - rectangle.left, IsWindowVisible(progress));
+    });
+    Act("type SearchWnd/1102 NAME\nclick SearchWnd/1107\nwait\nclick SearchWnd/1107\nwait");
+    ObserveMessages(nullptr);
+    EXPECT_EQ(seen, (std::vector<std::pair<int, bool>>{{84, true}, {84, true}}));
+    QJsonObject ended = FindWindow(DumpNow(), "static", StatusTextId);
+    EXPECT_EQ(ended["w"].toInt(), 224);
+    EXPECT_FALSE(FindWindow(DumpNow(), "msctls_progress32", ProgressBarId)["visible"].toBool());
+
+    // The file passes its check and then cannot be opened: "Bad db file" under message text 901,
+    // owned by the Search page; the page is usable again and the earlier counts stay.
+    FailDatabaseFileOpens(true);
+    Act("click SearchWnd/1107\nwait");
+    FailDatabaseFileOpens(false);
+    ASSERT_EQ(Boxes().size(), 1u);
+    EXPECT_EQ(Boxes()[0].owner, "SearchWnd");
+    EXPECT_EQ(Boxes()[0].caption, "Info");
+    EXPECT_EQ(Boxes()[0].text, "Bad db file  - \\Databases\\test.db");
+    EXPECT_EQ(ControlText("ResultWnd/1202"), "Scaned: 2500, results: 2500");
+    EXPECT_EQ(ControlText("SearchWnd/1107"), "Start");
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(PageWindows[PageSearch], NameEditId)));
+    EXPECT_EQ(CurrentSearchState(), SearchState::Idle);
+    EXPECT_EQ(StopProgram(), 0);
 }
 
 TEST(Search, QueryCaptureRefusesEmptyQueriesAndBuildsTheSummary) {
