@@ -106,4 +106,18 @@ complete_words() {
 [ "$(complete_words dialdex _dialdex dialdex --card fi)" = "files/ " ] || fail "dialdex --card folders"
 [ "$(complete_words dialdex _dialdex dialdex files/c)" = "files/city.zdb " ] || fail "dialdex FILE"
 
+# --- on a desktop (a platform, no script): the process keeps its name and sets no scale for Qt ---
+desktop_locale=C.UTF-8
+locale -a 2>/dev/null | grep -qi '^ru_RU.utf-\?8$' && desktop_locale=ru_RU.UTF-8 # a decimal comma
+HOME=$PWD/home XDG_CONFIG_HOME=$PWD/home/config LC_ALL=$desktop_locale "$dialdex" --device desktop-device \
+    >desktop-out.txt 2>&1 &
+desktop_pid=$!
+for _ in $(seq 50); do [ -d desktop-device ] && break; sleep 0.1; done
+sleep 1
+[ "$(cat /proc/$desktop_pid/comm 2>/dev/null)" = dialdex ] ||
+    fail "the desktop run is named '$(cat /proc/$desktop_pid/comm 2>/dev/null)', not dialdex: $(cat desktop-out.txt)"
+tr '\0' '\n' </proc/$desktop_pid/environ | grep -q '^QT_SCALE_FACTOR=' && fail "the desktop run set QT_SCALE_FACTOR"
+kill "$desktop_pid"
+wait "$desktop_pid" 2>/dev/null
+
 finish "options end to end"
