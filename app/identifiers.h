@@ -88,7 +88,7 @@ constexpr int TextProgressName = 1052;
 // The tab labels: text identifier 700 + page index.
 constexpr int FirstTabLabelId = 700;
 
-// The message texts, 900 to 918, one slot each in the message text table.
+// The message texts, 900 to 921, one slot each in the message text table.
 enum MessageTextId : int32_t {
     TextError = 900,
     TextInfo = 901,
@@ -107,12 +107,15 @@ enum MessageTextId : int32_t {
     TextFlatKey = 914,
     TextStart = 915,
     TextStop = 916,
-    TextNoDatabase = 917, // Start with no database installed
-    TextResultsCut = 918, // the final counts of a search cut short by the memory budget
+    TextNoDatabase = 917,         // Start with no database installed
+    TextResultsCut = 918,         // the final counts of a search cut short by the memory budget
+    TextDatabaseDamaged = 919,    // after the final counts: the data read were damaged
+    TextDatabaseEndedEarly = 920, // after the final counts: the file ended before its end mark
+    TextDatabaseChanged = 921,    // after the final counts: the file changed while it was read
 };
 constexpr int FirstMessageTextId = TextError;
-constexpr int MessageTextCount = 19;
-static_assert(TextResultsCut - TextError + 1 == MessageTextCount,
-              "the message texts are identifiers 900 to 918");
+constexpr int MessageTextCount = 22;
+static_assert(TextDatabaseChanged - TextError + 1 == MessageTextCount,
+              "the message texts are identifiers 900 to 921");
 static_assert(TextFlatKey - TextPhoneKey + 1 == CriteriaEditCount,
               "the summary's key texts 910 to 914 follow the criteria's order");

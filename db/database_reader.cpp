@@ -18,6 +18,7 @@ int OpenDatabaseReaderOnFile(DatabaseReader* reader, FileHandle file, bool compr
     reader->compressed = compressed;
     reader->file = file;
     reader->capacity = compressed ? CompressedReaderBufferSize : PlainReaderBufferSize;
+    reader->identityKnown = IdentityOfFile(file, &reader->openedAs);
     reader->ownBuffer = static_cast<unsigned char*>(std::malloc(size_t(reader->capacity)));
     reader->buffer = reader->ownBuffer;
     if (reader->buffer == nullptr ||
@@ -71,6 +72,7 @@ void FreeKeptDatabaseBytes(unsigned char* bytes) {
 void ReadDatabaseFromBytes(DatabaseReader* reader, const unsigned char* bytes, long long length) {
     CloseMemberReader(reader->members);
     reader->members = nullptr;
+    reader->readingKeptBytes = true;
     reader->buffer = const_cast<unsigned char*>(bytes); // only read
     reader->position = 0;
     reader->end = int(length < LongestKeptDatabase ? length : LongestKeptDatabase);
@@ -99,6 +101,7 @@ static int ReadSource(DatabaseReader* reader, unsigned char* destination, int co
     if (reader->file == NoFile) return 0;
     if (reader->compressed) return int(ReadGzipStream(&reader->gzip, destination, count));
     long got = ReadFileBytes(reader->file, destination, count);
+    if (got < 0) reader->readFailed = true;
     return got > 0 ? int(got) : 0;
 }
 
@@ -285,6 +288,54 @@ int NextRecordBlock(DatabaseReader* reader, const unsigned char** block, int* le
     *block = start;
     *length = blockLength;
     return 1;
+}
+
+bool FinishDatabaseRead(DatabaseReader* reader, bool (*shouldStop)(void* context), void* context) {
+    if (reader->walkState != Ended) return false;
+    if (!reader->compressed || reader->readingKeptBytes || reader->ownBuffer == nullptr) return true;
+    // What lies after the end mark is never records: the members left are taken and dropped (each is
+    // checked as it is inflated), and the gzip stream inflates the rest into the own buffer, which no
+    // piece handed out lies in any more, only to drop it.
+    while (reader->members != nullptr) {
+        unsigned char* piece = nullptr;
+        long length = 0;
+        long long resumeOffset = 0;
+        if (NextMemberPiece(reader->members, &piece, &length, &resumeOffset) == 0) {
+            CloseMemberReader(reader->members);
+            reader->members = nullptr;
+            ResumeGzipStreamAt(&reader->gzip, resumeOffset);
+        }
+    }
+    while (reader->gzip.endCode == GzipNotEnded) {
+        if (shouldStop != nullptr && shouldStop(context)) return false;
+        ReadGzipStream(&reader->gzip, reader->ownBuffer, reader->capacity);
+    }
+    return true;
+}
+
+int DatabaseReadEnd(const DatabaseReader* reader, const FileIdentity* pathNow) {
+    if (reader->identityKnown) {
+        FileIdentity now;
+        IdentityOfFile(reader->file, &now);
+        if (!SameFileIdentity(now, reader->openedAs) ||
+            (pathNow && !SameFileIdentity(*pathNow, reader->openedAs)))
+            return DatabaseReadChanged;
+    }
+    const GzipStream& gzip = reader->gzip;
+    bool gzipEndedEarly = reader->compressed && gzip.endCode == GzipEndedEarly;
+    if (reader->compressed && gzip.checkFailed) return DatabaseReadCheckFailed;
+    if (reader->compressed && gzip.endCode == GzipEndedDamaged) return DatabaseReadDamagedData;
+    if (reader->readFailed || (reader->compressed && gzip.endCode == GzipEndedUnreadable))
+        return DatabaseReadUnreadable;
+    if (reader->endCode != 0) return DatabaseReadEndedEarly;
+    // The end mark came, but the file ends inside a member after it (its trailer, or a later one): the
+    // check of what was read is lost with it.
+    if (gzipEndedEarly) return DatabaseReadCheckFailed;
+    return DatabaseReadSound;
+}
+
+bool DatabaseHasTrailingBytes(const DatabaseReader* reader) {
+    return reader->compressed && reader->gzip.trailingBytes;
 }
 
 void DecodeRecord(const unsigned char* block, int length, DatabaseRecord* record) {

@@ -12,6 +12,7 @@
 // - a file that ends right after its header (no first length byte) is a stream of no records;
 // - a short read, a read error or damaged gzip data ends the stream; every record before the damage
 //   stands (gzip_stream.h hands out every byte decompressed before it, a bad trailer loses nothing);
+//   how the read ended is told afterwards (DatabaseReadEnd), never taken for a whole file;
 // - a text without its terminator inside the block runs up to the block's last byte (which is the next
 //   length, never text); the texts after it are empty. Bytes after the flat's terminator are ignored.
 #pragma once
@@ -53,6 +54,10 @@ struct DatabaseReader {
     int endCode = 0;
     unsigned char header[DatabaseHeaderSize] = {};
     int headerCount = 0;
+    bool readingKeptBytes = false; // ReadDatabaseFromBytes: the bytes of a read that was checked whole
+    bool readFailed = false;       // a plain file gave a read error
+    bool identityKnown = false;    // a regular file: openedAs holds what it was when opened
+    FileIdentity openedAs;
 };
 
 // open(path, compressed flag). Codes: 0 open; -1 the file could not be opened; -2 no memory for the
@@ -81,6 +86,40 @@ long long KeptDatabaseBytes(const DatabaseReader* reader);
 void ReadDatabaseFromBytes(DatabaseReader* reader, const unsigned char* bytes, long long length);
 // The longest a reader can keep (its offsets are int).
 constexpr long long LongestKeptDatabase = 0x7FF00000LL;
+
+// How a read of a database ended, as the user is to be told it. Every reader reports in these codes, and
+// the window (search_worker.cpp) and the tools (tools/database_input.cpp) each turn them into their words
+// in one table. Codes:
+//   0 sound: the end mark was met, and a compressed file was read to its end with every member's CRC-32
+//     and length right
+//   1 not looked at: the scan ended before the data did, as asked (stop, a limit, no room for a match)
+//   2 damaged, check failed: a member's CRC-32 or length was wrong, or the file ended inside a member
+//     after the end mark (its trailer, or a later member): the records read may be wrong
+//   3 damaged data: compressed data that cannot be inflated, or a member's header that is wrong
+//   4 ended early: the data ended before the end mark (the file was cut, a length byte below 8)
+//   5 changed: the file's size, modification time or inode (the name now leads to another file) differ
+//     from what they were when it was opened
+//   6 unreadable: the file gave a read error
+enum DatabaseReadEndCode {
+    DatabaseReadSound = 0,
+    DatabaseReadNotChecked = 1,
+    DatabaseReadCheckFailed = 2,
+    DatabaseReadDamagedData = 3,
+    DatabaseReadEndedEarly = 4,
+    DatabaseReadChanged = 5,
+    DatabaseReadUnreadable = 6,
+};
+
+// After a scan: reads a compressed file on past the end mark to the end of its last member, so every
+// member's trailer is checked (a cheap step: the data after the end mark are only a few bytes). Returns
+// false when the walk had not ended (the scan left early) or shouldStop (may be null) asked to stop;
+// nothing is then to be told.
+bool FinishDatabaseRead(DatabaseReader* reader, bool (*shouldStop)(void* context), void* context);
+// How the read ended (after FinishDatabaseRead returned true). pathNow: the identity of the file's name
+// now, zeroed when nothing is there; null where there is no name to look at (standard input).
+int DatabaseReadEnd(const DatabaseReader* reader, const FileIdentity* pathNow);
+// A compressed file held bytes after its last member that begin no other (ignored, as gzip does).
+bool DatabaseHasTrailingBytes(const DatabaseReader* reader);
 
 // Reads the header (the first 29 bytes). Returns the count read; the stream walk starts after it.
 int ReadDatabaseHeader(DatabaseReader* reader, unsigned char header[DatabaseHeaderSize]);

@@ -46,7 +46,9 @@ bool GzipIsalBuiltIn() {
 }
 #endif
 
+// A wrong trailer met earlier outranks a whole or an early end: the bytes were not what was written.
 static void EndStream(GzipStream* stream, int code) {
+    if (stream->checkFailed && (code == GzipEndedWhole || code == GzipEndedEarly)) code = GzipEndedDamaged;
     stream->state = StreamEnded;
     stream->endCode = code;
 }
@@ -445,14 +447,16 @@ static void LookForNextMember(GzipStream* stream) {
         return;
     }
     if (stream->afterMember) {
-        EndStream(stream, GzipEndedWhole); // trailing bytes are ignored
+        stream->trailingBytes = true; // ignored, as zlib ignores them, but told
+        EndStream(stream, GzipEndedWhole);
         return;
     }
     stream->state = CopyPlain;
 }
 
 // The CRC-32 and then the length (modulo 2^32) of the member; a file that ends before either is whole
-// ends early, and a check is judged as soon as its four bytes are there.
+// ends early, and a check is judged as soon as its four bytes are there. A wrong one is noted and the
+// stream reads on: the data were inflated without a fault, so what follows is read as well as it can be.
 static void CheckMemberTrailer(GzipStream* stream) {
     while (stream->trailerBytesChecked < 8) {
         int code = NeedInput(stream, 4);
@@ -462,10 +466,7 @@ static void CheckMemberTrailer(GzipStream* stream) {
         }
         uint32_t stored = LittleEndian32(stream->input + stream->inputStart);
         uint32_t expected = stream->trailerBytesChecked == 0 ? stream->crc : uint32_t(stream->memberOutput);
-        if (stored != expected) {
-            EndStream(stream, GzipEndedDamaged);
-            return;
-        }
+        if (stored != expected) stream->checkFailed = true;
         stream->inputStart += 4;
         stream->trailerBytesChecked += 4;
     }

@@ -5,10 +5,11 @@
 //   are ignored;
 // - a file that ends early (inside a header, the compressed data or the trailer) gives every byte that
 //   its data hold, and ends;
-// - damage (a bad header, bad compressed data, a trailer whose check or length is wrong) ends the stream
-//   too, after every byte decompressed before it. zlib's own reader loses what it had decompressed ahead
-//   when it meets damage (half a kilobyte and more, or a whole small file for a bad trailer); this
-//   stream does not.
+// - damage (a bad header, bad compressed data) ends the stream too, after every byte decompressed before
+//   it. zlib's own reader loses what it had decompressed ahead when it meets damage (half a kilobyte and
+//   more, or a whole small file for a bad trailer); this stream does not;
+// - a trailer whose CRC-32 or length is wrong is noted and the next member is read on, so a bad first
+//   member costs what a bad last one costs: nothing but the verdict. The stream then ends as damaged.
 // The compressed data are inflated by zlib, or by ISA-L where the build has it (see gzip_isal.h).
 #pragma once
 
@@ -20,7 +21,7 @@
 //   -1 not yet
 //    0 the data ended where a member or a plain file ends
 //    1 the file ended inside a member
-//    2 damage: a bad header, bad compressed data or a bad trailer
+//    2 damage: a bad header, bad compressed data, or (once the rest is read) a bad trailer
 //    3 the file could not be read
 constexpr int GzipNotEnded = -1;
 constexpr int GzipEndedWhole = 0;
@@ -62,6 +63,8 @@ struct GzipStream {
     uint32_t crc = 0;                 // CRC-32 of the current member's bytes handed out
     int trailerBytesChecked = 0;      // 0, 4 (check value done) or 8
     int endCode = GzipNotEnded;
+    bool checkFailed = false;   // a member's CRC-32 or length was wrong
+    bool trailingBytes = false; // bytes after the last member that begin no other
 };
 
 // Sets up reading the file from its start with an input buffer of the given size. Codes: 0 ready; -2 no

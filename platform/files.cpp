@@ -454,6 +454,36 @@ long ReadFileBytesAt(FileHandle file, long long offset, void* buffer, long count
     }
 }
 
+static bool IdentityOfStatus(int result, const struct stat& status, FileIdentity* identity) {
+    *identity = FileIdentity();
+    if (result != 0 || !S_ISREG(status.st_mode)) return false;
+    identity->device = uint64_t(status.st_dev);
+    identity->inode = uint64_t(status.st_ino);
+    identity->size = (long long)status.st_size;
+    identity->modifiedNanoseconds = (long long)status.st_mtim.tv_sec * 1000000000LL + status.st_mtim.tv_nsec;
+    return true;
+}
+
+bool IdentityOfFile(FileHandle file, FileIdentity* identity) {
+    struct stat status;
+    return IdentityOfStatus(file < 0 ? -1 : fstat(file, &status), status, identity);
+}
+
+bool IdentityOfHostPath(const char* hostPath, FileIdentity* identity) {
+    struct stat status;
+    return IdentityOfStatus(hostPath == nullptr ? -1 : stat(hostPath, &status), status, identity);
+}
+
+bool IdentityOfPath(const char16_t* devicePath, FileIdentity* identity) {
+    if (devicePath == nullptr) return IdentityOfHostPath(nullptr, identity);
+    return IdentityOfHostPath(HostPathOf(devicePath).c_str(), identity);
+}
+
+bool SameFileIdentity(const FileIdentity& first, const FileIdentity& second) {
+    return first.device == second.device && first.inode == second.inode && first.size == second.size &&
+           first.modifiedNanoseconds == second.modifiedNanoseconds;
+}
+
 // --- Attributes and folder enumeration ---------------------------------------------------------------
 
 // Folders are folders, regular files are files; anything else (a pipe, a device node, a broken link) is

@@ -87,6 +87,14 @@ struct FileIdentity {
     long long modifiedNanoseconds = 0;
 };
 int IdentifyFile(FileHandle file, FileIdentity* identity);
+// The same for a regular file only, by its open handle, its device path, or a host path as given (the
+// tools): true with identity filled, or false with identity zeroed (nothing there, or not a regular file:
+// a pipe's size and time say nothing about its bytes). A read that ends with another identity than it
+// began with read a file that changed under it (written in place, cut, or another file renamed over it).
+bool IdentityOfFile(FileHandle file, FileIdentity* identity);
+bool IdentityOfPath(const char16_t* devicePath, FileIdentity* identity);
+bool IdentityOfHostPath(const char* hostPath, FileIdentity* identity);
+bool SameFileIdentity(const FileIdentity& first, const FileIdentity& second);
 
 // --- Attributes and folder enumeration -------------------------------------------------------------
 constexpr uint32_t FileAttributeFolder = 0x10;

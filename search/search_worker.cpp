@@ -114,6 +114,19 @@ void ShowScanEnded(SearchRun& run, const ScanCounts& counts) {
     UpdateWindow(run.controls->status);
 }
 
+// The box that follows the final counts of a read that did not end sound, by the reader's end code
+// (DatabaseReadEndCode); 0: none.
+constexpr int ReadEndBoxTexts[] = {
+    0,                      // sound
+    0,                      // not looked at: the user stopped, or the rows met the memory budget
+    TextDatabaseDamaged,    // a CRC-32 or length was wrong
+    TextDatabaseDamaged,    // compressed data that cannot be inflated
+    TextDatabaseEndedEarly, // no end mark
+    TextDatabaseChanged,    // changed while it was read
+    TextDatabaseEndedEarly, // a read error: the records stop there
+};
+static_assert(sizeof ReadEndBoxTexts / sizeof ReadEndBoxTexts[0] == DatabaseReadUnreadable + 1);
+
 bool ShouldStop(void*) {
     return CurrentSearchState() == SearchState::StopRequested;
 }
@@ -185,12 +198,25 @@ unsigned long RunSearch(void* argument) {
     callbacks.shouldStop = ShouldStop;
     ScanCounts counts;
     int scanCode = ScanDatabase(&reader, &inputs->query, &callbacks, &counts);
-    EndDirectoryRun(&reader, scanCode, run.cut,
+    // A scan that met the end of the data learns whether those data were whole and sound, while the file
+    // is still open: a compressed file is read on to its last trailer, and the file compared with what it
+    // was at the start.
+    int readEnd = DatabaseReadNotChecked;
+    if ((scanCode == 0 || scanCode == 1) && FinishDatabaseRead(&reader, ShouldStop, nullptr)) {
+        FileIdentity pathNow;
+        IdentityOfPath(path, &pathNow);
+        readEnd = DatabaseReadEnd(&reader, &pathNow);
+    }
+    // The inflated bytes are kept for the next search only when they were read whole and sound.
+    EndDirectoryRun(&reader, readEnd == DatabaseReadSound ? scanCode : 1, run.cut,
                     ResultRecordBytes() + uint64_t(counts.results) * ResultRowOverheadBytes, budget);
 
     RestoreSearchPage(controls);
     CloseDatabaseReader(&reader);
     ShowScanEnded(run, counts);
+    // The counts stay as every search ends; the box then says what they are worth.
+    if (ReadEndBoxTexts[readEnd] != 0)
+        ShowMessage(PageWindows[PageResult], TextError, MessageText(ReadEndBoxTexts[readEnd]), {path});
     EndSearch();
     return 0;
 }

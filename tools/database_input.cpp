@@ -56,3 +56,35 @@ int OpenToolDatabase(const std::string& path, DatabaseReader* reader,
     CloseDatabaseReader(reader);
     return -1;
 }
+
+// What each end of a read means for the records printed, in the order of DatabaseReadEndCode (sound and
+// not looked at say nothing).
+static const char* const ReadEndProblems[] = {
+    "",
+    "",
+    "damaged (CRC error): the records printed may be wrong",
+    "damaged (invalid compressed data): the records printed may be wrong",
+    "data end before the end mark after %s",
+    "changed while it was read: the records printed may be wrong",
+    "read error after %s: the records printed are incomplete",
+};
+static_assert(sizeof ReadEndProblems / sizeof ReadEndProblems[0] == DatabaseReadUnreadable + 1);
+
+int DatabaseReadVerdict(const std::string& path, DatabaseReader* reader, int scanned, std::string* message) {
+    message->clear();
+    bool standardInput = path == "-";
+    std::string name = standardInput ? "(standard input)" : path;
+    if (!FinishDatabaseRead(reader, nullptr, nullptr)) return DatabaseReadNotChecked;
+    FileIdentity pathNow;
+    IdentityOfHostPath(path.c_str(), &pathNow);
+    int code = DatabaseReadEnd(reader, standardInput ? nullptr : &pathNow);
+    if (code == DatabaseReadSound || code == DatabaseReadNotChecked) {
+        if (DatabaseHasTrailingBytes(reader)) *message = name + ": decompression OK, trailing garbage ignored";
+        return code;
+    }
+    std::string problem = ReadEndProblems[code];
+    size_t count = problem.find("%s");
+    if (count != std::string::npos) problem.replace(count, 2, CountOf(scanned, "record"));
+    *message = name + ": " + problem;
+    return code;
+}

@@ -14,3 +14,10 @@
 //     bytes, or a format mark other than 11); nothing stays open
 int OpenToolDatabase(const std::string& path, DatabaseReader* reader,
                      unsigned char header[DatabaseHeaderSize], std::string* problem);
+
+// After a scan that read to the end of the data: reads a compressed file on to its end and says what the
+// user must know of the records printed: message gets "FILE: damaged (CRC error): the records printed may
+// be wrong" (or another reason), or gzip's warning of bytes after the last member, or stays empty. Call it
+// before the reader is closed. Returns the reader's end code (DatabaseReadEndCode); every code but
+// DatabaseReadSound and DatabaseReadNotChecked is an error (exit 2).
+int DatabaseReadVerdict(const std::string& path, DatabaseReader* reader, int scanned, std::string* message);

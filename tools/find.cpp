@@ -6,8 +6,10 @@
 // device code page; one that the code page cannot hold, that is not UTF-8 or that is longer than the
 // query holds is refused, never searched for in part. Each match is printed as the result list shows it:
 // the phone padded to the header's digits and the texts cut to a row's fields, in UTF-8. Then
-// "scanned N, results M" goes to standard error. Exit codes: 0 something matched, 1 nothing did, 2 an
-// error (a bad option, a file that cannot be read, damage, a write error).
+// "scanned N, results M" goes to standard error. A file read to its end is checked whole (every gzip
+// member's CRC-32 and length, its end mark, no change while it was read), and what is wrong is told after
+// the counts. Exit codes: 0 something matched, 1 nothing did, 2 an error (a bad option, a file that cannot
+// be read, damage, a file cut or changed, a write error).
 #include "db/database_file.h"
 #include "db/database_reader.h"
 #include "platform/command_line.h"
@@ -282,7 +284,8 @@ static int FindInFile(FindRun* run, const std::string& path) {
     ScanCounts counts;
     int code = 0;
     if (settings.maximum != 0) code = ScanDatabase(&reader, &run->query, &callbacks, &counts);
-    CloseDatabaseReader(&reader);
+    // Told after the counts: the records are printed by then, and the message says what they are worth.
+    bool readToTheEnd = code == 0 || code == 1;
     if (run->fileMatches > 0) run->anyMatch = true;
     if (settings.count && !settings.quiet) {
         std::string number = std::to_string(run->fileMatches);
@@ -297,12 +300,11 @@ static int FindInFile(FindRun* run, const std::string& path) {
                       "scanned " + std::to_string(counts.scanned) + ", results " +
                       std::to_string(counts.results) + "\n");
     }
-    if (code == 1) {
-        ReportFileFailure(run, std::string(DisplayName(path)) + ": data end before the end mark after " +
-                                   CountOf(counts.scanned, "record"));
-        return -1;
-    }
-    return 0;
+    std::string verdict;
+    int end = readToTheEnd ? DatabaseReadVerdict(path, &reader, counts.scanned, &verdict) : DatabaseReadNotChecked;
+    CloseDatabaseReader(&reader);
+    if (!verdict.empty()) ReportFileFailure(run, verdict);
+    return end == DatabaseReadSound || end == DatabaseReadNotChecked ? 0 : -1;
 }
 
 // Several files searched at once, one a thread up to the processors there are; each file's lines and

@@ -412,12 +412,16 @@ static int Dump(const MkdbSettings& settings) {
     callbacks.onMatch = DumpRecord;
     ScanCounts counts;
     int code = ScanDatabase(&reader, &everything, &callbacks, &counts);
-    CloseDatabaseReader(&reader);
-    if (FlushStandardOutput(&dump.output) != 0)
+    if (FlushStandardOutput(&dump.output) != 0) {
+        CloseDatabaseReader(&reader);
         return Fail(std::string("standard output: ") + std::strerror(dump.output.errorNumber));
-    if (code == 1)
-        return Fail(name + ": data end before the end mark after " + CountOf(counts.scanned, "record"));
-    return ExitSuccess;
+    }
+    std::string verdict;
+    int end = code == 0 || code == 1 ? DatabaseReadVerdict(path, &reader, counts.scanned, &verdict)
+                                     : DatabaseReadNotChecked;
+    CloseDatabaseReader(&reader);
+    if (!verdict.empty()) ReportFailure(MkdbProgram, verdict);
+    return end == DatabaseReadSound || end == DatabaseReadNotChecked ? ExitSuccess : ExitError;
 }
 
 static int Demo(const MkdbSettings& settings) {

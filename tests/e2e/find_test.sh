@@ -125,10 +125,63 @@ head -c $(($(stat -c %s demo.zdb) / 2)) demo.zdb >half.zdb
 expect_error 2 "dialdex-find: half.zdb: data end before the end mark after " -- "$find" half.zdb -p '?'
 grep -qE "after [0-9],[0-9]{3} records$" err.txt || fail "the count is not grouped: $(cat err.txt)"
 [ "$(wc -l <out.txt)" -gt 1000 ] || fail "the records before the damage were not printed"
-# A damaged gzip stream (bytes changed in the middle) ends the same way.
+# A damaged gzip stream (bytes changed in the middle): what was inflated is printed, then the verdict.
 cp demo.zdb changed.zdb
 printf 'XXXXXXXXXXXXXXXX' | dd of=changed.zdb bs=1 seek=$(($(stat -c %s demo.zdb) / 2)) conv=notrunc 2>/dev/null
-expect_error 2 "dialdex-find: changed.zdb: data end before the end mark after " -- "$find" changed.zdb -p '?'
+expect_error 2 "dialdex-find: changed.zdb: damaged (CRC error): the records printed may be wrong" -- \
+    "$find" changed.zdb -p '?'
+
+# A .zdb is read to the end of its last member and every member's CRC-32 and length are checked, the
+# end mark's member too. The database in two members (a bad first member must count as a bad last one);
+# each row: file, exit code, the message (or none), whether every record is printed as from the sound file.
+"$find" demo.zdb -p '?' >sound.txt 2>/dev/null || fail "demo.zdb"
+python3 - <<'PYTHON' || fail "making the damaged files"
+import gzip, zlib
+data = gzip.decompress(open("demo.zdb", "rb").read())
+def member(part):
+    return gzip.compress(part, mtime=0)
+def flipped(member_bytes, from_end):
+    b = bytearray(member_bytes); b[len(b) - from_end] ^= 0x01; return bytes(b)
+whole = member(data)
+first, last = member(data[:len(data) // 2]), member(data[len(data) // 2:])
+files = {
+    "good.zdb": whole,
+    "two.zdb": first + last,
+    "crc.zdb": flipped(whole, 8),
+    "length.zdb": flipped(whole, 1),
+    "first-crc.zdb": flipped(first, 8) + last,
+    "last-crc.zdb": first + flipped(last, 8),
+    "trailer-cut.zdb": whole[:-3],
+    "after-end-cut.zdb": whole + first[:5],
+    "trailing.zdb": whole + b"garbage",
+    "early.zdb": member(data[:len(data) - 1] + b"\x7f"),
+}
+for name, content in files.items():
+    open(name, "wb").write(content)
+PYTHON
+while IFS='|' read -r file code message whole; do
+    expect_code "$code" -- "$find" "$file" -p '?'
+    if [ -n "$message" ]; then
+        grep -qxF "dialdex-find: $file: $message" err.txt || fail "$file said '$(cat err.txt)', expected '$message'"
+    else
+        [ "$(wc -l <err.txt)" -eq 1 ] || fail "$file said more than its counts: $(cat err.txt)"
+    fi
+    [ "$whole" = no ] || cmp -s out.txt sound.txt || fail "$file did not print every record"
+done <<'CASES'
+good.zdb|0||yes
+two.zdb|0||yes
+crc.zdb|2|damaged (CRC error): the records printed may be wrong|yes
+length.zdb|2|damaged (CRC error): the records printed may be wrong|yes
+first-crc.zdb|2|damaged (CRC error): the records printed may be wrong|yes
+last-crc.zdb|2|damaged (CRC error): the records printed may be wrong|yes
+trailer-cut.zdb|2|damaged (CRC error): the records printed may be wrong|yes
+after-end-cut.zdb|2|damaged (CRC error): the records printed may be wrong|yes
+trailing.zdb|0|decompression OK, trailing garbage ignored|yes
+early.zdb|2|data end before the end mark after 5,000 records|yes
+CASES
+# --max and --quiet stop reading on purpose: what was never read is not judged.
+expect_code 0 -- "$find" crc.zdb -p '?' --max 3
+expect_code 0 -- "$find" crc.zdb -p '?' --quiet
 # Matches in one file and an error in another: both shown, exit 2.
 expect_error 2 "missing.zdb: No such file or directory" -- "$find" round.db missing.zdb -p 12
 [ "$(wc -l <out.txt)" -eq 2 ] || fail "the matches before an error were not printed"

@@ -282,6 +282,15 @@ gzip -c round.db >gzip-named.db
 head -c 80 round.db >cut.db
 expect_error 2 "cut.db: data end before the end mark after 1 record" -- "$mkdb" dump cut.db
 grep -q '^1234567,' out.txt || fail "the record before the cut was not dumped"
+# A wrong CRC-32: every record is dumped, then the verdict; trailing bytes only warn.
+cp round.zdb crc.zdb
+printf '\x00' | dd of=crc.zdb bs=1 seek=$(($(stat -c %s round.zdb) - 8)) conv=notrunc 2>/dev/null
+expect_error 2 "dialdex-mkdb: crc.zdb: damaged (CRC error): the records printed may be wrong" -- "$mkdb" dump crc.zdb
+cmp -s out.txt canonical.csv || fail "the records of a file with a wrong CRC-32 were not all dumped"
+{ cat round.zdb; printf 'garbage'; } >trailing.zdb
+expect_code 0 -- "$mkdb" dump trailing.zdb
+grep -qxF "dialdex-mkdb: trailing.zdb: decompression OK, trailing garbage ignored" err.txt ||
+    fail "trailing bytes: $(cat err.txt)"
 expect_error 2 "canonical.csv: not a database (format mark 101)" -- "$mkdb" dump canonical.csv
 expect_error 2 "(standard input): not a database (0 of the 29 header bytes)" -- "$mkdb" dump - </dev/null
 expect_error 2 "standard output: No space left on device" -- bash -c '"$0" dump demo.zdb >/dev/full' "$mkdb"

@@ -84,6 +84,8 @@ Outcome SearchCheckFind(const std::string& device) {
 const std::string BadBox = "Error: Bad db file  - \\Databases\\";
 const std::string AllGood = "Info: All installed db files - ok!";
 const std::string OneWrong = "Info: Found: 1 wrong db files\r\n\r\nBad entrances deleted.";
+// After the counts of a search whose data ended before the end mark.
+const std::string EndedEarlyBox = "Error: The db file ended early, the results are incomplete - \\Databases\\";
 
 // A file that fails validation: the search ends silently with nothing listed, Check drops it with its box,
 // Find DB does not offer it.
@@ -99,14 +101,19 @@ void ExpectRefused(const std::string& name, const std::string& bytes) {
 }
 
 // A file that validates: the search walks its records up to the end mark or the damage and ends through
-// its normal end with the counts; Check keeps it.
-void ExpectScanned(const std::string& name, const std::string& bytes, int scanned) {
+// its normal end with the counts (and, where the data ended before the end mark, a box saying so); Check
+// keeps it.
+void ExpectScanned(const std::string& name, const std::string& bytes, int scanned, bool endedEarly = false) {
     SCOPED_TRACE(name);
     std::string device = DeviceWithDatabase(name, bytes);
     Outcome outcome = SearchCheckFind(device);
     EXPECT_EQ(outcome.status, "Scaned: " + std::to_string(scanned) + ", results: " + std::to_string(scanned));
     EXPECT_EQ(outcome.rows, scanned);
-    EXPECT_EQ(outcome.boxes, (std::vector<std::string>{AllGood}));
+    if (endedEarly) {
+        EXPECT_EQ(outcome.boxes, (std::vector<std::string>{EndedEarlyBox + name, AllGood}));
+    } else {
+        EXPECT_EQ(outcome.boxes, (std::vector<std::string>{AllGood}));
+    }
     EXPECT_EQ(outcome.iniAfter, "\\Databases\\" + name + ";BAD\r\n");
 }
 
@@ -133,14 +140,15 @@ TEST(BadDatabaseFiles, DamagedGzipFiles) {
     // gzip of random bytes: refused by the header (the format mark of random data is not 11).
     ExpectRefused("random.zdb", Gzip(RandomBytes(5000, 1) + std::string(1, '\x0B')));
     // A valid header and random bytes after it: the walk ends at the first impossible length; whatever
-    // was read stands and the counts are shown.
+    // was read stands, the counts are shown, and then that the file ended early.
     {
         std::string device = DeviceWithDatabase("noise.zdb", Gzip(Header(50) + RandomBytes(100000, 2)));
         Outcome outcome = SearchCheckFind(device);
         EXPECT_EQ(outcome.status.rfind("Scaned: ", 0), 0u) << outcome.status;
-        EXPECT_EQ(outcome.boxes, (std::vector<std::string>{AllGood}));
+        EXPECT_EQ(outcome.boxes, (std::vector<std::string>{EndedEarlyBox + "noise.zdb", AllGood}));
     }
-    // A truncated gzip file: the records before the cut are listed, the search ends normally.
+    // A truncated gzip file: the records before the cut are listed, the search ends normally and then
+    // says the file ended early.
     std::string compressed = Gzip(whole);
     {
         std::string device = DeviceWithDatabase("cut.zdb", compressed.substr(0, compressed.size() / 2));
@@ -150,7 +158,7 @@ TEST(BadDatabaseFiles, DamagedGzipFiles) {
         EXPECT_LT(outcome.rows, 2000);
         EXPECT_EQ(outcome.status,
                   "Scaned: " + std::to_string(outcome.rows) + ", results: " + std::to_string(outcome.rows));
-        EXPECT_EQ(outcome.boxes, (std::vector<std::string>{AllGood}));
+        EXPECT_EQ(outcome.boxes, (std::vector<std::string>{EndedEarlyBox + "cut.zdb", AllGood}));
     }
     // Cut inside the gzip header: the header cannot be read, so the file is refused.
     ExpectRefused("stub.zdb", compressed.substr(0, 12));
@@ -167,7 +175,7 @@ TEST(BadDatabaseFiles, HeadersBlocksAndTexts) {
         std::string bytes = Header(3) + RecordStreamBytes({Record(1111111, "A")});
         bytes.back() = static_cast<char>(length); // the first record's next length
         bytes += std::string(300, 'x');
-        ExpectScanned("length" + std::to_string(length) + ".db", bytes, 1);
+        ExpectScanned("length" + std::to_string(length) + ".db", bytes, 1, true);
     }
     // The largest block, 254 bytes, is read whole.
     std::string longest = Record(4444444, std::string(254 - 1 - 3 - 4 - 3, 'N'), "S", "H");
@@ -177,7 +185,7 @@ TEST(BadDatabaseFiles, HeadersBlocksAndTexts) {
     std::string unterminated = "\x01\x02\x03" + std::string(40, 'T');
     ExpectScanned("unterminated.db", Header(2) + RecordStreamBytes({unterminated, Record(6666666, "F")}), 2);
     // A header alone, and a file shorter than a header.
-    ExpectScanned("headeronly.db", Header(9), 0);
+    ExpectScanned("headeronly.db", Header(9), 0, true);
     ExpectRefused("short.db", Header(1).substr(0, 20));
 }
 
@@ -196,7 +204,7 @@ TEST(BadDatabaseFiles, SparseFourGibibytesOfZeros) {
     EXPECT_EQ(refused.boxes, (std::vector<std::string>{BadBox + "zeros.db", OneWrong}));
     Outcome headedOutcome = SearchCheckFind(headed);
     EXPECT_EQ(headedOutcome.status, "Scaned: 0, results: 0");
-    EXPECT_EQ(headedOutcome.boxes, (std::vector<std::string>{AllGood}));
+    EXPECT_EQ(headedOutcome.boxes, (std::vector<std::string>{EndedEarlyBox + "headed.db", AllGood}));
     EXPECT_EQ(headedOutcome.found, std::vector<std::string>{}); // installed already, so not offered
 }
 

@@ -516,6 +516,61 @@ TEST(Search, LongTextsAreCutToTheirFields) {
     EXPECT_EQ(StopProgram(), 0);
 }
 
+TEST(Search, ADamagedOrCutDatabaseIsToldInABoxAfterTheFinalCounts) {
+    struct Case {
+        const char* name;
+        void (*spoil)(const std::string& hostPath);
+        const char* status; // the final counts, as for any search
+        const char* box;    // "" for none
+    };
+    const Case cases[] = {
+        {"sound.zdb", [](const std::string&) {}, "Scaned: 3000, results: 3000", ""                                                                         },
+        {"crc.zdb",
+         [](const std::string& path) {
+             std::string bytes = ReadHostFile(path);
+             bytes[bytes.size() - 8] ^= 1;
+             WriteHostFile(path, bytes);
+         },                                      "Scaned: 3000, results: 3000",
+         "The db file is damaged, the results may be wrong - \\Databases\\crc.zdb"                                                                         },
+        {"cut.db",
+         [](const std::string& path) {
+             std::filesystem::resize_file(path, std::filesystem::file_size(path) / 2);
+         },                                      nullptr,                       "The db file ended early, the results are incomplete - \\Databases\\cut.db"},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.name);
+        SearchDevice made = MakeDemoDevice(3000, test.name);
+        test.spoil(made.databaseHostPath);
+        ASSERT_EQ(StartProgram(made.device), 0);
+        // Boxes shown by the time each status text is set: none until the final counts are there.
+        std::vector<size_t> boxesAtStatus;
+        Window status = GetDlgItem(PageWindows[PageResult], StatusTextId);
+        ObserveMessages([&](Window window, uint32_t message, FirstParameter, SecondParameter) {
+            if (window == status && message == MessageSetText) boxesAtStatus.push_back(Boxes().size());
+        });
+        Act("type SearchWnd/1101 ?\nclick SearchWnd/1107\nwait");
+        ObserveMessages(nullptr);
+        std::string finalStatus = ControlText("ResultWnd/1202");
+        if (test.status != nullptr) {
+            EXPECT_EQ(finalStatus, test.status);
+        }
+        EXPECT_EQ(finalStatus.rfind("Scaned: ", 0), 0u) << finalStatus;
+        ASSERT_FALSE(boxesAtStatus.empty());
+        EXPECT_EQ(boxesAtStatus.back(), 0u);
+        if (*test.box == 0) {
+            EXPECT_TRUE(Boxes().empty());
+        } else {
+            ASSERT_EQ(Boxes().size(), 1u);
+            EXPECT_EQ(Boxes()[0].caption, "Error");
+            EXPECT_EQ(Boxes()[0].owner, "ResultWnd");
+            EXPECT_EQ(Boxes()[0].text, test.box);
+        }
+        EXPECT_EQ(ControlText("SearchWnd/1107"), "Start");
+        EXPECT_EQ(CurrentSearchState(), SearchState::Idle);
+        EXPECT_EQ(StopProgram(), 0);
+    }
+}
+
 TEST(Search, ClosingDuringASearchWaitsForTheWorkerAndExitsWithZero) {
     SearchDevice made = MakeDemoDevice(300000);
     ScriptRun run = RunScript(made.device, "type SearchWnd/1101 ?\nclick SearchWnd/1107\nclose\n");

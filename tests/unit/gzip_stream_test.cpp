@@ -14,6 +14,7 @@
 struct Delivered {
     Bytes bytes;
     int endCode = GzipNotEnded; // the gzip stream's; for zlib's reader 0, or 2 when a read failed
+    bool trailingBytes = false; // the gzip stream's
 };
 
 // Reads the file through the gzip stream with the given inflater, in pieces of the given size.
@@ -31,6 +32,7 @@ static Delivered ReadWithStream(const std::string& name, int inflater, long piec
     }
     EXPECT_EQ(ReadGzipStream(&stream, buffer.data(), piece), 0); // an ended stream stays ended
     result.endCode = stream.endCode;
+    result.trailingBytes = stream.trailingBytes;
     CloseGzipStream(&stream);
     CloseFile(file);
     return result;
@@ -81,7 +83,9 @@ static Bytes MemberWithHeader(const Bytes& data, int flags, bool rightHeaderChec
 struct Case {
     const char* what;
     Bytes bytes;
-    int endCode; // the gzip stream's
+    int endCode;                  // the gzip stream's
+    const Bytes* whole = nullptr; // where zlib's reader stops at a wrong trailer: what the stream gives
+    bool trailingBytes = false;   // bytes after the last member were met
 };
 
 static std::vector<Case> Cases() {
@@ -101,9 +105,12 @@ static std::vector<Case> Cases() {
     Bytes named = MemberWithHeader(data, 0x08);
     Bytes badData = largeMember;
     badData[largeMember.size() / 2] ^= 0x20;
+    static Bytes bothMembers;
+    bothMembers = Join({data, large});
     std::vector<Case> cases;
-    auto add = [&cases](const char* what, const Bytes& bytes, int endCode) {
-        cases.push_back({what, bytes, endCode});
+    auto add = [&cases](const char* what, const Bytes& bytes, int endCode, const Bytes* whole = nullptr,
+                        bool trailing = false) {
+        cases.push_back({what, bytes, endCode, whole, trailing});
     };
     Bytes cutLarge(largeMember.begin(), largeMember.begin() + long(largeMember.size() / 2));
     add("empty file", {}, GzipEndedWhole);
@@ -114,11 +121,12 @@ static std::vector<Case> Cases() {
     add("one member", member, GzipEndedWhole);
     add("a large member", largeMember, GzipEndedWhole);
     add("two members", Join({member, largeMember}), GzipEndedWhole);
-    add("a member and trailing bytes", Join({member, Text("trailing")}), GzipEndedWhole);
-    add("a member and one byte", Join({member, {0x1F}}), GzipEndedWhole);
+    add("a member and trailing bytes", Join({member, Text("trailing")}), GzipEndedWhole, nullptr, true);
+    add("a member and one byte", Join({member, {0x1F}}), GzipEndedWhole, nullptr, true);
     add("a member and a cut second one", Join({member, Bytes(member.begin(), member.begin() + 12)}),
         GzipEndedEarly);
-    add("a member, trailing bytes, a member", Join({member, Text("xx"), member}), GzipEndedWhole);
+    add("a member, trailing bytes, a member", Join({member, Text("xx"), member}), GzipEndedWhole, nullptr,
+        true);
     add("an empty member", Gzip({}), GzipEndedWhole);
     add("every header field", MemberWithHeader(data, 0x1F), GzipEndedWhole);
     add("extra field and header check", MemberWithHeader(data, 0x06), GzipEndedWhole);
@@ -139,6 +147,19 @@ static std::vector<Case> Cases() {
     add("wrong CRC-32 and cut in the length", Bytes(badCrc.begin(), badCrc.end() - 2), GzipEndedDamaged);
     add("damaged compressed data", badData, GzipEndedDamaged);
     add("a good member, then a damaged one", Join({member, badData}), GzipEndedDamaged);
+    // A wrong trailer is told at the end, whichever member has it: the members after it are read on.
+    add("wrong CRC-32 in the first of two members", Join({badCrc, largeMember}), GzipEndedDamaged,
+        &bothMembers);
+    add("wrong length in the first of two members", Join({badLength, largeMember}), GzipEndedDamaged,
+        &bothMembers);
+    add("wrong CRC-32 in the last of two members",
+        Join({
+            member,
+            Bytes(largeMember.begin(), largeMember.end() - 8),
+            {0, 0, 0, 0},
+            Bytes(largeMember.end() - 4, largeMember.end())
+    }),
+        GzipEndedDamaged, &bothMembers);
     return cases;
 }
 
@@ -158,7 +179,10 @@ TEST(GzipStream, ReadsAsZlibsGzipReaderDoes) {
                 SCOPED_TRACE(std::string(test.what) + ", inflater " + std::to_string(inflater) +
                              ", pieces of " + std::to_string(piece));
                 EXPECT_EQ(stream.endCode, test.endCode);
-                if (zlib.endCode == GzipEndedWhole) {
+                EXPECT_EQ(stream.trailingBytes, test.trailingBytes);
+                if (test.whole != nullptr) {
+                    EXPECT_EQ(stream.bytes, *test.whole);
+                } else if (zlib.endCode == GzipEndedWhole) {
                     EXPECT_EQ(stream.bytes, zlib.bytes) << test.what << ", pieces of " << piece;
                 } else {
                     // zlib's reader loses what it decompressed ahead of the damage; the stream does not.

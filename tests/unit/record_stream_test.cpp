@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/stat.h>
+
 struct WalkResult {
     std::vector<TestRecord> records;
     int endCode = 99;
@@ -236,5 +240,154 @@ TEST(RecordStream, DamagedTrailerLosesNoRecord) {
             EXPECT_EQ(result.records.size(), records.size()) << count;
             ExpectPrefixOf(result.records, records);
         }
+    }
+}
+
+// Reads a whole file as a scan does and then asks how the read ended, with the name looked at again.
+static int ReadEndOf(const std::string& name, bool compressed, size_t* records, bool* trailing) {
+    DatabaseReader reader;
+    if (OpenDatabaseReader(&reader, DevicePath(name).c_str(), compressed) != 0) return -99;
+    const unsigned char* block = nullptr;
+    int length = 0;
+    *records = 0;
+    while (NextRecordBlock(&reader, &block, &length) == 1)
+        ++*records;
+    int code = -98;
+    if (FinishDatabaseRead(&reader, nullptr, nullptr)) {
+        FileIdentity pathNow;
+        IdentityOfPath(DevicePath(name).c_str(), &pathNow);
+        code = DatabaseReadEnd(&reader, &pathNow);
+    }
+    *trailing = DatabaseHasTrailingBytes(&reader);
+    CloseDatabaseReader(&reader);
+    return code;
+}
+
+static Bytes Gzipped(const Bytes& bytes) {
+    WriteCompressed("gzipped.zdb", bytes);
+    return ReadHostFile("gzipped.zdb");
+}
+
+static Bytes Joined(std::initializer_list<Bytes> parts) {
+    Bytes joined;
+    for (const Bytes& part : parts)
+        joined.insert(joined.end(), part.begin(), part.end());
+    return joined;
+}
+
+static Bytes Flipped(Bytes bytes, size_t fromEnd) {
+    bytes[bytes.size() - fromEnd] ^= 0x01;
+    return bytes;
+}
+
+TEST(RecordStream, HowAReadEndedIsTold) {
+    std::vector<TestRecord> records = ManyRecords(3000);
+    Bytes data = MakeDatabaseBytes(records);
+    size_t half = data.size() / 2;
+    Bytes member = Gzipped(data);
+    Bytes first = Gzipped(Bytes(data.begin(), data.begin() + long(half)));
+    Bytes last = Gzipped(Bytes(data.begin() + long(half), data.end()));
+    Bytes badLength = data;
+    badLength[29] = 5; // the first length byte
+    Bytes noEndMark = data;
+    noEndMark.back() = 9; // the last block names a next one that never comes
+    struct Case {
+        const char* what;
+        Bytes bytes;
+        bool compressed;
+        int readEnd;
+        size_t records; // read whole
+        bool trailing;
+    };
+    const size_t all = records.size();
+    const Case cases[] = {
+        {"a whole .db", data, false, DatabaseReadSound, all, false},
+        {"a whole .zdb", member, true, DatabaseReadSound, all, false},
+        {"a .zdb without the gzip magic", data, true, DatabaseReadSound, all, false},
+        {"a .zdb of two members", Joined({first, last}), true, DatabaseReadSound, all, false},
+        {"a .db cut in a record", Bytes(data.begin(), data.begin() + long(half)), false, DatabaseReadEndedEarly,
+         0, false},
+        {"a .db ending after its header", Bytes(data.begin(), data.begin() + 29), false, DatabaseReadEndedEarly,
+         0, false},
+        {"a length byte below 8", badLength, false, DatabaseReadEndedEarly, 0, false},
+        {"no end mark", noEndMark, false, DatabaseReadEndedEarly, all, false},
+        {"a .zdb cut in its data", Bytes(member.begin(), member.begin() + long(member.size() / 2)), true,
+         DatabaseReadEndedEarly, 0, false},
+        {"a .zdb cut in its trailer", Bytes(member.begin(), member.end() - 3), true, DatabaseReadCheckFailed,
+         all, false},
+        {"a wrong CRC-32", Flipped(member, 8), true, DatabaseReadCheckFailed, all, false},
+        {"a wrong length", Flipped(member, 1), true, DatabaseReadCheckFailed, all, false},
+        {"a wrong CRC-32 in the first member", Joined({Flipped(first, 8), last}), true, DatabaseReadCheckFailed,
+         all, false},
+        {"a wrong CRC-32 in the last member", Joined({first, Flipped(last, 8)}), true, DatabaseReadCheckFailed,
+         all, false},
+        {"a member after the end mark with a wrong CRC-32", Joined({member, Flipped(first, 8)}), true,
+         DatabaseReadCheckFailed, all, false},
+        {"a member after the end mark, cut", Joined({member, Bytes(first.begin(), first.begin() + 20)}), true,
+         DatabaseReadCheckFailed, all, false},
+        {"compressed data that cannot be inflated", Joined({Bytes(member.begin(), member.begin() + 10), {0xFF},
+         Bytes(member.begin() + 11, member.end())}), true, DatabaseReadDamagedData, 0, false},
+        {"trailing bytes", Joined({member, {'x', 'y'}}), true, DatabaseReadSound, all, true},
+    };
+    for (const Case& test : cases) {
+        WritePlain("end.zdb", test.bytes);
+        size_t read = 0;
+        bool trailing = false;
+        EXPECT_EQ(ReadEndOf("end.zdb", test.compressed, &read, &trailing), test.readEnd) << test.what;
+        if (test.records == all) {
+            EXPECT_EQ(read, all) << test.what;
+        } else {
+            EXPECT_LT(read, all) << test.what;
+        }
+        EXPECT_EQ(trailing, test.trailing) << test.what;
+    }
+}
+
+TEST(RecordStream, AFileChangedWhileItIsReadIsTold) {
+    std::vector<TestRecord> records = ManyRecords(40000); // several buffers: the change comes mid-read
+    Bytes data = MakeDatabaseBytes(records);
+    std::string host = TestDeviceFolder() + "/changing.db";
+    struct Change {
+        const char* what;
+        void (*change)(const std::string& host, const Bytes& data);
+        int readEnd;
+    };
+    const Change changes[] = {
+        {"nothing", [](const std::string&, const Bytes&) {}, DatabaseReadSound},
+        {"grown", [](const std::string& host, const Bytes&) {
+             std::filesystem::resize_file(host, std::filesystem::file_size(host) + 10);
+         }, DatabaseReadChanged},
+        {"cut", [](const std::string& host, const Bytes& data) {
+             std::filesystem::resize_file(host, data.size() / 4);
+         }, DatabaseReadChanged},
+        {"written in place", [](const std::string& host, const Bytes&) {
+             struct timespec times[2] = {{0, UTIME_OMIT}, {12345, 0}};
+             utimensat(AT_FDCWD, host.c_str(), times, 0);
+         }, DatabaseReadChanged},
+        {"another file renamed over it", [](const std::string& host, const Bytes& data) {
+             WritePlain("other.db", data);
+             std::filesystem::rename(TestDeviceFolder() + "/other.db", host);
+         }, DatabaseReadChanged},
+        {"removed", [](const std::string& host, const Bytes&) { std::filesystem::remove(host); },
+         DatabaseReadChanged},
+    };
+    for (const Change& test : changes) {
+        WritePlain("changing.db", data);
+        DatabaseReader reader;
+        ASSERT_EQ(OpenDatabaseReader(&reader, DevicePath("changing.db").c_str(), false), 0);
+        const unsigned char* block = nullptr;
+        int length = 0;
+        for (int index = 0; index < 100; index++)
+            ASSERT_EQ(NextRecordBlock(&reader, &block, &length), 1);
+        // A scan that leaves early has nothing to be told.
+        EXPECT_FALSE(FinishDatabaseRead(&reader, nullptr, nullptr));
+        test.change(host, data);
+        while (NextRecordBlock(&reader, &block, &length) == 1) {
+        }
+        ASSERT_TRUE(FinishDatabaseRead(&reader, nullptr, nullptr));
+        FileIdentity pathNow;
+        IdentityOfPath(DevicePath("changing.db").c_str(), &pathNow);
+        EXPECT_EQ(DatabaseReadEnd(&reader, &pathNow), test.readEnd) << test.what;
+        CloseDatabaseReader(&reader);
     }
 }
