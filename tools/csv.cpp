@@ -91,6 +91,12 @@ std::string_view PeekFirstCsvLine(CsvReader* reader) {
     return piece.substr(0, piece.find_first_of("\r\n"));
 }
 
+void SkipCsvLine(CsvReader* reader) {
+    if (reader->atStart) SkipByteOrderMark(reader);
+    while (PeekByte(reader) >= 0 && TakeLineEnd(reader) == 0)
+        TakeByte(reader);
+}
+
 long long CsvInputOffset(CsvReader* reader) {
     return reader->gzip != nullptr ? (long long)gzoffset(reader->gzip) : (long long)reader->position;
 }

@@ -29,9 +29,11 @@ int OpenCsvFile(CsvReader* reader, int descriptor);
 // Reads from the bytes given, which must outlive the reader.
 void OpenCsvMemory(CsvReader* reader, const char* data, size_t size);
 void CloseCsv(CsvReader* reader);
-// The first line's bytes (without its line end and a byte order mark), as far as the first piece read
-// holds them; read nothing else yet. Empty at the end of the input.
+// The next line's bytes (without its line end, and at the start without a byte order mark), as far as
+// the piece read holds them; takes nothing. Empty at the end of the input.
 std::string_view PeekFirstCsvLine(CsvReader* reader);
+// Takes the next line whole, quotes and all, up to and with its line end.
+void SkipCsvLine(CsvReader* reader);
 // How far into the file the reader has read: the bytes taken from the file (compressed bytes for gzip).
 long long CsvInputOffset(CsvReader* reader);
 

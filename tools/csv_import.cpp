@@ -99,10 +99,37 @@ static std::string ConvertRecord(const ImportSettings& settings, InputEncoding* 
     return "";
 }
 
-// Looks at the start of the input: the delimiter and whether the first line is a header. Returns "" or
-// the error.
-static std::string ReadStart(const ImportSettings& settings, CsvReader* reader, bool* headerLine) {
+// Takes a dump's meta line. Returns "" or the error.
+static std::string TakeMetaLine(const ImportSettings& settings, InputEncoding* encoding, CsvReader* reader,
+                                ImportCounts* counts) {
+    std::string where = settings.inputName + ", line 1: ";
+    std::string problem;
+    std::u16string wide;
+    std::string line(PeekFirstCsvLine(reader));
+    SkipCsvLine(reader);
+    counts->metaLine = true;
+    if (ParseMetaLine(line, &counts->meta, &problem) != 0) return where + problem;
+    if (!counts->meta.hasTitle) return "";
+    const std::string& title = counts->meta.title;
+    if (DecodeInputField(encoding, title, &wide, &problem) != 0 ||
+        StrictWideToDevice(wide, &counts->metaTitle, &problem) != 0)
+        return where + "the title \"" + title + "\" " + problem;
+    if (counts->metaTitle.size() > size_t(DatabaseTitleMaximumLength))
+        return where + "the title \"" + title + "\" takes " + std::to_string(counts->metaTitle.size()) +
+               " bytes; a title holds at most 22";
+    return "";
+}
+
+// Looks at the start of the input: a meta line, the delimiter and whether the first line is a header.
+// Returns "" or the error.
+static std::string ReadStart(const ImportSettings& settings, InputEncoding* encoding, CsvReader* reader,
+                             ImportCounts* counts, bool* headerLine) {
     std::string_view first = PeekFirstCsvLine(reader);
+    if (IsMetaLine(first)) {
+        std::string error = TakeMetaLine(settings, encoding, reader, counts);
+        if (!error.empty()) return error;
+        first = PeekFirstCsvLine(reader);
+    }
     if (reader->byteOrderMark && !settings.inputEncoding.empty()) {
         InputEncoding probe;
         std::string ignored;
@@ -116,8 +143,8 @@ static std::string ReadStart(const ImportSettings& settings, CsvReader* reader, 
     reader->delimiter = settings.delimiter != 0                         ? settings.delimiter
                         : settings.header != NoHeaderLine && shown != 0 ? shown
                                                                         : ',';
-    *headerLine = settings.header == HeaderLine ||
-                  (settings.header == HeaderDetected && shown == reader->delimiter);
+    *headerLine =
+        settings.header == HeaderLine || (settings.header == HeaderDetected && shown == reader->delimiter);
     return "";
 }
 
@@ -147,7 +174,10 @@ int ImportCsv(const ImportSettings& settings, int descriptor, long long inputSiz
         return -1;
     }
     bool skipFirst = false;
-    *error = ReadStart(settings, &reader, &skipFirst);
+    *error = ReadStart(settings, &encoding, &reader, counts, &skipFirst);
+    // Records from a dump are the database's as they stand.
+    ImportSettings used = settings;
+    if (counts->metaLine) used.keepCase = true;
     std::vector<std::string> fields;
     ConvertedRecord record;
     long line = 0;
@@ -162,7 +192,7 @@ int ImportCsv(const ImportSettings& settings, int descriptor, long long inputSiz
             continue;
         }
         skipFirst = false;
-        std::string bad = ConvertRecord(settings, &encoding, line, fields, &record);
+        std::string bad = ConvertRecord(used, &encoding, line, fields, &record);
         if (!bad.empty()) {
             if (!settings.skipBad) {
                 *error = bad;

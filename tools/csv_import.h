@@ -4,8 +4,10 @@
 // follows it. Rows whose fields are all empty are left out and counted. Text fields are upper-cased as
 // the window upper-cases criteria, unless the case is to be kept, so that every record can be found from
 // the window. A phone must be a number from 0 to 16,777,215 written without leading zeros (which a
-// stored number could not keep).
+// stored number could not keep). A dump's meta line (database_meta.h) may come first.
 #pragma once
+
+#include "tools/database_meta.h"
 
 #include <cstdio>
 #include <string>
@@ -33,6 +35,9 @@ struct ImportCounts {
     int skipped = 0;                   // bad records left out
     int emptyRows = 0;                 // rows without a character in any field (blank lines too), left out
     std::vector<std::string> warnings; // why, for the first ImportWarningsKept of them
+    bool metaLine = false;             // the input began with a dump's meta line (records keep their case)
+    DatabaseMeta meta;                 // what it said
+    std::string metaTitle;             // its title in the device code page
 };
 
 // Reads the CSV from the descriptor (taken over and closed) and appends each record, encoded as the

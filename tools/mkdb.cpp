@@ -7,8 +7,9 @@
 //
 // The database holds the texts in the device code page (1251 unless --codepage says otherwise). "dump"
 // writes the header line, one line per record with the phone number undecorated, LF line ends and quotes
-// only where a field needs them, so a CSV in that form comes back byte for byte. OUT is written as
-// database_output.h says (never over IN). Exit codes: 0 done, 2 an error (nothing is left under OUT).
+// only where a field needs them, so a CSV in that form comes back byte for byte; "dump --meta" begins
+// with the title and the phone digits, which build takes, so that the same database comes back. OUT is
+// written as database_output.h says (never over IN). Exit codes: 0 done, 2 an error (nothing is left under OUT).
 #include "db/database_file.h"
 #include "db/database_reader.h"
 #include "platform/command_line.h"
@@ -16,6 +17,7 @@
 #include "search/scan.h"
 #include "tools/csv_import.h"
 #include "tools/database_input.h"
+#include "tools/database_meta.h"
 #include "tools/database_output.h"
 #include "tools/demo_directory.h"
 #include "tools/progress_line.h"
@@ -51,6 +53,7 @@ enum MkdbRow {
     SkipBadRow,
     FormatRow,
     MembersRow,
+    MetaRow,
     MkdbRowCount
 };
 
@@ -68,10 +71,11 @@ static constexpr OptionRow MkdbRows[] = {
     {"skip-bad",       0,   false, nullptr,  "build: leave out records that cannot be stored and count them"},
     {"format",         0,   true,  "FORMAT", "dump: csv (default), tsv, json or plain"},
     {"members",        0,   true,  "on|off", "build, demo: a .zdb as gzip members of about 1 MiB for reading on every core (on, default) or one member (off)"},
+    {"meta",           0,   false, nullptr,  "dump: begin with a line of the title and phone digits, which build takes"},
 };
 static constexpr unsigned RowCommands[] = {
     ForBuild | ForDemo, ForBuild | ForDemo, ForBuild | ForDump | ForDemo, ForDemo, ForBuild, ForBuild,
-    ForBuild | ForDump, ForBuild | ForDump, ForBuild, ForBuild, ForDump, ForBuild | ForDemo,
+    ForBuild | ForDump, ForBuild | ForDump, ForBuild, ForBuild, ForDump, ForBuild | ForDemo, ForDump,
 };
 // clang-format on
 static_assert(sizeof MkdbRows / sizeof MkdbRows[0] == MkdbRowCount);
@@ -97,10 +101,12 @@ struct MkdbSettings {
     std::string title;
     bool titleGiven = false;
     int phoneDigits = 7;
+    bool phoneDigitsGiven = false;
     int codePage = 1251;
     uint64_t seed = 1;
     ImportSettings import;
     bool dumpHeader = true;
+    bool dumpMeta = false;
     OutputFormat format = CsvFormat;
     bool singleMember = false; // --members off
 };
@@ -127,6 +133,7 @@ static std::string TakeMkdbOption(const ParsedOption& option, MkdbSettings* sett
         // reader shows as the number.
         if (ParseWholeNumber(value, 1, 8, &number) != 0) return "'" + value + "' is not a number from 1 to 8";
         settings->phoneDigits = int(number);
+        settings->phoneDigitsGiven = true;
         return "";
     case CodePageRow:
         if (ParseWholeNumber(value, 1, 65535, &number) != 0 || SetDeviceCodePage(int(number)) != 0)
@@ -172,6 +179,9 @@ static std::string TakeMkdbOption(const ParsedOption& option, MkdbSettings* sett
     case MembersRow:
         if (value != "on" && value != "off") return "'" + value + "' is neither on nor off";
         settings->singleMember = value == "off";
+        return "";
+    case MetaRow:
+        settings->dumpMeta = true;
         return "";
     case MkdbRowCount:
         break;
@@ -344,6 +354,10 @@ static int Build(MkdbSettings* settings) {
         std::fclose(spool);
         return Fail(error);
     }
+    // A dump's meta line gives what the options did not.
+    if (counts.metaLine && counts.meta.hasTitle && !settings->titleGiven) title = counts.metaTitle;
+    if (counts.metaLine && counts.meta.hasDigits && !settings->phoneDigitsGiven)
+        settings->phoneDigits = counts.meta.phoneDigits;
     // Every record skipped: an empty database in OUT's place would be taken for a directory of nobody.
     bool nothingGood = counts.records == 0 && counts.skipped > 0;
     int code = nothingGood ? -1 : WriteOutput(target, counts.records, settings->phoneDigits, title,
@@ -405,6 +419,13 @@ static int Dump(const MkdbSettings& settings) {
     if (OpenToolDatabase(path, &reader, header, &problem) != 0) return Fail(name + ": " + problem);
     DumpRun dump;
     dump.format = settings.format;
+    if (settings.dumpMeta) {
+        char title[DatabaseTitleCapacity];
+        HeaderTitle(header, title);
+        std::string titleText;
+        AppendDeviceTextAsUtf8(&titleText, title);
+        dump.output.text = FormatMetaLine(titleText, HeaderPhoneDigits(header)) + "\n";
+    }
     if (settings.dumpHeader) AppendHeaderLine(&dump.output.text, dump.format, DumpColumns, 5);
     Query everything;
     ScanCallbacks callbacks;

@@ -262,6 +262,35 @@ grep -q ", 0 fields upper-cased" err.txt || fail "the demo directory is not uppe
 grep -qE '^[0-9]+,[^ ,]+ [^ ,]+ [^ ,]+(ВИЧ|ВНА|ИЧ|ИЧНА),' demo.csv || fail "demo names"
 "$mkdb" dump demo.db | cmp -s demo.csv - || fail "demo .db and .zdb differ"
 
+# --- dump --meta | build - gives the same decompressed bytes: the demo databases, titles that need escapes ---
+"$mkdb" demo 100000 moscow.zdb --seed 1 --title "MOSCOW DEMO" 2>/dev/null || fail "demo moscow.zdb"
+"$mkdb" demo 5000 suburbs.db --seed 2 --title "SUBURBS DEMO" 2>/dev/null || fail "demo suburbs.db"
+printf 'phone,name,street,house,flat\n5,иванов Lower,ул. Мира,1,\n' >lower-case.csv
+while IFS='|' read -r title digits; do
+    "$mkdb" build lower-case.csv "titled.zdb" --keep-case --title "$title" --phone-digits "$digits" 2>/dev/null ||
+        fail "build --title '$title'"
+    for database in moscow.zdb suburbs.db titled.zdb; do
+        "$mkdb" dump --meta "$database" | "$mkdb" build - rebuilt.db 2>/dev/null || fail "build from dump --meta $database"
+        cmp -s <(gzip -dcf "$database") rebuilt.db || fail "dump --meta $database | build - differs ('$title')"
+    done
+done <<'TITLES'
+CITY; "QUOTED"|4
+\;\|0
+ГОРОД Ёлки; Ъ|9
+;|127
+TITLES
+[ "$("$mkdb" dump --meta titled.zdb | head -1)" = '# dialdex: title=\;; digits=127' ] ||
+    fail "the meta line: $("$mkdb" dump --meta titled.zdb | head -1)"
+# The options win over the meta line; a bad meta line names the input and its line.
+"$mkdb" dump --meta suburbs.db | "$mkdb" build - other.db --title OTHER --phone-digits 5 2>/dev/null
+[ "$(dd if=other.db bs=1 skip=5 count=6 2>/dev/null)" = "$(printf '\005OTHER')" ] || fail "--title and --phone-digits lost"
+printf '# dialdex: title=ABCDEFGHIJKLMNOPQRSTUVW\n1,A,,,\n' >long-title.csv
+expect_error 2 'long-title.csv, line 1: the title "ABCDEFGHIJKLMNOPQRSTUVW" takes 23 bytes' -- \
+    "$mkdb" build long-title.csv out.db
+printf '# dialdex: digits=x\n' >bad-digits.csv
+expect_error 2 "bad-digits.csv, line 1: the meta line's digits 'x' are no number from -128 to 127" -- \
+    "$mkdb" build bad-digits.csv out.db
+
 # --- dump: formats, standard input, damage, write errors ---
 printf 'phone\tname\tstreet\thouse\tflat\n1234567\tИВАНОВ ИВАН ПЕТРОВИЧ\tЛЕНИНА УЛ\t12А\t5\n0\tКОМПАНИЯ "РОГА, КОПЫТА"\tМИРА ПР\t1\t\n16777215\t\t\t\t\n42\tДВЕ\\nСТРОКИ\tStreet in Latin\t7/2\t100\n12\tIVAN\tLENINA\t1\t1\n' >expected.tsv
 "$mkdb" dump round.zdb --format tsv | cmp -s expected.tsv - || fail "dump --format tsv: $("$mkdb" dump round.zdb --format tsv)"

@@ -23,7 +23,8 @@ std::string SpoolRecords(std::FILE* spool) {
     for (size_t at = 0; at < bytes.size();) {
         size_t length = (unsigned char)bytes[at];
         std::string block = bytes.substr(at + 1, length - 1);
-        unsigned phone = (unsigned char)block[0] | (unsigned char)block[1] << 8 | (unsigned char)block[2] << 16;
+        unsigned phone =
+            (unsigned char)block[0] | (unsigned char)block[1] << 8 | (unsigned char)block[2] << 16;
         records += std::to_string(phone);
         size_t text = 3;
         for (int field = 0; field < 4; field++) {
@@ -48,22 +49,24 @@ TEST(CsvImport, SpreadsheetLineEndsHeadersAndEmptyRows) {
     ASSERT_EQ(SetDeviceCodePage(1251), 0);
     const std::string header = "phone,name,street,house,flat";
     const ImportCase cases[] = {
-        {"LF", header + "\n1,A,B,C,D\n2,E,F,G,H\n", "1|A|B|C|D\n2|E|F|G|H\n", 0},
-        {"CRLF", header + "\r\n1,A,B,C,D\r\n2,E,F,G,H\r\n", "1|A|B|C|D\n2|E|F|G|H\n", 0},
-        {"CR alone", header + "\r1,A,B,C,D\r2,E,F,G,H\r", "1|A|B|C|D\n2|E|F|G|H\n", 0},
-        {"mixed", header + "\r1,A,B,C,D\n2,E,F,G,H\r\n3,\"I\",J,K,L\r", "1|A|B|C|D\n2|E|F|G|H\n3|I|J|K|L\n", 0},
-        {"CR alone inside quotes stays", "1,\"A\rB\",,,\r", "1|A\rB|||\n", 0},
-        {"quoted header", "\"phone\",\"name\",\"street\",\"house\",\"flat\"\n1,\"A\",\"B\",\"C\",\"D\"\n",
-         "1|A|B|C|D\n", 0},
-        {"quoted header, BOM, ;", "\xEF\xBB\xBF\"Phone\";\"Name\";\"Street\";\"House\";\"Flat\"\r\n1;A;B;C;D\r\n",
-         "1|A|B|C|D\n", 0},
-        {"quoted header, CR alone, tabs", "\"phone\"\t\"name\"\t\"street\"\t\"house\"\t\"flat\"\r1\tA\tB\tC\tD\r",
-         "1|A|B|C|D\n", 0},
-        {"a half-quoted first field is no header", "\"phone,name,street,house,flat\n", nullptr, 0},
-        {"empty rows", header + "\n1,A,B,C,D\n\n,,,,\n2,E,F,G,H\n,,,,\n\"\",,,,\n,,\n",
-         "1|A|B|C|D\n2|E|F|G|H\n", 5},
-        {"empty rows with ;", "phone;name;street;house;flat\r\n1;A;B;C;D\r\n;;;;\r\n;;;;\r\n", "1|A|B|C|D\n", 2},
-        {"an empty field still needs its phone", header + "\n,A,,,\n", nullptr, 0},
+        {"LF",                                     header + "\n1,A,B,C,D\n2,E,F,G,H\n",                                             "1|A|B|C|D\n2|E|F|G|H\n",            0},
+        {"CRLF",                                   header + "\r\n1,A,B,C,D\r\n2,E,F,G,H\r\n",                                       "1|A|B|C|D\n2|E|F|G|H\n",            0},
+        {"CR alone",                               header + "\r1,A,B,C,D\r2,E,F,G,H\r",                                             "1|A|B|C|D\n2|E|F|G|H\n",            0},
+        {"mixed",                                  header + "\r1,A,B,C,D\n2,E,F,G,H\r\n3,\"I\",J,K,L\r",                            "1|A|B|C|D\n2|E|F|G|H\n3|I|J|K|L\n",
+         0                                                                                                                                                                },
+        {"CR alone inside quotes stays",           "1,\"A\rB\",,,\r",                                                               "1|A\rB|||\n",                       0},
+        {"quoted header",                          "\"phone\",\"name\",\"street\",\"house\",\"flat\"\n1,\"A\",\"B\",\"C\",\"D\"\n",
+         "1|A|B|C|D\n",                                                                                                                                                  0},
+        {"quoted header, BOM, ;",
+         "\xEF\xBB\xBF\"Phone\";\"Name\";\"Street\";\"House\";\"Flat\"\r\n1;A;B;C;D\r\n",                                           "1|A|B|C|D\n",                       0},
+        {"quoted header, CR alone, tabs",
+         "\"phone\"\t\"name\"\t\"street\"\t\"house\"\t\"flat\"\r1\tA\tB\tC\tD\r",                                                   "1|A|B|C|D\n",                       0},
+        {"a half-quoted first field is no header", "\"phone,name,street,house,flat\n",                                              nullptr,                             0},
+        {"empty rows",                             header + "\n1,A,B,C,D\n\n,,,,\n2,E,F,G,H\n,,,,\n\"\",,,,\n,,\n",
+         "1|A|B|C|D\n2|E|F|G|H\n",                                                                                                                                       5},
+        {"empty rows with ;",                      "phone;name;street;house;flat\r\n1;A;B;C;D\r\n;;;;\r\n;;;;\r\n",                 "1|A|B|C|D\n",
+         2                                                                                                                                                                },
+        {"an empty field still needs its phone",   header + "\n,A,,,\n",                                                            nullptr,                             0},
     };
     for (const ImportCase& row : cases) {
         SCOPED_TRACE(row.what);
