@@ -444,10 +444,12 @@ static void LookForNextMember(GzipStream* stream) {
         stream->inputStart += 2;
         stream->state = ReadHeader;
         stream->afterMember = true;
+        stream->members++;
         return;
     }
     if (stream->afterMember) {
         stream->trailingBytes = true; // ignored, as zlib ignores them, but told
+        stream->trailingOffset = stream->inputOffset + stream->inputStart;
         EndStream(stream, GzipEndedWhole);
         return;
     }

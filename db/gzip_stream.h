@@ -65,6 +65,8 @@ struct GzipStream {
     int endCode = GzipNotEnded;
     bool checkFailed = false;   // a member's CRC-32 or length was wrong
     bool trailingBytes = false; // bytes after the last member that begin no other
+    int members = 0;              // members begun (their magic seen)
+    long long trailingOffset = -1; // where the bytes after the last member begin
 };
 
 // Sets up reading the file from its start with an input buffer of the given size. Codes: 0 ready; -2 no

@@ -54,7 +54,7 @@ int OpenToolDatabase(const std::string& path, DatabaseReader* reader,
         return 0;
     }
     CloseDatabaseReader(reader);
-    return -1;
+    return -2;
 }
 
 // What each end of a read means for the records printed, in the order of DatabaseReadEndCode (sound and

@@ -10,8 +10,9 @@
 
 // Opens the database and reads and checks its header. Codes:
 //   0 open: header holds its 29 bytes and the reader stands before the first length byte
-//  -1 refused, problem says why: the system's reason, a folder, or not a database (fewer than 29 header
-//     bytes, or a format mark other than 11); nothing stays open
+//  -1 refused, problem says why: the system's reason, a folder; nothing stays open
+//  -2 not a database (fewer than 29 header bytes, or a format mark other than 11), problem says why;
+//     nothing stays open
 int OpenToolDatabase(const std::string& path, DatabaseReader* reader,
                      unsigned char header[DatabaseHeaderSize], std::string* problem);
 

@@ -16,6 +16,7 @@
 #include "platform/text.h"
 #include "search/scan.h"
 #include "tools/csv_import.h"
+#include "tools/database_info.h"
 #include "tools/database_input.h"
 #include "tools/database_meta.h"
 #include "tools/database_output.h"
@@ -35,10 +36,11 @@
 #include <string>
 #include <vector>
 
-enum MkdbCommand { BuildCommand, DumpCommand, DemoCommand, MkdbCommandCount };
+enum MkdbCommand { BuildCommand, DumpCommand, DemoCommand, InfoCommand, MkdbCommandCount };
 constexpr unsigned ForBuild = 1u << BuildCommand;
 constexpr unsigned ForDump = 1u << DumpCommand;
 constexpr unsigned ForDemo = 1u << DemoCommand;
+constexpr unsigned ForInfo = 1u << InfoCommand;
 
 enum MkdbRow {
     TitleRow,
@@ -69,13 +71,13 @@ static constexpr OptionRow MkdbRows[] = {
     {"no-header",      0,   false, nullptr,  "build: the first line is a record; dump: leave the header line out"},
     {"keep-case",      0,   false, nullptr,  "build: keep the letters' case (default: upper case, as the window searches)"},
     {"skip-bad",       0,   false, nullptr,  "build: leave out records that cannot be stored and count them"},
-    {"format",         0,   true,  "FORMAT", "dump: csv (default), tsv, json or plain"},
+    {"format",         0,   true,  "FORMAT", "dump: csv (default), tsv, json or plain; info: plain (default) or json"},
     {"members",        0,   true,  "on|off", "build, demo: a .zdb as gzip members of about 1 MiB for reading on every core (on, default) or one member (off)"},
     {"meta",           0,   false, nullptr,  "dump: begin with a line of the title and phone digits, which build takes"},
 };
 static constexpr unsigned RowCommands[] = {
     ForBuild | ForDemo, ForBuild | ForDemo, ForBuild | ForDump | ForDemo, ForDemo, ForBuild, ForBuild,
-    ForBuild | ForDump, ForBuild | ForDump, ForBuild, ForBuild, ForDump, ForBuild | ForDemo, ForDump,
+    ForBuild | ForDump, ForBuild | ForDump, ForBuild, ForBuild, ForDump | ForInfo, ForBuild | ForDemo, ForDump,
 };
 // clang-format on
 static_assert(sizeof MkdbRows / sizeof MkdbRows[0] == MkdbRowCount);
@@ -84,14 +86,15 @@ static_assert(sizeof RowCommands / sizeof RowCommands[0] == MkdbRowCount);
 static constexpr ProgramDescription MkdbProgram = {
     "dialdex-mkdb",
     "dialdex-mkdb build [OPTIONS] IN OUT\ndialdex-mkdb dump [OPTIONS] FILE\ndialdex-mkdb demo [OPTIONS] N "
-    "OUT",
+    "OUT\ndialdex-mkdb info [OPTIONS] FILE...",
     "build: makes a directory database from a CSV of phone,name,street,house,flat (IN may be - for\n"
     "standard input, or gzip-compressed; OUT ending in .zdb is compressed, - is standard output).\n"
     "dump: writes a database's records as CSV (or another format). demo: makes a synthetic directory of N\n"
-    "subscribers.",
+    "subscribers. info: reads databases whole and tells their header, storage, records and soundness.",
     MkdbRows,
     MkdbRowCount,
-    "Exit status: 0 when done, 2 after an error (OUT is then left as it was).",
+    "Exit status: 0 when done, 2 after an error (OUT is then left as it was); info: 0 when every FILE is\n"
+    "whole, 2 when one is damaged, cut or no database.",
 };
 
 // What the options asked for.
@@ -109,15 +112,18 @@ struct MkdbSettings {
     bool dumpMeta = false;
     OutputFormat format = CsvFormat;
     bool singleMember = false; // --members off
+    bool formatGiven = false;
 };
 
 static int Fail(const std::string& message) {
     return ReportFailure(MkdbProgram, message);
 }
 
-static const char* const CommandNames[MkdbCommandCount] = {"build", "dump", "demo"};
-static const int CommandOperands[MkdbCommandCount] = {2, 1, 2};
-static const char* const CommandOperandNames[MkdbCommandCount] = {"IN and OUT", "FILE", "N and OUT"};
+static const char* const CommandNames[MkdbCommandCount] = {"build", "dump", "demo", "info"};
+// The operands each command takes; -1: one or more.
+static const int CommandOperands[MkdbCommandCount] = {2, 1, 2, -1};
+static const char* const CommandOperandNames[MkdbCommandCount] = {"IN and OUT", "FILE", "N and OUT",
+                                                                  "one FILE or more"};
 
 // Checks one option's value and keeps it. Returns "" when it is good, else the reason it is not.
 static std::string TakeMkdbOption(const ParsedOption& option, MkdbSettings* settings) {
@@ -175,6 +181,7 @@ static std::string TakeMkdbOption(const ParsedOption& option, MkdbSettings* sett
     case FormatRow:
         if (FindOutputFormat(value, &settings->format) != 0)
             return "'" + value + "' is none of " + OutputFormatNames();
+        settings->formatGiven = true;
         return "";
     case MembersRow:
         if (value != "on" && value != "off") return "'" + value + "' is neither on nor off";
@@ -192,16 +199,18 @@ static std::string TakeMkdbOption(const ParsedOption& option, MkdbSettings* sett
 // Returns -1 to go on, or the exit code after a message.
 static int TakeCommandLine(const CommandLine& commandLine, MkdbSettings* settings) {
     if (commandLine.operands.empty())
-        return RefuseCommandLine(MkdbProgram, "no command given: build, dump or demo");
+        return RefuseCommandLine(MkdbProgram, "no command given: build, dump, demo or info");
     const std::string& name = commandLine.operands[0];
     int command = 0;
     while (command < MkdbCommandCount && name != CommandNames[command])
         command++;
     if (command == MkdbCommandCount)
-        return RefuseCommandLine(MkdbProgram, "'" + name + "' is no command: build, dump or demo");
+        return RefuseCommandLine(MkdbProgram, "'" + name + "' is no command: build, dump, demo or info");
     settings->command = MkdbCommand(command);
     settings->operands.assign(commandLine.operands.begin() + 1, commandLine.operands.end());
-    if (int(settings->operands.size()) != CommandOperands[command])
+    bool operandsFit = CommandOperands[command] < 0 ? !settings->operands.empty()
+                                                    : int(settings->operands.size()) == CommandOperands[command];
+    if (!operandsFit)
         return RefuseCommandLine(MkdbProgram, std::string(CommandNames[command]) + " takes " +
                                                   CommandOperandNames[command] + "; " +
                                                   CountOf(settings->operands.size(), "operand") + " given");
@@ -445,6 +454,117 @@ static int Dump(const MkdbSettings& settings) {
     return end == DatabaseReadSound || end == DatabaseReadNotChecked ? ExitSuccess : ExitError;
 }
 
+// What info shows of a file, one row per field: its name in json and its label for people.
+enum InfoField {
+    InfoFile,
+    InfoTitle,
+    InfoRecordCount,
+    InfoRecords,
+    InfoPhoneDigits,
+    InfoFormatMark,
+    InfoStored,
+    InfoMembers,
+    InfoEndMark,
+    InfoChecks,
+    InfoTrailingBytes,
+    InfoTrailingCompressed,
+    InfoVerdict,
+    InfoFieldCount
+};
+// clang-format off
+static const char* const InfoNames[InfoFieldCount] = {
+    "file", "title", "record_count", "records", "phone_digits", "format_mark", "stored", "members", "end_mark",
+    "crc", "trailing_bytes", "trailing_compressed_bytes", "verdict",
+};
+static const char* const InfoLabels[InfoFieldCount] = {
+    "file", "title", "record count", "records present", "phone digits", "format mark", "stored", "gzip members",
+    "end mark", "CRC-32 and length", "bytes after the end mark", "bytes after the last member", "verdict",
+};
+// clang-format on
+// Fields that are json numbers or booleans.
+constexpr unsigned InfoNumericFields = 1u << InfoRecordCount | 1u << InfoRecords | 1u << InfoPhoneDigits |
+                                       1u << InfoFormatMark | 1u << InfoMembers | 1u << InfoEndMark |
+                                       1u << InfoTrailingBytes | 1u << InfoTrailingCompressed;
+
+// The fields of one file, as text. A file that is no database has its name, the verdict and nothing else.
+static void InfoFields(const DatabaseInfo& info, const std::string& name, std::string fields[InfoFieldCount]) {
+    fields[InfoFile] = name;
+    fields[InfoVerdict] = info.end == InfoNotDatabase ? info.problem : DatabaseInfoEndText(info.end);
+    if (info.end == InfoNotDatabase) return;
+    char title[DatabaseTitleCapacity];
+    HeaderTitle(info.header, title);
+    AppendDeviceTextAsUtf8(&fields[InfoTitle], title);
+    fields[InfoRecordCount] = std::to_string(HeaderRecordCount(info.header));
+    fields[InfoRecords] = std::to_string(info.records);
+    fields[InfoPhoneDigits] = std::to_string(HeaderPhoneDigits(info.header));
+    fields[InfoFormatMark] = std::to_string(HeaderFormatMark(info.header));
+    fields[InfoStored] = info.gzip ? "gzip" : "plain";
+    fields[InfoMembers] = std::to_string(info.members);
+    fields[InfoEndMark] = info.endMark ? "true" : "false";
+    fields[InfoChecks] = !info.gzip                  ? "none (plain)"
+                         : info.end == InfoWhole      ? "good"
+                         : info.end == InfoDamaged    ? "wrong"
+                                                      : "not all read";
+    fields[InfoTrailingBytes] = std::to_string(info.trailingBytes);
+    fields[InfoTrailingCompressed] = std::to_string(info.trailingCompressed);
+}
+
+// Writes a file's fields: a block of labelled lines, or one json object.
+static void AppendInfo(std::string* output, OutputFormat format, const std::string fields[InfoFieldCount],
+                       bool database) {
+    if (format == JsonFormat) {
+        std::string_view views[InfoFieldCount];
+        const char* names[InfoFieldCount];
+        unsigned numeric = 0;
+        int count = 0;
+        for (int field = 0; field < InfoFieldCount; field++) {
+            if (!database && field != InfoFile && field != InfoVerdict) continue;
+            names[count] = InfoNames[field];
+            views[count] = fields[field];
+            if (InfoNumericFields & (1u << field)) numeric |= 1u << count;
+            count++;
+        }
+        AppendOutputLine(output, JsonFormat, names, views, count, numeric);
+        return;
+    }
+    bool gzip = fields[InfoStored] == "gzip";
+    for (int field = 0; field < InfoFieldCount; field++) {
+        if (!database && field != InfoFile && field != InfoVerdict) continue;
+        if (!gzip && (field == InfoMembers || field == InfoChecks || field == InfoTrailingCompressed)) continue;
+        std::string value = fields[field];
+        if (field == InfoEndMark) value = value == "true" ? "present" : "missing";
+        if ((InfoNumericFields & (1u << field)) && field != InfoEndMark) value = GroupedNumber(std::stoll(value));
+        char label[40];
+        std::snprintf(label, sizeof label, "%-29s", (std::string(InfoLabels[field]) + ":").c_str());
+        output->append(field == InfoFile ? "" : "  ").append(field == InfoFile ? "" : label).append(value);
+        output->push_back('\n');
+    }
+}
+
+static int Info(const MkdbSettings& settings) {
+    OutputFormat format = settings.formatGiven ? settings.format : PlainFormat;
+    if (format != PlainFormat && format != JsonFormat)
+        return RefuseCommandLine(MkdbProgram, "--format: info writes plain or json");
+    StandardOutput output;
+    bool allWhole = true;
+    for (const std::string& path : settings.operands) {
+        DatabaseInfo info;
+        int end = ExamineDatabase(path, &info);
+        if (end != InfoWhole) allWhole = false;
+        if (end == InfoCannotOpen) {
+            FlushStandardOutput(&output);
+            Fail(DisplayName(path, "(standard input)") + ": " + info.problem);
+            continue;
+        }
+        std::string fields[InfoFieldCount];
+        InfoFields(info, DisplayName(path, "(standard input)"), fields);
+        AppendInfo(&output.text, format, fields, end != InfoNotDatabase);
+        if (FlushStandardOutput(&output) != 0)
+            return Fail(std::string("standard output: ") + std::strerror(output.errorNumber));
+    }
+    return allWhole ? ExitSuccess : ExitError;
+}
+
 static int Demo(const MkdbSettings& settings) {
     long long count = 0;
     if (ParseWholeNumber(settings.operands[0], 0, DemoMaximumSubscribers, &count) != 0)
@@ -490,6 +610,8 @@ int main(int argumentCount, char** arguments) {
         return Build(&settings);
     case DumpCommand:
         return Dump(settings);
+    case InfoCommand:
+        return Info(settings);
     case DemoCommand:
     case MkdbCommandCount:
         break;

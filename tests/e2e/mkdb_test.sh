@@ -187,7 +187,7 @@ mkdir folder.csv
 expect_error 2 "folder.csv: is a folder" -- "$mkdb" build folder.csv out.db
 expect_error 2 "build takes IN and OUT; 1 operand given" -- "$mkdb" build canonical.csv
 expect_error 2 "usage: dialdex-mkdb build [OPTIONS] IN OUT" -- "$mkdb" build canonical.csv
-expect_error 2 "'frob' is no command: build, dump or demo" -- "$mkdb" frob
+expect_error 2 "'frob' is no command: build, dump, demo or info" -- "$mkdb" frob
 expect_error 2 "no command given" -- "$mkdb"
 expect_error 2 "--seed is not for build" -- "$mkdb" build canonical.csv out.db --seed 3
 for digits in 0 9 128 -1; do
@@ -266,20 +266,24 @@ grep -qE '^[0-9]+,[^ ,]+ [^ ,]+ [^ ,]+(ВИЧ|ВНА|ИЧ|ИЧНА),' demo.csv |
 "$mkdb" demo 100000 moscow.zdb --seed 1 --title "MOSCOW DEMO" 2>/dev/null || fail "demo moscow.zdb"
 "$mkdb" demo 5000 suburbs.db --seed 2 --title "SUBURBS DEMO" 2>/dev/null || fail "demo suburbs.db"
 printf 'phone,name,street,house,flat\n5,иванов Lower,ул. Мира,1,\n' >lower-case.csv
+# same_after_round_trip DATABASE: dump --meta | build - makes the same decompressed bytes.
+same_after_round_trip() {
+    "$mkdb" dump --meta "$1" | "$mkdb" build - rebuilt.db 2>/dev/null || fail "build from dump --meta $1"
+    cmp -s <(gzip -dcf "$1") rebuilt.db || fail "dump --meta $1 | build - differs ($2)"
+}
+same_after_round_trip moscow.zdb "a demo database"
+same_after_round_trip suburbs.db "a demo database"
 while IFS='|' read -r title digits; do
     "$mkdb" build lower-case.csv "titled.zdb" --keep-case --title "$title" --phone-digits "$digits" 2>/dev/null ||
         fail "build --title '$title'"
-    for database in moscow.zdb suburbs.db titled.zdb; do
-        "$mkdb" dump --meta "$database" | "$mkdb" build - rebuilt.db 2>/dev/null || fail "build from dump --meta $database"
-        cmp -s <(gzip -dcf "$database") rebuilt.db || fail "dump --meta $database | build - differs ('$title')"
-    done
+    same_after_round_trip titled.zdb "title '$title', $digits digits"
 done <<'TITLES'
 CITY; "QUOTED"|4
-\;\|0
-ГОРОД Ёлки; Ъ|9
-;|127
+\;\|1
+ГОРОД Ёлки; Ъ|8
+;|6
 TITLES
-[ "$("$mkdb" dump --meta titled.zdb | head -1)" = '# dialdex: title=\;; digits=127' ] ||
+[ "$("$mkdb" dump --meta titled.zdb | head -1)" = '# dialdex: title=\;; digits=6' ] ||
     fail "the meta line: $("$mkdb" dump --meta titled.zdb | head -1)"
 # The options win over the meta line; a bad meta line names the input and its line.
 "$mkdb" dump --meta suburbs.db | "$mkdb" build - other.db --title OTHER --phone-digits 5 2>/dev/null
@@ -290,6 +294,53 @@ expect_error 2 'long-title.csv, line 1: the title "ABCDEFGHIJKLMNOPQRSTUVW" take
 printf '# dialdex: digits=x\n' >bad-digits.csv
 expect_error 2 "bad-digits.csv, line 1: the meta line's digits 'x' are no number from -128 to 127" -- \
     "$mkdb" build bad-digits.csv out.db
+
+# --- info: the header, the storage and the records of good, cut and damaged files; exit 0 only when whole ---
+size=$(stat -c %s moscow.zdb)
+head -c $((size / 2)) moscow.zdb >info-cut.zdb
+head -c $((size - 4)) moscow.zdb >info-cut-trailer.zdb
+cp moscow.zdb info-crc.zdb
+printf '\x00\x00' | dd of=info-crc.zdb bs=1 seek=$((size - 8)) conv=notrunc 2>/dev/null
+cp moscow.zdb info-data.zdb
+printf 'XXXXXXXXXXXXXXXX' | dd of=info-data.zdb bs=1 seek=$((size / 2)) conv=notrunc 2>/dev/null
+{ cat moscow.zdb; gzip -c suburbs.db; printf 'junk'; } >info-members.zdb
+{ cat suburbs.db; printf 'after'; } >info-after.db
+head -c 100 suburbs.db >info-cut.db
+# file|exit|records present (* any)|end mark|crc|trailing bytes|trailing compressed bytes|members|verdict begins
+while IFS='|' read -r file code records end crc trailing compressed members verdict; do
+    expect_code "$code" -- "$mkdb" info --format json "$file"
+    python3 - out.txt "$records" "$end" "$crc" "$trailing" "$compressed" "$members" "$verdict" <<'PYTHON' ||
+import json, sys
+got = json.loads(open(sys.argv[1], encoding="utf-8").read())
+records, end, crc, trailing, compressed, members, verdict = sys.argv[2:]
+ok = ((records == "*" or got["records"] == int(records)) and got["end_mark"] == (end == "yes") and got["crc"] == crc and
+      got["trailing_bytes"] == int(trailing) and got["trailing_compressed_bytes"] == int(compressed) and
+      got["members"] == int(members) and got["verdict"].startswith(verdict) and got["title"] and
+      got["format_mark"] == 11 and got["phone_digits"] == 7)
+sys.exit(0 if ok else 1)
+PYTHON
+        fail "info $file: $(cat out.txt)"
+done <<FILES
+moscow.zdb|0|100000|yes|good|0|0|1|whole
+suburbs.db|0|5000|yes|none (plain)|0|0|0|whole
+info-after.db|0|5000|yes|none (plain)|5|0|0|whole
+info-members.zdb|0|100000|yes|good|$(stat -c %s suburbs.db)|4|2|whole
+info-cut.zdb|2|*|no|not all read|0|0|1|cut
+info-cut-trailer.zdb|2|100000|yes|not all read|0|0|1|cut
+info-crc.zdb|2|100000|yes|wrong|0|0|1|damaged
+info-data.zdb|2|*|no|wrong|0|0|1|damaged
+info-cut.db|2|*|no|none (plain)|0|0|0|cut
+FILES
+# Several files: a block each for people, exit 2 for the one cut; a missing file is an error named on stderr.
+expect_error 2 "dialdex-mkdb: missing.zdb: No such file or directory" -- "$mkdb" info moscow.zdb info-cut.db missing.zdb
+grep -qx "  records present: *100,000" out.txt && grep -qx "  verdict: *whole" out.txt ||
+    fail "info for people: $(cat out.txt)"
+[ "$(grep -c '^  verdict:' out.txt)" -eq 2 ] || fail "info blocks: $(cat out.txt)"
+head -c 28 suburbs.db >info-short.db
+expect_code 2 -- "$mkdb" info info-short.db
+grep -qx "  verdict: *not a database (28 of the 29 header bytes)" out.txt || fail "info of a short file: $(cat out.txt)"
+expect_error 2 "info takes one FILE or more; 0 operands given" -- "$mkdb" info
+expect_error 2 "--format: info writes plain or json" -- "$mkdb" info moscow.zdb --format csv
 
 # --- dump: formats, standard input, damage, write errors ---
 printf 'phone\tname\tstreet\thouse\tflat\n1234567\tИВАНОВ ИВАН ПЕТРОВИЧ\tЛЕНИНА УЛ\t12А\t5\n0\tКОМПАНИЯ "РОГА, КОПЫТА"\tМИРА ПР\t1\t\n16777215\t\t\t\t\n42\tДВЕ\\nСТРОКИ\tStreet in Latin\t7/2\t100\n12\tIVAN\tLENINA\t1\t1\n' >expected.tsv

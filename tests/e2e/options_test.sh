@@ -91,7 +91,7 @@ complete_words() {
 [ "$(complete_words dialdex-find _dialdex_find dialdex-find --format=j)" = "json " ] || fail "dialdex-find --format=j"
 [ "$(complete_words dialdex-find _dialdex_find dialdex-find -n ivanov files/)" = "files/TOWN.DB files/city.zdb files/sub/ " ] ||
     fail "dialdex-find files: $(complete_words dialdex-find _dialdex_find dialdex-find files/)"
-[ "$(complete_words dialdex-mkdb _dialdex_mkdb dialdex-mkdb '')" = "--help --version build demo dump " ] ||
+[ "$(complete_words dialdex-mkdb _dialdex_mkdb dialdex-mkdb '')" = "--help --version build demo dump info " ] ||
     fail "dialdex-mkdb commands"
 [ "$(complete_words dialdex-mkdb _dialdex_mkdb dialdex-mkdb build files/)" = "files/list.csv files/list.csv.gz files/notes.txt files/sub/ " ] ||
     fail "dialdex-mkdb build IN: $(complete_words dialdex-mkdb _dialdex_mkdb dialdex-mkdb build files/)"
