@@ -31,7 +31,8 @@ static int GzipEnd(const GzipStream& gzip) {
 int ExamineDatabase(const std::string& path, DatabaseInfo* info) {
     *info = DatabaseInfo();
     DatabaseReader reader;
-    int opened = OpenToolDatabase(path, &reader, info->header, &info->problem);
+    // One sequential stream counts every member and sees every trailer and byte after the last member.
+    int opened = OpenToolDatabase(path, &reader, info->header, &info->problem, true);
     if (opened != 0) return info->end = opened == -1 ? InfoCannotOpen : InfoNotDatabase;
     const unsigned char* block = nullptr;
     int length = 0;

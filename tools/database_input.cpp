@@ -17,7 +17,7 @@ static bool StartsWithGzipMagic(int descriptor) {
 }
 
 int OpenToolDatabase(const std::string& path, DatabaseReader* reader,
-                     unsigned char header[DatabaseHeaderSize], std::string* problem) {
+                     unsigned char header[DatabaseHeaderSize], std::string* problem, bool sequential) {
     bool standardInput = path == "-";
     int descriptor =
         standardInput ? fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0) : open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -44,6 +44,10 @@ int OpenToolDatabase(const std::string& path, DatabaseReader* reader,
     if (code != 0) {
         *problem = code == -2 ? "no memory for the reader's buffer" : "cannot be read";
         return -1;
+    }
+    if (sequential) {
+        CloseMemberReader(reader->members);
+        reader->members = nullptr;
     }
     int count = ReadDatabaseHeader(reader, header);
     if (count < DatabaseHeaderSize) {

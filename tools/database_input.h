@@ -13,8 +13,10 @@
 //  -1 refused, problem says why: the system's reason, a folder; nothing stays open
 //  -2 not a database (fewer than 29 header bytes, or a format mark other than 11), problem says why;
 //     nothing stays open
+// sequential: a compressed file is read by the one gzip stream, member after member, never by the pool
+// that inflates members ahead (what info needs to count members and see every trailer).
 int OpenToolDatabase(const std::string& path, DatabaseReader* reader,
-                     unsigned char header[DatabaseHeaderSize], std::string* problem);
+                     unsigned char header[DatabaseHeaderSize], std::string* problem, bool sequential = false);
 
 // After a scan that read to the end of the data: reads a compressed file on to its end and says what the
 // user must know of the records printed: message gets "FILE: damaged (CRC error): the records printed may

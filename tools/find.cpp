@@ -43,6 +43,7 @@ enum FindRow {
     QuietRow,
     WithFilenameRow,
     NoFilenameRow,
+    IgnoreCaseRow,
     FindRowCount
 };
 
@@ -61,6 +62,7 @@ static constexpr OptionRow FindRows[] = {
     {"quiet",         'q', false, nullptr,   "print nothing; stop at the first match (the exit code tells)"},
     {"with-filename", 'H', false, nullptr,   "begin each line with the file's name (the default with several files)"},
     {"no-filename",   0,   false, nullptr,   "never name the file"},
+    {"ignore-case",   'i', false, nullptr,   "letters match in either case (for databases that keep their letters' case)"},
 };
 // clang-format on
 static_assert(sizeof FindRows / sizeof FindRows[0] == FindRowCount);
@@ -103,6 +105,7 @@ struct FindSettings {
     long long maximum = -1;         // matches read per file; -1: no limit
     bool quiet = false;             // no output; the first match ends the run
     int withFilename = -1;          // 1 name the file, 0 never, -1 only with several files
+    bool ignoreCase = false;        // texts compared through the code page's case table
     std::vector<std::string> files; // as given ("-": standard input)
 };
 
@@ -110,6 +113,7 @@ struct FindSettings {
 struct FindRun {
     const FindSettings* settings = nullptr;
     Query query;
+    std::string foldedTexts[4]; // --ignore-case: the text criteria, upper case; the query holds the phone only
     StandardOutput output;
     bool nameFiles = false;    // lines begin with the file's name
     int phoneDigits = 7;       // the current file's padding
@@ -181,6 +185,9 @@ static int TakeOptions(const CommandLine& commandLine, FindSettings* settings) {
         case NoFilenameRow:
             settings->withFilename = 0;
             break;
+        case IgnoreCaseRow:
+            settings->ignoreCase = true;
+            break;
         case FindRowCount:
             break;
         }
@@ -208,7 +215,7 @@ static std::string DeviceCriterion(const std::string& utf8, const CriterionRow& 
 }
 
 // Returns -1 to go on, or the exit code after a message.
-static int MakeQuery(const FindSettings& settings, Query* query) {
+static int MakeQuery(const FindSettings& settings, Query* query, std::string foldedTexts[4]) {
     std::string device[5];
     for (int index = 0; index < 5; index++) {
         std::string problem = DeviceCriterion(settings.criteria[index], CriterionRows[index], &device[index]);
@@ -221,11 +228,35 @@ static int MakeQuery(const FindSettings& settings, Query* query) {
     if (QueryIsEmpty(query))
         return RefuseCommandLine(FindProgram,
                                  "no criterion given: use --phone, --name, --street, --house or --flat");
+    if (settings.ignoreCase) {
+        // The scan tests the phone; the texts are tested folded on each record it hands over.
+        const unsigned char* upper = DeviceUpperCaseTable();
+        for (int index = 0; index < 4; index++) {
+            foldedTexts[index] = device[index + 1];
+            for (char& character : foldedTexts[index])
+                character = char(upper[(unsigned char)character]);
+        }
+        SetQueryCriteria(query, device[0].c_str(), "", "", "", "");
+    }
     return -1;
+}
+
+// True when each text criterion begins the record's text once both are upper case.
+static bool FoldedTextsMatch(const FindRun* run, const DatabaseRecord* record) {
+    const unsigned char* upper = DeviceUpperCaseTable();
+    const char* texts[4] = {record->name, record->street, record->house, record->flat};
+    for (int index = 0; index < 4; index++) {
+        const std::string& criterion = run->foldedTexts[index];
+        for (size_t at = 0; at < criterion.size(); at++)
+            if (texts[index][at] == 0 || upper[(unsigned char)texts[index][at]] != (unsigned char)criterion[at])
+                return false;
+    }
+    return true;
 }
 
 static int PrintMatch(void* context, const DatabaseRecord* record, const ScanCounts*) {
     FindRun* run = static_cast<FindRun*>(context);
+    if (run->settings->ignoreCase && !FoldedTextsMatch(run, record)) return 0;
     run->fileMatches++;
     if (run->settings->count || run->settings->quiet) return 0;
     char16_t phone[PhoneTextCapacity];
@@ -298,7 +329,7 @@ static int FindInFile(FindRun* run, const std::string& path) {
     if (!settings.quiet) {
         Tell(run, std::string(run->nameFiles ? DisplayName(path) : "") + (run->nameFiles ? ": " : "") +
                       "scanned " + std::to_string(counts.scanned) + ", results " +
-                      std::to_string(counts.results) + "\n");
+                      std::to_string(run->fileMatches) + "\n");
     }
     std::string verdict;
     int end = readToTheEnd ? DatabaseReadVerdict(path, &reader, counts.scanned, &verdict) : DatabaseReadNotChecked;
@@ -329,6 +360,8 @@ static bool FindInFilesAtOnce(FindRun* run, int threadCount) {
             FindRun& job = jobs[index];
             job.settings = run->settings;
             job.query = run->query;
+            for (int text = 0; text < 4; text++)
+                job.foldedTexts[text] = run->foldedTexts[text];
             job.nameFiles = run->nameFiles;
             job.held = true;
             failed[index] = FindInFile(&job, files[index]) != 0;
@@ -369,7 +402,7 @@ int main(int argumentCount, char** arguments) {
     if ((code = TakeOptions(commandLine, &settings)) >= 0) return code;
     FindRun run;
     run.settings = &settings;
-    if ((code = MakeQuery(settings, &run.query)) >= 0) return code;
+    if ((code = MakeQuery(settings, &run.query, run.foldedTexts)) >= 0) return code;
     run.nameFiles = settings.withFilename == 1 || (settings.withFilename < 0 && settings.files.size() > 1);
     run.output.text.reserve(StandardOutputPiece + 4096);
     if (settings.header && !settings.quiet) {

@@ -73,6 +73,25 @@ bool UpperCaseForDevice(std::u16string* wide) {
     return changed;
 }
 
+const unsigned char* DeviceUpperCaseTable() {
+    static int codePage = -1;
+    static unsigned char table[256];
+    if (codePage != DeviceCodePage()) {
+        codePage = DeviceCodePage();
+        for (int byte = 0; byte < 256; byte++) {
+            table[byte] = (unsigned char)byte;
+            char source = char(byte);
+            char16_t wide[4];
+            if (byte == 0 || DeviceToWide(&source, 1, wide, 4) != 1) continue;
+            std::u16string upper(wide, 1);
+            char device[4];
+            if (UpperCaseForDevice(&upper) && WideToDevice(upper.data(), 1, device, sizeof device) == 1)
+                table[byte] = (unsigned char)device[0];
+        }
+    }
+    return table;
+}
+
 // One UTF-8 sequence per device byte, for the code page in use.
 struct Utf8Table {
     int codePage = -1;

@@ -20,6 +20,10 @@ int StrictUtf8ToDevice(std::string_view utf8, std::string* device, std::string* 
 // case the device code page cannot write keeps its case. Returns true when anything changed.
 bool UpperCaseForDevice(std::u16string* wide);
 
+// The code page's case table: each device byte's upper case as UpperCaseForDevice makes it (a byte
+// whose upper case the code page cannot write maps to itself). Built once per code page.
+const unsigned char* DeviceUpperCaseTable();
+
 // Appends device-code-page text as UTF-8 through a table built once per code page.
 void AppendDeviceTextAsUtf8(std::string* output, const char* text);
 // At most maximumCharacters characters of it (as a result row's field holds them).

@@ -208,6 +208,34 @@ printf '1,âé,,,\n' | "$mkdb" build - dos.db --codepage 437 2>/dev/null || fail
 [ "$("$find" dos.db --codepage 437 --name âé 2>/dev/null)" = "0000001;âÉ;;;" ] || fail "find --codepage 437 âé"
 expect_error 2 "--codepage: '99999' is not a single-byte code page" -- "$find" west.db --codepage 99999 -p 1
 
+# --- --ignore-case: a database built with --keep-case is found whatever case the criteria and texts use ---
+printf 'phone,name,street,house,flat\n1,Иванов Ёж,ул. Мира,12а,\n2,иванова,Lenina,1,\n3,ПЕТРОВ,МИРА,2,\n' >mixed.csv
+"$mkdb" build mixed.csv mixed.zdb --keep-case 2>/dev/null || fail "build mixed.zdb"
+# options|phones found (exit 1 when none)
+while IFS='|' read -r options phones; do
+    read -ra words <<<"$options"
+    found=$("$find" mixed.zdb "${words[@]}" 2>/dev/null | cut -d';' -f1 | tr '\n' ' ')
+    [ "$found" = "$phones" ] || fail "find $options: '$found', expected '$phones'"
+done <<'CASES'
+-n ИВАНОВ|
+-i -n ИВАНОВ|0000001 0000002 
+--ignore-case -n иванов -s ул|0000001 
+-i -n ивАНОВА|0000002 
+-i -s мира|0000003 
+-i -s Ул.|0000001 
+-i -s LENINA --house 1|0000002 
+-i --house 12А|0000001 
+-i -p 3 -n петров|0000003 
+-i -p 2 -n петров|
+CASES
+"$find" mixed.zdb -i -n иван 2>err.txt >/dev/null
+grep -qx "scanned 3, results 2" err.txt || fail "--ignore-case counts: $(cat err.txt)"
+[ "$("$find" mixed.zdb mixed.zdb -i -n иван -c 2>/dev/null | tr '\n' ' ')" = "mixed.zdb;2 mixed.zdb;2 " ] ||
+    fail "--ignore-case over several files"
+printf '1,äpfel Straße,,,\n' | "$mkdb" build - west-kept.db --codepage 1252 --keep-case 2>/dev/null
+[ "$("$find" west-kept.db --codepage 1252 -i -n ÄPFEL 2>/dev/null)" = "0000001;äpfel Straße;;;" ] ||
+    fail "--ignore-case in code page 1252"
+
 # --- host paths are opened as they stand: a backslash is part of a name, names need not be UTF-8 ---
 printf '1,RIGHT,,,\n' >right.csv
 printf '2,WRONG,,,\n' >wrong.csv
