@@ -5,6 +5,7 @@
 
 #include <getopt.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -90,6 +91,15 @@ static std::string UnknownLongOption(const ProgramDescription& program, const ch
     return "unknown option '--" + typed + "'";
 }
 
+// Ends --help and --version: what they wrote must have reached standard output (a full disk, a closed
+// pipe), or the failure is told.
+static int FinishAnswer(const ProgramDescription& program) {
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return ExitSuccess;
+    int error = errno != 0 ? errno : EIO;
+    std::fprintf(stderr, "%s: standard output: %s\n", program.name, std::strerror(error));
+    return ExitError;
+}
+
 int ParseCommandLine(const ProgramDescription& program, int argumentCount, char** arguments,
                      CommandLine* commandLine) {
     *commandLine = CommandLine();
@@ -138,13 +148,15 @@ int ParseCommandLine(const ProgramDescription& program, int argumentCount, char*
         }
         int row = code >= LongOptionBase ? code - LongOptionBase : rowOfLetter[(unsigned char)code];
         if (row == program.rowCount + HelpRow) {
+            errno = 0;
             PrintHelp(program);
-            return std::fflush(stdout) == 0 ? ExitSuccess : ExitError;
+            return FinishAnswer(program);
         }
         if (row == program.rowCount + VersionRow) {
+            errno = 0;
             std::printf("%s (Dialdex) %s\nsource revision %s\n", program.name, DIALDEX_VERSION,
                         DIALDEX_REVISION);
-            return std::fflush(stdout) == 0 ? ExitSuccess : ExitError;
+            return FinishAnswer(program);
         }
         commandLine->options.push_back({row, optarg != nullptr ? optarg : ""});
     }

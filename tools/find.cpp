@@ -121,6 +121,7 @@ struct FindRun {
     bool anyMatch = false;     // some file matched
     std::string fields[6];     // one line's fields, reused: the file's name as lines show it first
     bool held = false;         // one of several files searched at once: its lines and messages wait
+    bool headerDue = false;    // --header without --count: the header line waits for the first match
     std::string messages;      // held messages for standard error
 };
 
@@ -274,6 +275,10 @@ static int PrintMatch(void* context, const DatabaseRecord* record, const ScanCou
     for (int index = 0; index < 6; index++)
         fields[index] = run->fields[index];
     int first = run->nameFiles ? 0 : 1;
+    if (run->headerDue) {
+        AppendHeaderLine(&run->output.text, run->settings->format, MatchColumns + first, 6 - first);
+        run->headerDue = false;
+    }
     AppendOutputLine(&run->output.text, run->settings->format, MatchColumns + first, fields + first,
                      6 - first);
     if (!run->held) FlushStandardOutputWhenFull(&run->output);
@@ -381,6 +386,11 @@ static bool FindInFilesAtOnce(FindRun* run, int threadCount) {
         }
         FindRun& job = jobs[index];
         if (!run->output.failed) {
+            if (run->headerDue && !job.output.text.empty()) {
+                int first = run->nameFiles ? 0 : 1;
+                AppendHeaderLine(&run->output.text, run->settings->format, MatchColumns + first, 6 - first);
+                run->headerDue = false;
+            }
             run->output.text += job.output.text;
             FlushStandardOutput(&run->output);
             std::fputs(job.messages.c_str(), stderr);
@@ -407,10 +417,11 @@ int main(int argumentCount, char** arguments) {
     run.output.text.reserve(StandardOutputPiece + 4096);
     if (settings.header && !settings.quiet) {
         int first = run.nameFiles ? 0 : 1;
+        // Matches get their header with the first of them, so a search that finds nothing prints nothing.
         if (settings.count)
             AppendHeaderLine(&run.output.text, settings.format, CountColumns + first, 2 - first);
         else
-            AppendHeaderLine(&run.output.text, settings.format, MatchColumns + first, 6 - first);
+            run.headerDue = true;
     }
     bool failed = false;
     // --quiet ends at the first match, in the order given, and standard input named twice is read once

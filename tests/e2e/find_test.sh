@@ -236,6 +236,14 @@ printf '1,äpfel Straße,,,\n' | "$mkdb" build - west-kept.db --codepage 1252 --
 [ "$("$find" west-kept.db --codepage 1252 -i -n ÄPFEL 2>/dev/null)" = "0000001;äpfel Straße;;;" ] ||
     fail "--ignore-case in code page 1252"
 
+# --header: with the first match; nothing at all when nothing matches, unless --count is asked for.
+expect_code 1 -- "$find" round.db mixed.zdb --header -n Ъ
+[ -s out.txt ] && fail "--header with no match printed $(cat out.txt)"
+[ "$("$find" round.db mixed.zdb --header -n Ъ -c --format csv 2>/dev/null | head -1)" = "file,count" ] ||
+    fail "--header --count with no match"
+[ "$("$find" round.db mixed.zdb --header -n IVAN --format csv 2>/dev/null | tr '\n' ' ')" = "file,phone,name,street,house,flat round.db,0000012,IVAN,LENINA,1,1 " ] ||
+    fail "--header over several files"
+
 # --- host paths are opened as they stand: a backslash is part of a name, names need not be UTF-8 ---
 printf '1,RIGHT,,,\n' >right.csv
 printf '2,WRONG,,,\n' >wrong.csv

@@ -19,6 +19,11 @@ for program in "$dialdex" "$find" "$mkdb"; do
     grep -qE "^$name \(Dialdex\) [0-9]+\.[0-9]+\.[0-9]+$" out.txt || fail "$name --version: $(cat out.txt)"
     grep -qE "^source revision [^ ]+$" out.txt ||
         fail "$name --version names no revision: $(cat out.txt)"
+    # Help and version that cannot be written say so.
+    for answer in --help --version; do
+        expect_error 2 "$name: standard output: No space left on device" -- \
+            bash -c '"$0" "$1" >/dev/full' "$program" "$answer"
+    done
     # An unknown option, a missing value: the program's name, the reason and the usage; exit 2.
     expect_error 2 "$name: unknown option '--frob'" -- "$program" --frob
     grep -q "^usage: $name " err.txt || fail "$name --frob gave no usage: $(cat err.txt)"
