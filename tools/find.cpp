@@ -113,7 +113,7 @@ struct FindSettings {
 struct FindRun {
     const FindSettings* settings = nullptr;
     Query query;
-    std::string foldedTexts[4]; // --ignore-case: the text criteria, upper case; the query holds the phone only
+    std::string foldedTexts[4]; // --ignore-case: the text criteria, upper case (the query: the phone only)
     StandardOutput output;
     bool nameFiles = false;    // lines begin with the file's name
     int phoneDigits = 7;       // the current file's padding
