@@ -96,6 +96,13 @@ complete_words() {
 [ "$(complete_words dialdex-find _dialdex_find dialdex-find --format=j)" = "json " ] || fail "dialdex-find --format=j"
 [ "$(complete_words dialdex-find _dialdex_find dialdex-find -n ivanov files/)" = "files/TOWN.DB files/city.zdb files/sub/ " ] ||
     fail "dialdex-find files: $(complete_words dialdex-find _dialdex_find dialdex-find files/)"
+# As bash splits "--format=j": "--format", "=" and "j".
+[ "$(complete_words dialdex-find _dialdex_find dialdex-find --format = j)" = "json " ] || fail "dialdex-find --format = j"
+[ "$(complete_words dialdex-find _dialdex_find dialdex-find --codepage = 125)" = "1250 1251 1252 " ] ||
+    fail "dialdex-find --codepage = 125"
+[ "$(complete_words dialdex-mkdb _dialdex_mkdb dialdex-mkdb dump --format = '')" = "csv json plain tsv " ] ||
+    fail "dialdex-mkdb dump --format = ''"
+[ "$(complete_words dialdex _dialdex dialdex --codepage = 86)" = "866 " ] || fail "dialdex --codepage = 86"
 [ "$(complete_words dialdex-mkdb _dialdex_mkdb dialdex-mkdb '')" = "--help --version build demo dump info " ] ||
     fail "dialdex-mkdb commands"
 [ "$(complete_words dialdex-mkdb _dialdex_mkdb dialdex-mkdb build files/)" = "files/list.csv files/list.csv.gz files/notes.txt files/sub/ " ] ||
