@@ -103,6 +103,9 @@ complete_words() {
 [ "$(complete_words dialdex-mkdb _dialdex_mkdb dialdex-mkdb dump --format = '')" = "csv json plain tsv " ] ||
     fail "dialdex-mkdb dump --format = ''"
 [ "$(complete_words dialdex _dialdex dialdex --codepage = 86)" = "866 " ] || fail "dialdex --codepage = 86"
+[ "$(complete_words dialdex-find _dialdex_find dialdex-find -n A -- --f)" = " " ] || fail "dialdex-find offers options after --"
+[ "$(complete_words dialdex-mkdb _dialdex_mkdb dialdex-mkdb dump -- --f)" = " " ] || fail "dialdex-mkdb offers options after --"
+[ "$(complete_words dialdex _dialdex dialdex -- --sc)" = " " ] || fail "dialdex offers options after --"
 [ "$(complete_words dialdex-mkdb _dialdex_mkdb dialdex-mkdb '')" = "--help --version build demo dump info " ] ||
     fail "dialdex-mkdb commands"
 [ "$(complete_words dialdex-mkdb _dialdex_mkdb dialdex-mkdb build files/)" = "files/list.csv files/list.csv.gz files/notes.txt files/sub/ " ] ||
