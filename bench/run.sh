@@ -2,7 +2,8 @@
 # The benchmark suite: builds what it needs (Release, into build-bench/), makes its inputs once in
 # bench/data/, runs every figure side by side in one run and prints the table of medians, spreads,
 # ratios and targets (also kept in bench/out/latest.md).
-#   bench/run.sh [ROUNDS]          (default 7)
+#   bench/run.sh [ROUNDS] [--cores-only]   (default 7; --cores-only: only the rows of reading on every
+#                                           core and the second search from memory, no Find DB)
 # Inputs: a 1,000,000-subscriber demo directory as .zdb and .db, the same records as CSV and CSV.gz and
 # as a loaded SQLite table, eight small demo databases so that ten are installed, and the device folder
 # that holds them. Delete bench/data/ to make them again.
@@ -10,6 +11,7 @@ set -euo pipefail
 
 top=$(cd "$(dirname "$0")/.." && pwd)
 rounds=${1:-7}
+only=${2:-}
 build="$top/build-bench"
 data="$top/bench/data"
 out="$top/bench/out"
@@ -100,7 +102,7 @@ fi
 
 # Find DB has its own tree and interleaved repetitions; its figures join the table.
 find_db_output=""
-if [ -f "$top/bench/find_db.sh" ]; then
+if [ -f "$top/bench/find_db.sh" ] && [ -z "$only" ]; then
   echo "Find DB against find (bench/find_db.sh)"
   find_db_output="$out/find_db.txt"
   bash "$top/bench/find_db.sh" "$build" "$rounds" > "$find_db_output" 2>&1 ||
@@ -109,4 +111,4 @@ fi
 
 python3 "$top/bench/harness.py" --build "$build" --data "$data" --rounds "$rounds" \
   --selective "$selective" --broad "$broad" --nothing "$nothing" \
-  --find-db-output "$find_db_output" --markdown "$out/latest.md"
+  --find-db-output "$find_db_output" --markdown "$out/latest.md" $only

@@ -184,7 +184,10 @@ MemberReader* OpenMemberReader(FileHandle file) {
     if (threads > MostInflaters) threads = MostInflaters;
     if (threads > reader->memberCount) threads = reader->memberCount;
     reader->threadCount = threads;
-    reader->slotCount = threads + 1;
+    // A thread that finishes ahead of the others starts on another member instead of waiting for the scan
+    // to release one: with one slot more than the threads, reading took 0.76 of igzip's time, with two a
+    // thread and one more 0.58 (2 cores).
+    reader->slotCount = 2 * threads + 1;
     reader->slots = static_cast<MemberSlot*>(std::calloc(size_t(reader->slotCount), sizeof(MemberSlot)));
     if (reader->slots == nullptr) {
         CloseMemberReader(reader);

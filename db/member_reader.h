@@ -1,7 +1,7 @@
 // A ".zdb" made of members that carry their lengths (member_layout.h), inflated on every core: the
 // members are found from their headers without inflating one, a small pool inflates them ahead (one
-// inflater, one input and one output buffer per slot; slots are one more than the threads, so a few MiB
-// per core wait at most) and the reader takes them in file order. Every member's CRC-32 and length are
+// inflater, one input and one output buffer per slot; two slots a thread and one more, so a few MiB per
+// core wait at most) and the reader takes them in file order. Every member's CRC-32 and length are
 // checked; a member that fails anything (or is not such a member) is left to the sequential gzip stream,
 // which reads on from its start, so damaged, cut or foreign files read exactly as without this reader.
 #pragma once
