@@ -2,6 +2,8 @@
 // walker over it, and the record decoder.
 #include "db/database_reader.h"
 
+#include "platform/huge_pages.h"
+
 #include <cstdlib>
 #include <cstring>
 
@@ -168,6 +170,10 @@ static void KeepMembersInPlace(DatabaseReader* reader) {
     if (reader->keptBytes != nullptr || reader->end != 0 || length > reader->keepLimit) return;
     reader->keptBytes = static_cast<unsigned char*>(std::malloc(size_t(length)));
     if (reader->keptBytes == nullptr) return;
+    // Allocated once and filled by the pool at once: huge pages took the first window search of a
+    // million subscribers from 0.051 to 0.045 s. (On the growing buffer of a single member they cost more
+    // than they saved: 0.130 s against 0.092.)
+    PreferHugePages(reader->keptBytes, size_t(length));
     reader->keptCapacity = length;
     reader->buffer = reader->keptBytes;
     InflateMembersInto(reader->members, reader->keptBytes);
