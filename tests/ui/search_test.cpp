@@ -208,12 +208,15 @@ TEST(Search, DuringAScanTheStatusIsBackAtItsPlaceAndTheBarShowsAndALostOpenIsTol
     Window progress = GetDlgItem(PageWindows[PageResult], ProgressBarId);
     // At the first record's progress step: the status text's width and whether the bar shows. The
     // second search starts from the first one's widened status (224 pixels over the hidden bar).
+    // The observer hears the merged position on the worker's thread, holding the observer's lock: a window
+    // call there would wait for the window thread, which waits for that lock to deliver. The records are
+    // read instead; the worker's waited calls before its first step ordered their last changes.
+    const WindowRecord* statusRecord = FindWindowRecord(status);
+    const WindowRecord* progressRecord = FindWindowRecord(progress);
     std::vector<std::pair<int, bool>> seen;
     ObserveMessages([&](Window window, uint32_t message, FirstParameter first, SecondParameter) {
         if (window != progress || message != ProgressSetPosition || first != 1) return;
-        Rectangle rectangle{};
-        GetWindowRect(status, &rectangle);
-        seen.emplace_back(rectangle.right - rectangle.left, IsWindowVisible(progress));
+        seen.emplace_back(statusRecord->width, progressRecord->visible);
     });
     Act("type SearchWnd/1102 NAME\nclick SearchWnd/1107\nwait\nclick SearchWnd/1107\nwait");
     ObserveMessages(nullptr);
