@@ -75,6 +75,7 @@ enum CommandId : int32_t {
     CommandCopyAll = 505,  // every result row, with the heading line
     CommandNextPage = 506, // the next tab, never the Exit tab
     CommandPreviousPage = 507,
+    CommandOpenFile = 508, // a database chosen in a file dialog, opened for this run
 };
 // The Search page's command for Escape: stops a running search, does nothing otherwise.
 constexpr int CommandStopSearch = 2;
@@ -119,3 +120,26 @@ static_assert(TextDatabaseChanged - TextError + 1 == MessageTextCount,
               "the message texts are identifiers 900 to 921");
 static_assert(TextFlatKey - TextPhoneKey + 1 == CriteriaEditCount,
               "the summary's key texts 910 to 914 follow the criteria's order");
+
+// The desktop's texts (app/desktop_texts.cpp): menus, file dialogs and messages only a desktop shows,
+// 1000 to 1069. Menu texts mark their key letter with "&".
+enum DesktopTextId : int32_t {
+    TextMenuFile = 1000,
+    TextMenuOpen = 1001,
+    TextMenuExport = 1002,
+    TextMenuSetup = 1003,
+    TextMenuExit = 1004,
+    TextMenuEdit = 1005,
+    TextMenuCopy = 1006,
+    TextMenuCopyAll = 1007,
+    TextMenuHelp = 1008,
+    TextMenuAbout = 1009,
+    TextOpenCaption = 1010,   // the caption of File -> Open's dialog
+    TextDatabaseFiles = 1011, // its filter's name, before "(*.zdb *.db)"
+    TextExportCaption = 1012, // the caption of Export's dialog and progress box
+    TextCsvFiles = 1013,      // its filter's name, before "(*.csv)"
+    TextAllFiles = 1014,      // the filter of every file, before "(*)"
+    TextCouldNotWrite = 1015, // an export that could not be written: its host path
+};
+constexpr int FirstDesktopTextId = TextMenuFile;
+constexpr int LastDesktopTextId = 1069;

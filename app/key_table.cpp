@@ -30,12 +30,18 @@ constexpr KeyRow keyRows[] = {
     {PageSearch,    StreetEditId,       u"Enter",          PageSearch,    StartStopButtonId  },
     {PageSearch,    HouseEditId,        u"Enter",          PageSearch,    StartStopButtonId  },
     {PageSearch,    FlatEditId,         u"Enter",          PageSearch,    StartStopButtonId  },
-    {PageSearch,    WholePage,          u"Escape",         PageSearch,    CommandStopSearch  },
-    {PageResult,    WholePage,          u"Escape",         PageSearch,    CommandStopSearch  },
     {PageResult,    ResultListId,       u"Ctrl+C",         MainWindowRow, CommandCopy        },
     {PageResult,    ResultListId,       u"Ctrl+Shift+C",   MainWindowRow, CommandCopyAll     },
     {MainWindowRow, WholePage,          u"Ctrl+Tab",       MainWindowRow, CommandNextPage    },
     {MainWindowRow, WholePage,          u"Ctrl+Shift+Tab", MainWindowRow, CommandPreviousPage},
+    // Escape stops a search wherever the focus is; the menu's keys work anywhere in the window.
+    {MainWindowRow, WholePage,          u"Escape",         PageSearch,    CommandStopSearch  },
+    {MainWindowRow, WholePage,          u"Ctrl+O",         MainWindowRow, CommandOpenFile    },
+    {MainWindowRow, WholePage,          u"Ctrl+E",         MainWindowRow, CommandExportResults},
+    {MainWindowRow, WholePage,          u"Ctrl+Q",         MainWindowRow, CommandExit        },
+    // The arrows on the tab bar go round the pages as Ctrl+Tab does: no key reaches the Exit tab.
+    {MainWindowRow, TabControlId,       u"Left",           MainWindowRow, CommandPreviousPage},
+    {MainWindowRow, TabControlId,       u"Right",          MainWindowRow, CommandNextPage    },
 };
 // clang-format on
 

@@ -1,4 +1,5 @@
 // The main window: its tab control and page windows, page switching, commands and the shutdown sequence.
+#include "app/desktop_texts.h"
 #include "app/messages.h"
 #include "app/page_framework.h"
 #include "app/pages.h"
@@ -8,6 +9,7 @@
 #include "i18n/language_file.h"
 #include "platform/text.h"
 #include "search/result_page.h"
+#include "search/search_state.h"
 #include "search/search_worker.h"
 #include "settings/settings.h"
 
@@ -57,19 +59,20 @@ MessageResult OnMainWindowCreate(Window window, uint32_t, FirstParameter, Second
                     reinterpret_cast<SecondParameter>(&item));
     }
     CurrentPage = PageSearch;
-    // The menu the program defines, shown on a desktop above the device's screen; Setup, About and Exit
-    // are named as their tabs.
+    // The menu the program defines, shown on a desktop above the device's screen; the keys shown beside
+    // an item are named in the key table.
     const MenuItem menu[] = {
-        {0, u"File",                 0                   },
-        {1, u"Export results\u2026", CommandExportResults},
-        {1, tabLabels[PageSetup],    CommandShowSetup    },
-        {1, nullptr,                 0                   },
-        {1, tabLabels[PageExit],     CommandExit         },
-        {0, u"Edit",                 0                   },
-        {1, u"Copy",                 CommandCopy         },
-        {1, u"Copy all",             CommandCopyAll      },
-        {0, u"Help",                 0                   },
-        {1, tabLabels[PageAbout],    CommandShowAbout    },
+        {0, DesktopText(TextMenuFile),    0,                    nullptr        },
+        {1, DesktopText(TextMenuOpen),    CommandOpenFile,      u"Ctrl+O"      },
+        {1, DesktopText(TextMenuExport),  CommandExportResults, u"Ctrl+E"      },
+        {1, DesktopText(TextMenuSetup),   CommandShowSetup,     nullptr        },
+        {1, nullptr,                      0,                    nullptr        },
+        {1, DesktopText(TextMenuExit),    CommandExit,          u"Ctrl+Q"      },
+        {0, DesktopText(TextMenuEdit),    0,                    nullptr        },
+        {1, DesktopText(TextMenuCopy),    CommandCopy,          u"Ctrl+C"      },
+        {1, DesktopText(TextMenuCopyAll), CommandCopyAll,       u"Ctrl+Shift+C"},
+        {0, DesktopText(TextMenuHelp),    0,                    nullptr        },
+        {1, DesktopText(TextMenuAbout),   CommandShowAbout,     nullptr        },
     };
     SetWindowMenu(window, menu, sizeof menu / sizeof menu[0]);
 
@@ -101,8 +104,30 @@ MessageResult OnMainWindowNotify(Window window, uint32_t, FirstParameter, Second
     return 0;
 }
 
+// Asks the user for a database file and opens it for this run, as one given on the command line.
+void OpenDatabaseFromDialog(Window owner) {
+    char16_t filter[3 * LanguageTextCapacity];
+    FormatWide(filter, 3 * LanguageTextCapacity, u"%s (*.zdb *.db);;%s (*)",
+               {DesktopText(TextDatabaseFiles), DesktopText(TextAllFiles)});
+    char16_t path[520];
+    if (GetOpenFileName(owner, DesktopText(TextOpenCaption), filter, path, 520))
+        OpenDatabaseForRun(PageWindows[PageSearch], path);
+}
+
+// Before a menu opens: only what can be done now can be chosen.
+MessageResult OnMainWindowInitMenu(Window window, uint32_t, FirstParameter, SecondParameter) {
+    for (uint16_t command : {CommandCopy, CommandCopyAll, CommandExportResults})
+        EnableMenuItem(window, command, CommandAvailable(command));
+    return 0;
+}
+
 MessageResult OnMainWindowCommand(Window window, uint32_t, FirstParameter first, SecondParameter) {
+    // A command's keys reach here whether or not its menu item could be chosen.
+    if (!CommandAvailable(LowWord(first))) return 0;
     switch (LowWord(first)) {
+    case CommandOpenFile:
+        OpenDatabaseFromDialog(window);
+        break;
     case CommandExit:
         CloseRequest(window);
         break;
@@ -158,6 +183,7 @@ const MessageTableEntry mainWindowMessages[] = {
     {MessageNotify,  OnMainWindowNotify  },
     {MessageCommand, OnMainWindowCommand },
     {MessageDropFiles, OnMainWindowDropFiles},
+    {MessageInitMenuPopup, OnMainWindowInitMenu},
     {MessageDestroy, RunShutdownSequence },
     {MessageClose,   RunShutdownSequence },
 };
@@ -178,6 +204,22 @@ int RegisterMainWindowClass(Instance instance) {
     mainClass.background = SystemColourFlag | ColourStatic;
     mainClass.className = MainWindowClassName;
     return RegisterWindowClass(&mainClass) == 0 ? 1 : 0;
+}
+
+bool CommandAvailable(int command) {
+    bool searching = CurrentSearchState() != SearchState::Idle;
+    switch (command) {
+    case CommandCopy:
+        // The row in hand; a running search may still change what the rows are.
+        return !searching && ResultList &&
+               SendMessage(ResultList, ListViewGetNextItem, static_cast<FirstParameter>(-1),
+                           static_cast<SecondParameter>(ListViewNextFocused)) >= 0;
+    case CommandCopyAll:
+    case CommandExportResults:
+        return !searching && ResultList && SendMessage(ResultList, ListViewGetItemCount, 0, 0) > 0;
+    default:
+        return true;
+    }
 }
 
 void ShowPage(int pageIndex) {

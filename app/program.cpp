@@ -1,6 +1,7 @@
 // The program's entry and start-up sequence.
 #include "app/program.h"
 
+#include "app/desktop_texts.h"
 #include "app/messages.h"
 #include "app/pages.h"
 #include "i18n/language_choice.h"
@@ -64,6 +65,8 @@ int RunStartupSequence(Instance instance) {
     ResetLanguageSection();
     SelectLanguageSection(LanguageFile, CurrentLanguageName);
     ReplaceMessageTexts();
+    ReplaceDesktopTexts();
+    UseHostLanguage(SectionLanguageCode(CurrentLanguageName));
 
     for (RegisterPage registerPage : pageRegistrations)
         if (registerPage(instance) != 0) return ExitPageClassFailed;

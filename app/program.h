@@ -48,3 +48,6 @@ int OrientationForScreenHeight(int screenHeight);
 void SelectPage(int pageIndex);
 void ShowPage(int pageIndex);
 MessageResult CloseRequest(Window mainWindow);
+// Whether the main window's command can be done now: Copy needs a focused row, Copy all and Export a row,
+// and none of them a running search (its rows are still changing). Every other command: true.
+bool CommandAvailable(int command);

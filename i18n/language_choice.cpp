@@ -87,3 +87,9 @@ int TakeLocaleLanguage(StreamFile* languageFile, const std::string& localeLangua
     }
     return -1;
 }
+
+const char* SectionLanguageCode(const char16_t* section) {
+    for (const LocaleSection& row : localeSections)
+        if (CompareWide(section, row.section) == 0) return row.localeLanguage;
+    return "";
+}

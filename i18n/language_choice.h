@@ -23,3 +23,6 @@ MessageResult SaveLanguage(Window setupPage, int controlId, Window control, int 
 // for "uk", RUSSIAN for "ru") becomes the current language name when the file has it; otherwise the name
 // stays as it is. Returns 0 when the locale's section was taken, -1 when not.
 int TakeLocaleLanguage(StreamFile* languageFile, const std::string& localeLanguage);
+
+// The language code ("en", "uk", "ru") of a section name, as the locale names it; "" for another section.
+const char* SectionLanguageCode(const char16_t* section);

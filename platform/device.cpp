@@ -224,6 +224,11 @@ std::u16string OpenHostFile(const std::string& hostPath) {
            u"\\" + name;
 }
 
+std::string LastOpenedHostFile() {
+    std::lock_guard<std::mutex> hold(openedFilesLock);
+    return openedHostFiles.empty() ? std::string() : openedHostFiles.back();
+}
+
 // The host file an "\Opened File\N\NAME" path names; empty when the names are not such a path.
 static std::string OpenedHostFileOf(const std::vector<std::u16string_view>& names) {
     if (names.size() != 3 || !EqualIgnoringAsciiCase(names[0], OpenedFileFolderName)) return std::string();

@@ -33,6 +33,8 @@ bool IsDeviceRoot(const char16_t* devicePath);
 // with the name's ".zdb" or ".db" ending. Such a path names the host file, as given, for the rest of the
 // run and nothing in the next one. Returns the device path (empty for an empty host path). Any thread.
 std::u16string OpenHostFile(const std::string& hostPath);
+// The host path of the file opened last in this run (opened, dropped or chosen to save to); empty for none.
+std::string LastOpenedHostFile();
 // The folder's name under the device root.
 inline constexpr const char16_t* OpenedFileFolderName = u"Opened File";
 

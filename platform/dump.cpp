@@ -115,7 +115,8 @@ void DescribeControl(WindowRecord* record, QJsonObject& object) {
         if (describer.kind == record->windowClass->kind) describer.describe(record, object);
 }
 
-// A top-level window's menu bar: [{"text":"File","items":[{"text":"Setup","id":501},{"separator":true}]}].
+// A top-level window's menu bar: [{"text":"&File","items":[{"text":"&Setup","id":501,"keys":"",
+// "enabled":true},{"separator":true}]}].
 QJsonArray DescribeMenu(const WindowRecord* record) {
     QJsonArray menus;
     QJsonObject menu;
@@ -137,8 +138,10 @@ QJsonArray DescribeMenu(const WindowRecord* record) {
             });
         } else {
             items.append(QJsonObject{
-                {"text", QString::fromStdU16String(item.text)},
-                {"id",   item.command                        }
+                {"text",    QString::fromStdU16String(item.text)},
+                {"id",      item.command                        },
+                {"keys",    QString::fromStdU16String(item.keys)},
+                {"enabled", item.enabled                        }
             });
         }
     }

@@ -6,6 +6,7 @@
 #include "platform/windows.h"
 
 #include <QFont>
+#include <QPointer>
 #include <QWidget>
 #include <functional>
 #include <string>
@@ -36,10 +37,13 @@ struct ClassRecord {
 };
 
 struct MenuRecord {
-    int level;           // 0: a menu on the bar; 1: an item of the menu before it
-    std::u16string text; // empty for a separator
-    bool separator;
-    uint16_t command;
+    int level = 0;       // 0: a menu on the bar; 1: an item of the menu before it
+    std::u16string text; // empty for a separator; "&" marks the key letter
+    bool separator = false;
+    uint16_t command = 0;
+    std::u16string keys;      // the keys shown beside an item (Qt's portable text), empty for none
+    bool enabled = true;      // an item the user can choose
+    QPointer<QObject> action; // its face in the shown menu bar (a QAction), null when not shown
 };
 
 struct WindowRecord {

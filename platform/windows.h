@@ -293,15 +293,21 @@ MessageResult DispatchMessage(const Message* message);
 bool AddKeyCommand(Window window, const char16_t* keys, bool withChildren, Window target, uint16_t command);
 // Puts the text on the clipboard. Returns false when there is none.
 bool SetClipboardText(const char16_t* text);
+// Qt's own windows (file dialogs, box buttons, an edit's menu) speak the language of the code ("ru", "uk",
+// "en"; empty: Qt's built-in English). False when the host has no translation for it.
+bool UseHostLanguage(const char* languageCode);
 
 // --- Menus and file dialogs ---------------------------------------------------------------------------
 struct MenuItem {
-    int level;            // 0: a menu on the bar; 1: an item of the menu above it
-    const char16_t* text; // null for a separator
-    uint16_t command;     // an item's command, sent to the window as MessageCommand (high word 0)
+    int level;                      // 0: a menu on the bar; 1: an item of the menu above it
+    const char16_t* text;           // null for a separator; "&" marks the key letter ("&&" shows "&")
+    uint16_t command;               // an item's command, sent to the window as MessageCommand (high word 0)
+    const char16_t* keys = nullptr; // keys shown beside the item (Qt's portable text); the program names
+                                    // what they do with AddKeyCommand
 };
 // Gives a top-level window its menu bar (the items are copied). On a desktop it is shown above the
-// window's client area, which keeps its size. Returns false for a window that is not top-level.
+// window's client area, which keeps its size; F10 opens its first menu. Returns false for a window that
+// is not top-level.
 bool SetWindowMenu(Window window, const MenuItem* items, int count);
 // --- A window that grows (a desktop window the user resizes) -----------------------------------------
 // How a child follows its parent when the parent is larger than it was made: its right or bottom edge
@@ -324,6 +330,17 @@ bool SetWindowLabel(Window control, Window label);
 // The name a screen reader says for a control that has no label (a list, a status text, a bar).
 bool SetAccessibleName(Window window, const char16_t* name);
 
+// Lets the user choose the menu item of the command, or not. Returns false when the window has no such item.
+bool EnableMenuItem(Window window, uint16_t command, bool enabled);
+// Sent to a window just before one of its menus opens (first: the menu's index on the bar), so that it
+// can enable what can be chosen now.
+constexpr uint32_t MessageInitMenuPopup = 0x0117;
+// Asks the user for a file to open: the host's file dialog, captioned, offering the filter ("Databases
+// (*.zdb *.db);;All files (*)"), in the folder of the file last opened or saved. The chosen file is
+// reached through the device path written to path (an opened file: platform/device.h). Returns false
+// when the user cancelled.
+bool GetOpenFileName(Window owner, const char16_t* caption, const char16_t* filter, char16_t* path,
+                     int capacity);
 // Asks the user where to save a file: the host's file dialog, captioned, suggesting a name and offering
 // the filter ("CSV files (*.csv)"). The chosen file is reached through the device path written to path
 // (an opened file: platform/device.h). Returns false when the user cancelled.

@@ -5,7 +5,7 @@
 #   install-dependencies.sh package   that, and what building and checking the .deb needs
 set -euo pipefail
 
-packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-svg-dev zlib1g-dev libisal-dev fonts-dejavu-core fonts-dejavu-extra libgtest-dev
+packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-svg-dev zlib1g-dev libisal-dev fonts-dejavu-core fonts-dejavu-extra qt6-translations-l10n libgtest-dev
   groff-base man-db python3)
 if [ "${1:-}" = package ]; then
   packages+=(dpkg-dev debhelper xz-utils file lintian desktop-file-utils appstream shared-mime-info libglib2.0-bin)

@@ -65,6 +65,23 @@ BUILT_IN = {
     1050: "Results",   # what a screen reader calls the result list,
     1051: "Status",    # the status text
     1052: "Progress",  # and the progress bar
+    # The desktop's texts: menus ("&" marks the key letter), file dialogs, desktop messages.
+    1000: "&File",
+    1001: "&Open…",
+    1002: "&Export results…",
+    1003: "&Setup",
+    1004: "E&xit",
+    1005: "&Edit",
+    1006: "&Copy",
+    1007: "Copy &all",
+    1008: "&Help",
+    1009: "&About",
+    1010: "Open a directory database",
+    1011: "Directory databases",
+    1012: "Export results",
+    1013: "CSV files",
+    1014: "All files",
+    1015: "Could not write - %s",
 }
 
 SECTIONS = [
@@ -116,6 +133,22 @@ SECTIONS = [
         1050: "Результаты",
         1051: "Состояние",
         1052: "Ход поиска",
+        1000: "&Файл",
+        1001: "&Открыть…",
+        1002: "&Экспорт результатов…",
+        1003: "Оп&ции",
+        1004: "В&ыход",
+        1005: "&Правка",
+        1006: "&Копировать",
+        1007: "Копировать &все",
+        1008: "&Справка",
+        1009: "&О программе",
+        1010: "Открыть базу справочника",
+        1011: "Базы справочника",
+        1012: "Экспорт результатов",
+        1013: "Файлы CSV",
+        1014: "Все файлы",
+        1015: "Не удалось записать - %s",
     }),
     ("ENGLISH", {
         700: "Search",
@@ -165,6 +198,22 @@ SECTIONS = [
         1050: "Results",
         1051: "Status",
         1052: "Progress",
+        1000: "&File",
+        1001: "&Open…",
+        1002: "&Export results…",
+        1003: "&Setup",
+        1004: "E&xit",
+        1005: "&Edit",
+        1006: "&Copy",
+        1007: "Copy &all",
+        1008: "&Help",
+        1009: "&About",
+        1010: "Open a directory database",
+        1011: "Directory databases",
+        1012: "Export results",
+        1013: "CSV files",
+        1014: "All files",
+        1015: "Could not write - %s",
     }),
     ("UKRAINIAN", {
         700: "Пошук",
@@ -214,6 +263,22 @@ SECTIONS = [
         1050: "Результати",
         1051: "Стан",
         1052: "Хід пошуку",
+        1000: "&Файл",
+        1001: "&Відкрити…",
+        1002: "&Експорт результатів…",
+        1003: "&Опції",
+        1004: "В&ихід",
+        1005: "&Редагування",
+        1006: "&Копіювати",
+        1007: "Копіювати &все",
+        1008: "&Довідка",
+        1009: "&Про програму",
+        1010: "Відкрити базу довідника",
+        1011: "Бази довідника",
+        1012: "Експорт результатів",
+        1013: "Файли CSV",
+        1014: "Усі файли",
+        1015: "Не вдалося записати - %s",
     }),
 ]
 
@@ -228,10 +293,38 @@ MESSAGE_TEXT_LIMIT = 79   # a message text slot keeps 79 characters
 LAST_MESSAGE_TEXT = 921   # the message texts are identifiers 900 to 921
 SECTION_NAME_LIMIT = 14   # the longest section name that can be selected, in bytes
 PHONE_LABEL_LIMIT = 7     # the phone label (1110) shares its 59 pixels with nothing else
+# The menus: each title, then its items. Every text marks one key letter with "&", and no two texts
+# opened by the same keys (the titles on the bar, the items of one menu) mark the same letter.
+MENUS = [(1000, [1001, 1002, 1003, 1004]), (1005, [1006, 1007]), (1008, [1009])]
 
 
 def specifiers(text):
     return re.findall(r"%[-0-9.]*[a-zA-Z%]", text)
+
+
+def key_letter(text):
+    """The letter after the one "&" of a menu text, lower-cased; None without exactly one."""
+    marks = [at for at, character in enumerate(text) if character == "&"]
+    if len(marks) != 1 or marks[0] + 1 >= len(text) or not text[marks[0] + 1].isalnum():
+        return None
+    return text[marks[0] + 1].lower()
+
+
+def check_menus(name, texts):
+    problems = []
+    groups = [[title for title, _ in MENUS]] + [items for _, items in MENUS]
+    for group in groups:
+        seen = {}
+        for identifier in group:
+            text = texts.get(identifier, BUILT_IN[identifier])
+            letter = key_letter(text)
+            if letter is None:
+                problems.append(f"[{name}] {identifier}: a menu text marks one key letter with '&': {text!r}")
+            elif letter in seen:
+                problems.append(f"[{name}] {identifier}: key letter '{letter}' is {seen[letter]}'s too")
+            else:
+                seen[letter] = identifier
+    return problems
 
 
 def check_section(name, texts):
@@ -265,6 +358,7 @@ def check_section(name, texts):
             problems.append(f"{where}: text longer than {limit} characters")
         if identifier in BUILT_IN and specifiers(text) != specifiers(BUILT_IN[identifier]):
             problems.append(f"{where}: %-specifiers {specifiers(text)} differ from the built-in text's")
+    problems += check_menus(name, texts)
     if name == "RUSSIAN" and len(texts.get(1110, "")) > PHONE_LABEL_LIMIT:
         problems.append(f"[{name}] 1110: phone label longer than {PHONE_LABEL_LIMIT} characters")
     return problems
@@ -284,6 +378,7 @@ def main():
     root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
     output = sys.argv[1] if len(sys.argv) > 1 else os.path.join(root, "data", "dialdex.lng")
     problems = [problem for name, texts in SECTIONS for problem in check_section(name, texts)]
+    problems += check_menus("built-in", BUILT_IN)
     if SECTIONS[0][0] != "RUSSIAN":
         problems.append("the first section must be RUSSIAN, the program's default language")
     if problems:
