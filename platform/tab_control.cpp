@@ -4,13 +4,24 @@
 #include "platform/controls.h"
 
 #include <QTabBar>
+#include <QWheelEvent>
 
 namespace {
+
+// The row of tabs takes the focus only when clicked, and the wheel over it changes nothing: a page is
+// chosen by a click or by the keys the program names (which never choose a tab it keeps from them).
+class TabRow : public QTabBar {
+  public:
+    explicit TabRow(QWidget* parent) : QTabBar(parent) { setFocusPolicy(Qt::ClickFocus); }
+
+  protected:
+    void wheelEvent(QWheelEvent* event) override { event->ignore(); }
+};
 
 class TabFace : public QWidget {
   public:
     TabFace(WindowRecord* record, QWidget* parent) : QWidget(parent) {
-        bar = new QTabBar(this);
+        bar = new TabRow(this);
         // Five tabs fit 240 pixels only with narrow padding and no scroll buttons.
         bar->setUsesScrollButtons(false);
         bar->setExpanding(false);
