@@ -11,6 +11,7 @@
 #include "platform/window_system.h"
 
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QString>
 
 struct ControlFunctions {
@@ -41,6 +42,11 @@ bool RunKeyCommand(QWidget* widget, QKeyEvent* press);
 // A label's new text becomes the accessible name of the control it labels (accessible_names.cpp).
 class QLabel;
 void ShowLabelText(QLabel* label);
+
+// Whether a drag carries a local file, and a drop of one on a control: handed to the control's top-level
+// window as a file dropped on it (panels.cpp). False when it carries none.
+bool CarriesLocalFile(const QMimeData* data);
+bool DropFileOnWindow(WindowRecord* inside, const QMimeData* data);
 
 // What the script driver reads of a list box beyond its Qt face: how far its lines may scroll sideways.
 int ListBoxHorizontalExtent(WindowRecord* record);

@@ -1,11 +1,14 @@
 // The edit control ("edit"): one line of text the user types, told to the parent as it changes; with
-// the upper-case style, typed letters become upper case as they are typed. A text limit bounds what the
-// user may type and what the program may set.
+// the upper-case style, its text is upper case whatever brought it (typed, pasted, dropped, an input
+// method). A text limit bounds what the user may type and what the program may set. A file dropped on it
+// is dropped on its window (which opens a database dropped on it), not typed in as its name.
 #include "platform/controls.h"
 #include "platform/text.h"
 
+#include <QDropEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMimeData>
 
 namespace {
 
@@ -15,9 +18,10 @@ class EditFace : public QLineEdit {
   public:
     EditFace(WindowRecord* record, QWidget* parent) : QLineEdit(parent), record_(record) {
         setFrame((record->style & StyleBorder) != 0);
-        connect(this, &QLineEdit::textChanged, [this](const QString& text) {
+        connect(this, &QLineEdit::textChanged, [this](const QString&) {
             if (settingText_) return;
-            record_->text = text.toStdU16String();
+            KeepUpperCase();
+            record_->text = this->text().toStdU16String();
             NotifyParentCommand(record_, EditChange);
         });
     }
@@ -40,7 +44,40 @@ class EditFace : public QLineEdit {
         QLineEdit::keyPressEvent(event);
     }
 
+    void dragEnterEvent(QDragEnterEvent* event) override {
+        if (CarriesLocalFile(event->mimeData()))
+            event->acceptProposedAction();
+        else
+            QLineEdit::dragEnterEvent(event);
+    }
+    void dragMoveEvent(QDragMoveEvent* event) override {
+        if (CarriesLocalFile(event->mimeData()))
+            event->acceptProposedAction();
+        else
+            QLineEdit::dragMoveEvent(event);
+    }
+    void dropEvent(QDropEvent* event) override {
+        if (DropFileOnWindow(record_, event->mimeData()))
+            event->acceptProposedAction();
+        else
+            QLineEdit::dropEvent(event);
+    }
+
   private:
+    // What was not typed (a paste, a drop, an input method's text) is made upper case as one more
+    // change of the same edit, so the parent hears one change with the text as it stays.
+    void KeepUpperCase() {
+        if (!(record_->style & EditUpperCase)) return;
+        QString upper = QString::fromStdU16String(UpperCaseWide(text().toStdU16String()));
+        if (upper == text()) return;
+        int cursor = cursorPosition();
+        settingText_ = true;
+        selectAll();
+        insert(upper);
+        setCursorPosition(cursor);
+        settingText_ = false;
+    }
+
     WindowRecord* record_;     // its window
     bool settingText_ = false; // the program is setting the text: no change is told twice
 };

@@ -189,9 +189,11 @@ void CatchUpWithNewRows(ListView& list) {
         list.store->newRowsNoticePosted = false;
     }
     if (total <= list.shownRows) return;
+    int rowsBefore = list.shownRows;
     list.model->BeginInsertRange(list.shownRows, total - 1);
     list.shownRows = total;
     list.model->EndInsert();
+    PlaceFocusOnFirstRow(list, rowsBefore);
 }
 
 std::u16string CellText(ListView& list, int row, int column) {

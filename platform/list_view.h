@@ -79,6 +79,9 @@ struct ListView {
     bool placingColumns = false; // PlaceColumns is sizing the columns: no width change is the user's
     ListModel* model = nullptr;  // the table model the face shows
     QTreeView* face = nullptr;
+    // The last sort, which a desktop's second click on the same heading turns round (until the rows go).
+    SecondParameter sortedBy = -1; // the sort parameter (the column), -1 for none
+    bool sortedDescending = false;
 };
 
 // The list view of a window, or null when it is none (window thread).
@@ -87,6 +90,9 @@ ListView* ListViewOf(WindowRecord* record);
 void CatchUpWithNewRows(ListView& list);
 // The text a cell shows: kept, or asked of the parent for this one showing.
 std::u16string CellText(ListView& list, int row, int column);
+// On a desktop, a list that has the focus and just got its first rows makes the first one current
+// (desktop_focus.cpp).
+void PlaceFocusOnFirstRow(ListView& list, int rowsBefore);
 // The focused row, -1 for none.
 int FocusedRow(const ListView& list);
 // Shows the columns at their widths at the zoom; on a desktop the growing columns share the room the

@@ -164,6 +164,9 @@ bool DeleteAllRows(ListRowStore& store, ListView* list, FirstParameter, SecondPa
         store.rows.clear();
         list->shownRows = 0;
     }
+    list->sortedBy = -1;
+    list->sortedDescending = false;
+    list->face->header()->setSortIndicator(-1, Qt::AscendingOrder);
     list->model->EndReset();
     *result = 1;
     return true;
@@ -232,12 +235,13 @@ bool NextRow(ListRowStore&, ListView* list, FirstParameter first, SecondParamete
     return true;
 }
 
-// Sorts the rows (the store's lock held), ascending and stable: by key first when there is a key
-// function, then by the compare callback.
-void SortStoredRows(std::vector<ListRow>& rows, const ListViewSortByKey& sort) {
+// Sorts the rows (the store's lock held), stable, ascending or descending: by key first when there is a
+// key function, then by the compare callback.
+void SortStoredRows(std::vector<ListRow>& rows, const ListViewSortByKey& sort, bool descending) {
     if (!sort.key) {
         std::stable_sort(rows.begin(), rows.end(), [&](const ListRow& left, const ListRow& right) {
-            return sort.compare(left.parameter, right.parameter, sort.sortParameter) < 0;
+            int order = sort.compare(left.parameter, right.parameter, sort.sortParameter);
+            return descending ? order > 0 : order < 0;
         });
         return;
     }
@@ -253,8 +257,9 @@ void SortStoredRows(std::vector<ListRow>& rows, const ListViewSortByKey& sort) {
     std::stable_sort(order.begin(), order.end(), [&](const Keyed& left, const Keyed& right) {
         for (int word = 0; word < ListViewSortKeyWords; word++)
             if (left.key.words[word] != right.key.words[word])
-                return left.key.words[word] < right.key.words[word];
-        return sort.compare(rows[left.row].parameter, rows[right.row].parameter, sort.sortParameter) < 0;
+                return (left.key.words[word] < right.key.words[word]) != descending;
+        int compared = sort.compare(rows[left.row].parameter, rows[right.row].parameter, sort.sortParameter);
+        return descending ? compared > 0 : compared < 0;
     });
     std::vector<ListRow> sorted;
     sorted.reserve(rows.size());
@@ -272,6 +277,9 @@ bool SortRowsBy(ListView* list, const ListViewSortByKey& sort, MessageResult* re
     }
     ListRowStore& store = *list->store;
     int focused = FocusedRow(*list);
+    // On a desktop a second sort by the same column turns the order round (the heading shows which way);
+    // the handheld sorts ascending every time.
+    bool descending = DesktopFaceShown() && list->sortedBy == sort.sortParameter && !list->sortedDescending;
     list->model->LayoutAboutToChange();
     int newFocus = -1;
     try {
@@ -279,7 +287,9 @@ bool SortRowsBy(ListView* list, const ListViewSortByKey& sort, MessageResult* re
         SecondParameter focusedParameter = 0;
         if (focused >= 0 && focused < int(store.rows.size()))
             focusedParameter = store.rows[size_t(focused)].parameter;
-        SortStoredRows(store.rows, sort);
+        SortStoredRows(store.rows, sort, descending);
+        list->sortedBy = sort.sortParameter;
+        list->sortedDescending = descending;
         if (focused >= 0)
             for (size_t i = 0; i < store.rows.size(); i++)
                 if (store.rows[i].parameter == focusedParameter) {
@@ -290,6 +300,11 @@ bool SortRowsBy(ListView* list, const ListViewSortByKey& sort, MessageResult* re
         // No memory for the sort's room: the rows stay as they were.
     }
     list->model->LayoutChanged();
+    if (DesktopFaceShown() && list->sortedBy >= 0 && list->sortedBy < int(list->columns.size())) {
+        list->face->header()->setSortIndicatorShown(true);
+        list->face->header()->setSortIndicator(
+            int(list->sortedBy), list->sortedDescending ? Qt::DescendingOrder : Qt::AscendingOrder);
+    }
     if (newFocus >= 0) list->face->setCurrentIndex(list->model->index(newFocus, 0));
     list->face->viewport()->update();
     *result = 1;

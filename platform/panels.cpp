@@ -20,6 +20,22 @@ std::string DraggedLocalFile(const QMimeData* data) {
     return std::string();
 }
 
+} // namespace
+
+bool CarriesLocalFile(const QMimeData* data) {
+    return !DraggedLocalFile(data).empty();
+}
+
+bool DropFileOnWindow(WindowRecord* inside, const QMimeData* data) {
+    std::string path = DraggedLocalFile(data);
+    WindowRecord* topLevel = inside;
+    while (topLevel && topLevel->parent)
+        topLevel = FindWindowRecord(topLevel->parent);
+    return !path.empty() && topLevel && UserDropFile(topLevel, path);
+}
+
+namespace {
+
 // A top-level window's panel takes a file dropped on it (a database to open).
 class TopLevelPanel : public QFrame {
   public:

@@ -253,6 +253,7 @@ bool ShowWindow(Window window, int showCommand) {
         else
             record->style &= ~StyleVisible;
         if (record->widget) record->widget->setVisible(record->visible);
+        if (record->visible) PlaceFocusInShownWindow(record);
     });
     return wasVisible;
 }

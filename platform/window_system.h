@@ -113,6 +113,9 @@ void ApplyMergedUpdates();
 // On a desktop, menu bars are shown (not under --screen or --script).
 void SetDesktopFace(bool shown);
 bool DesktopFaceShown();
+// On a desktop, a window the program shows puts the focus in its first edit, else its list
+// (desktop_focus.cpp).
+void PlaceFocusInShownWindow(WindowRecord* shown);
 // The script driver answers file dialogs: hook returns the host path chosen, or empty for a cancel.
 using FileDialogHook = std::string (*)(Window owner, const char16_t* caption);
 void SetFileDialogHook(FileDialogHook hook);
