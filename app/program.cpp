@@ -67,6 +67,9 @@ int RunStartupSequence(Instance instance) {
     ReplaceMessageTexts();
     ReplaceDesktopTexts();
     UseHostLanguage(SectionLanguageCode(CurrentLanguageName));
+    // The result list sorts by the alphabet of the language shown (another section keeps the built-in
+    // order: Latin, then Cyrillic by code, Ё after Е).
+    UseLanguageAlphabet(SectionLanguageCode(CurrentLanguageName));
 
     for (RegisterPage registerPage : pageRegistrations)
         if (registerPage(instance) != 0) return ExitPageClassFailed;

@@ -1,8 +1,10 @@
 // Sorting result rows by name with CompareRows, as the result list sorts them when its heading is
 // clicked (a stable sort of the rows' records through the compare callback).
-//   bench-sort-rows FILE [COUNT]   the first COUNT records (default 100,000) of FILE as result records
+//   bench-sort-rows FILE [COUNT [LANGUAGE]]   the first COUNT records (default 100,000) of FILE as result
+//   records, sorted in the alphabet of LANGUAGE ("ru", "uk", "en"; by default the code page's own order)
 // Prints the seconds the sort took (the records are made before the clock starts) and the rows sorted.
 #include "db/database_reader.h"
+#include "platform/text.h"
 #include "search/result_page.h"
 #include "tools/database_input.h"
 
@@ -19,6 +21,10 @@ int main(int argumentCount, char** arguments) {
         return 2;
     }
     int wanted = argumentCount > 2 ? std::atoi(arguments[2]) : 100000;
+    if (argumentCount > 3 && UseLanguageAlphabet(arguments[3]) != 0) {
+        std::fprintf(stderr, "no alphabet for %s\n", arguments[3]);
+        return 2;
+    }
     DatabaseReader reader;
     unsigned char header[DatabaseHeaderSize];
     std::string problem;

@@ -381,22 +381,38 @@ int CompareWideLocale(const char16_t* left, const char16_t* right, bool ignoreCa
     return ignoreCase ? 0 : CompareWide(left, right);
 }
 
+// The language's order of the device's characters, when one is set for the code page in use.
+struct LanguageOrder {
+    int codePage = 0; // 0 while none is set
+    unsigned char ranks[256] = {};
+};
+static LanguageOrder languageOrder;
+
+void SetDeviceSortRanks(int codePage, const unsigned char (&ranks)[256]) {
+    languageOrder.codePage = codePage;
+    std::memcpy(languageOrder.ranks, ranks, sizeof ranks);
+}
+
+static const unsigned char* SortRanks() {
+    return languageOrder.codePage == Tables().codePage ? languageOrder.ranks : Tables().sortRank;
+}
+
 int CompareDeviceLocale(const char* left, int leftLength, const char* right, int rightLength) {
-    const uint32_t* weights = Tables().sortWeight;
+    const unsigned char* weights = SortRanks();
     int shorter = leftLength < rightLength ? leftLength : rightLength;
     for (int index = 0; index < shorter; index++) {
         unsigned char leftByte = static_cast<unsigned char>(left[index]);
         unsigned char rightByte = static_cast<unsigned char>(right[index]);
         if (leftByte == rightByte) continue;
-        uint32_t leftWeight = weights[leftByte];
-        uint32_t rightWeight = weights[rightByte];
+        unsigned char leftWeight = weights[leftByte];
+        unsigned char rightWeight = weights[rightByte];
         if (leftWeight != rightWeight) return leftWeight < rightWeight ? -1 : 1;
     }
     return leftLength == rightLength ? 0 : (leftLength < rightLength ? -1 : 1);
 }
 
 void DeviceSortKey(const char* text, int length, unsigned char* key, int keyLength) {
-    const unsigned char* ranks = Tables().sortRank;
+    const unsigned char* ranks = SortRanks();
     for (int index = 0; index < keyLength; index++)
         key[index] = index < length ? ranks[static_cast<unsigned char>(text[index])] : 0;
 }

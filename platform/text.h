@@ -52,11 +52,20 @@ inline bool IsDeviceDigit(unsigned char character) {
 // The platform's locale-aware comparison (<0, 0, >0), optionally ignoring letter case.
 int CompareWideLocale(const char16_t* left, const char16_t* right, bool ignoreCase);
 // The same comparison ignoring case on texts in the device code page (lengths in bytes, no terminator
-// needed): the order CompareWideLocale gives their wide forms, without converting them.
+// needed), character by character: in the alphabet of the language in use once UseLanguageAlphabet has
+// set it, otherwise the order CompareWideLocale gives their wide forms; without converting them.
 int CompareDeviceLocale(const char* left, int leftLength, const char* right, int rightLength);
 // The first keyLength characters of a device text as a key whose bytes (memcmp) sort as the comparison
 // above does, padded with 0 past the text's end: texts whose keys differ are in their keys' order.
 void DeviceSortKey(const char* text, int length, unsigned char* key, int keyLength);
+// Sets the order of the device code page's characters for the two functions above: a rank per byte
+// (byte 0 alone has rank 0; equal ranks compare equal). It holds while the code page stays the one
+// given; code page 0 returns to the code page's own order. Set at start-up, before any other thread runs.
+void SetDeviceSortRanks(int codePage, const unsigned char (&ranks)[256]);
+// Orders the device's characters by the alphabet of a language ("ru", "uk", "en"), as the host's
+// collation of that language puts them one by one, ignoring case (collation.cpp, with the window
+// system). Returns 0, or -1 for no language or one the host has no collation for (the order stays).
+int UseLanguageAlphabet(const char* language);
 // Upper case as the upper-casing edit control converts typed letters.
 std::u16string UpperCaseWide(std::u16string_view text);
 

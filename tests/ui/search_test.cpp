@@ -446,6 +446,53 @@ TEST(Search, ResultListHeadingsWidthsSortingAndDetails) {
     EXPECT_EQ(stored, 40u);
 }
 
+// Sorting by name follows the alphabet of the language in use, with every Cyrillic letter of code page
+// 1251 (and Ё as a letter of its own after Е: ЕЯ before ЁА). The database holds the names backwards.
+TEST(Search, SortingFollowsTheAlphabetOfTheLanguageInUse) {
+    const std::vector<std::string> cyrillic = {
+        "АА", "БА", "ВА", "ГА", "ѓа", "ҐА", "ДА", "ЂА", "ЕА", "ЕЯ", "ЁА", "ёб", "ЄА", "ЖА", "ЗА", "ЅА",
+        "ИА", "ИЯ", "ІА", "ІЯ", "ЇА", "ЙА", "ЈА", "КА", "ЌА", "ЛА", "ЉА", "МА", "НА", "ЊА", "ОА", "ПА",
+        "РА", "СА", "ТА", "ЋА", "УА", "УЯ", "ЎА", "ФА", "ХА", "ЦА", "ЧА", "ЏА", "ША", "ЩА", "ЪА", "ЫА",
+        "ЬА", "ЭА", "ЮА", "ЯА", "яб"};
+    const std::vector<std::string> latin = {"ABC", "abd", "ZZ"};
+    auto joined = [](std::vector<std::string> first, const std::vector<std::string>& second) {
+        first.insert(first.end(), second.begin(), second.end());
+        return first;
+    };
+    struct Case {
+        const char* section;
+        std::vector<std::string> order;
+    };
+    const Case cases[] = {
+        {"RUSSIAN",   joined(cyrillic, latin)}, // Russian and Ukrainian put their own script first
+        {"UKRAINIAN", joined(cyrillic, latin)},
+        {"ENGLISH",   joined(latin, cyrillic)},
+    };
+    for (const Case& one : cases) {
+        std::string csv = "phone,name,street,house,flat\n";
+        for (size_t index = one.order.size(); index-- > 0;)
+            csv += std::to_string(1000000 + index) + "," + one.order[index] + ",S,1,2\n";
+        SearchDevice made =
+            MakeSearchDevice(csv, {"--keep-case"}, "[" + std::string(one.section) + "]\r\n");
+        // The language is chosen as the user chooses it: stored, then the program started again.
+        ASSERT_EQ(StartProgram(made.device), 0);
+        EXPECT_EQ(StopProgram(), 0);
+        std::u16string section = WideFromUtf8(one.section);
+        RegistryKey key;
+        ASSERT_EQ(RegistryCreateKey(SettingsKeyPath, &key), RegistrySuccess);
+        RegistrySetValue(key, u"Language", RegistryTypeString, section.c_str(),
+                         uint32_t(section.size() + 1) * 2);
+        RegistryCloseKey(key);
+        ASSERT_EQ(StartProgram(made.device), 0);
+        Act("type SearchWnd/1101 ?\nclick SearchWnd/1107\nwait\nheader ResultWnd/1201 1");
+        std::vector<std::string> names;
+        for (const std::string& row : Rows(DumpNow()))
+            names.push_back(row.substr(8, row.find(';', 8) - 8));
+        EXPECT_EQ(names, one.order) << one.section;
+        EXPECT_EQ(StopProgram(), 0);
+    }
+}
+
 TEST(Search, SortDuringAScanLeavesLaterRowsAtTheEndUnsorted) {
     SearchDevice made = MakeDemoDevice(60000);
     std::string fileOrder =
