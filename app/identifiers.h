@@ -89,7 +89,7 @@ constexpr int TextProgressName = 1052;
 // The tab labels: text identifier 700 + page index.
 constexpr int FirstTabLabelId = 700;
 
-// The message texts, 900 to 921, one slot each in the message text table.
+// The message texts, 900 to 924, one slot each in the message text table.
 enum MessageTextId : int32_t {
     TextError = 900,
     TextInfo = 901,
@@ -113,11 +113,14 @@ enum MessageTextId : int32_t {
     TextDatabaseDamaged = 919,    // after the final counts: the data read were damaged
     TextDatabaseEndedEarly = 920, // after the final counts: the file ended before its end mark
     TextDatabaseChanged = 921,    // after the final counts: the file changed while it was read
+    TextOutOfMemory = 922,        // memory ran out in the window program: the box
+    TextCopyNoMemory = 923,       // a copy refused: it would pass the memory budget
+    TextSortNoMemory = 924,       // a sort refused for memory
 };
 constexpr int FirstMessageTextId = TextError;
-constexpr int MessageTextCount = 22;
-static_assert(TextDatabaseChanged - TextError + 1 == MessageTextCount,
-              "the message texts are identifiers 900 to 921");
+constexpr int MessageTextCount = 25;
+static_assert(TextSortNoMemory - TextError + 1 == MessageTextCount,
+              "the message texts are identifiers 900 to 924");
 static_assert(TextFlatKey - TextPhoneKey + 1 == CriteriaEditCount,
               "the summary's key texts 910 to 914 follow the criteria's order");
 

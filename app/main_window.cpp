@@ -4,7 +4,6 @@
 #include "app/page_framework.h"
 #include "app/pages.h"
 #include "app/program.h"
-#include "app/result_text.h"
 #include "db/database_list.h"
 #include "i18n/language_file.h"
 #include "platform/text.h"
@@ -142,9 +141,7 @@ MessageResult OnMainWindowCommand(Window window, uint32_t, FirstParameter first,
         break;
     case CommandCopy:
     case CommandCopyAll:
-        SetClipboardText(
-            WideFromUtf8(ResultRowsText(LowWord(first) == CommandCopyAll, RowTextForm::TabSeparated))
-                .c_str());
+        CopyResultRows(window, LowWord(first) == CommandCopyAll);
         break;
     case CommandNextPage:
         SelectPage((CurrentPage + 1) % PageExit);

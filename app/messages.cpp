@@ -28,10 +28,13 @@ constexpr const char16_t* builtInMessageTexts[MessageTextCount] = {
     u"Start",                                                    // 915
     u"Stop",                                                     // 916
     u"No database is installed: install one on the Setup page.", // 917
-    u"Memory full! Scaned: %i, results: %i",                     // 918
+    u"Memory full! Read %i, found %i",                           // 918
     u"The db file is damaged, the results may be wrong - %s",    // 919
     u"The db file ended early, the results are incomplete - %s", // 920
     u"The db file changed during the search, the results may be wrong - %s", // 921
+    u"Out of memory: the last action was not completed.",        // 922
+    u"Not enough memory to copy %i rows.",                       // 923
+    u"Not enough memory to sort %i rows.",                       // 924
 };
 
 // The table starts out built-in, before anything reads it.

@@ -9,11 +9,11 @@ constexpr int MessageTextCapacity = 80; // 79 characters and the terminator
 
 extern char16_t MessageTexts[MessageTextCount][MessageTextCapacity];
 
-// The slot of a message text by its identifier (900 to 921).
+// The slot of a message text by its identifier (900 to 924).
 const char16_t* MessageText(int textId);
 // Puts the built-in texts back into every slot.
 void ResetMessageTexts();
-// Start-up step 6: every non-empty text of identifiers 900 to 921 in the selected section replaces the
+// Start-up step 6: every non-empty text of identifiers 900 to 924 in the selected section replaces the
 // slot's text (cut to 79 characters).
 void ReplaceMessageTexts();
 

@@ -25,3 +25,6 @@ void InstallKeyCommands();
 // Asks where to save and writes the result rows there as CSV (result_export.cpp). Codes: 0 written;
 // 1 the user cancelled; -1 not written (the user has been told; an existing file stays as it was).
 int ExportResults(Window owner);
+// Copy (the focused row) and Copy all: the rows as tab-separated text on the clipboard. Codes: 0 copied;
+// 1 refused, the text would pass the memory budget (the user has been told, with owner as the box's owner).
+int CopyResultRows(Window owner, bool allRows);

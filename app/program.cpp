@@ -67,6 +67,7 @@ int RunStartupSequence(Instance instance) {
     ReplaceMessageTexts();
     ReplaceDesktopTexts();
     UseHostLanguage(SectionLanguageCode(CurrentLanguageName));
+    SetOutOfMemoryBox(MessageText(TextError), MessageText(TextOutOfMemory));
     // The result list sorts by the alphabet of the language shown (another section keeps the built-in
     // order: Latin, then Cyrillic by code, Ё after Е).
     UseLanguageAlphabet(SectionLanguageCode(CurrentLanguageName));

@@ -87,11 +87,6 @@ void ReadRow(int row, char16_t (&cells)[ResultFieldCount][CellCapacity]) {
     }
 }
 
-bool Collect(const std::string& bytes, int, int, void* context) {
-    *static_cast<std::string*>(context) += bytes;
-    return true;
-}
-
 } // namespace
 
 int WriteResultRows(bool allRows, RowTextForm form, TakeRowText take, void* context) {
@@ -120,10 +115,4 @@ int WriteResultRows(bool allRows, RowTextForm form, TakeRowText take, void* cont
         }
     }
     return take(piece, end - first, end - first, context) ? 0 : -1;
-}
-
-std::string ResultRowsText(bool allRows, RowTextForm form) {
-    std::string text;
-    WriteResultRows(allRows, form, Collect, &text);
-    return text;
 }

@@ -14,5 +14,3 @@ enum class RowTextForm {
 // no row is focused). take returns false to stop. Returns 0, or -1 when take stopped it.
 using TakeRowText = bool (*)(const std::string& bytes, int rowsDone, int rowsInAll, void* context);
 int WriteResultRows(bool allRows, RowTextForm form, TakeRowText take, void* context);
-// The same as one text.
-std::string ResultRowsText(bool allRows, RowTextForm form);

@@ -4,6 +4,7 @@
 // that need nothing but the rows and their lock. Such a function answers false for a call it cannot serve
 // without the list view, which then waits for the window thread.
 #include "platform/list_view.h"
+#include "platform/memory_budget.h"
 #include "platform/text.h"
 
 #include <QHeaderView>
@@ -268,14 +269,28 @@ void SortStoredRows(std::vector<ListRow>& rows, const ListViewSortByKey& sort, b
     rows.swap(sorted);
 }
 
-// Codes: 1 sorted; 0 without a compare callback. The rows present are sorted, ascending and stable; the
-// worker's next row waits for the lock and then goes to the end. The focus stays on its row.
+// What a sort takes beside the rows, a row: its key and place, and the sorted copy of the rows (a merge
+// sort's room for the keys comes on top while it runs).
+constexpr uint64_t SortRoomPerRow = 2 * (sizeof(ListViewSortKey) + sizeof(uint32_t)) + sizeof(ListRow);
+
+// Codes: 1 sorted; 0 without a compare callback; -1 refused for memory (the room it takes would pass the
+// memory budget, or could not be had): the rows stay as they were. The rows present are sorted,
+// ascending and stable; the worker's next row waits for the lock and then goes to the end. The focus
+// stays on its row.
 bool SortRowsBy(ListView* list, const ListViewSortByKey& sort, MessageResult* result) {
     if (!sort.compare) {
         *result = 0;
         return true;
     }
     ListRowStore& store = *list->store;
+    {
+        std::lock_guard<std::mutex> lock(store.lock);
+        if (uint64_t(store.rows.size()) * SortRoomPerRow > CurrentMemoryBudget()) {
+            *result = -1;
+            return true;
+        }
+    }
+    bool sorted = false;
     int focused = FocusedRow(*list);
     // On a desktop a second sort by the same column turns the order round (the heading shows which way);
     // the handheld sorts ascending every time.
@@ -290,6 +305,7 @@ bool SortRowsBy(ListView* list, const ListViewSortByKey& sort, MessageResult* re
         SortStoredRows(store.rows, sort, descending);
         list->sortedBy = sort.sortParameter;
         list->sortedDescending = descending;
+        sorted = true;
         if (focused >= 0)
             for (size_t i = 0; i < store.rows.size(); i++)
                 if (store.rows[i].parameter == focusedParameter) {
@@ -307,7 +323,7 @@ bool SortRowsBy(ListView* list, const ListViewSortByKey& sort, MessageResult* re
     }
     if (newFocus >= 0) list->face->setCurrentIndex(list->model->index(newFocus, 0));
     list->face->viewport()->update();
-    *result = 1;
+    *result = sorted ? 1 : -1;
     return true;
 }
 

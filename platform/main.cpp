@@ -86,7 +86,7 @@ int main(int argc, char** argv) {
     EnsureRuntimeFolder();
     // Qt sees the program's name only: every argument is the device's, and has been read above.
     int qtArgumentCount = 1;
-    QApplication application(qtArgumentCount, argv);
+    DeviceApplication application(qtArgumentCount, argv);
     // The window's icon, and the name a desktop matches the window to its launcher by: the app id on
     // Wayland, WM_CLASS (from the application's name) on X11.
     QApplication::setWindowIcon(ProgramWindowIcon());

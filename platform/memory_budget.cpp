@@ -155,3 +155,15 @@ MemoryLimits HostMemoryLimits() {
     ReadControlGroupLimit(HostControlGroupFiles, &limits);
     return limits;
 }
+
+namespace {
+uint64_t budgetLimit = 0; // LimitMemoryBudget's bytes; 0 for the host's
+} // namespace
+
+uint64_t CurrentMemoryBudget() {
+    return budgetLimit ? budgetLimit : MemoryBudgetOf(HostMemoryLimits());
+}
+
+void LimitMemoryBudget(uint64_t bytes) {
+    budgetLimit = bytes;
+}

@@ -33,3 +33,7 @@ uint64_t MemoryBudgetOf(const MemoryLimits& limits);
 void ReadControlGroupLimit(const ControlGroupFiles& files, MemoryLimits* limits);
 // The limits as the host gives them now.
 MemoryLimits HostMemoryLimits();
+// The budget of a step that takes memory in proportion to the rows (a copy, a sort): the host's now, or
+// the bytes LimitMemoryBudget set (0 sets the host's again; for tests).
+uint64_t CurrentMemoryBudget();
+void LimitMemoryBudget(uint64_t bytes);

@@ -14,6 +14,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <new>
 
 namespace {
 
@@ -176,7 +177,12 @@ bool TranslateMessage(const Message*) {
 
 MessageResult DispatchMessage(const Message* message) {
     if (!message->window) return 0;
-    return SendMessage(message->window, message->message, message->first, message->second);
+    try {
+        return SendMessage(message->window, message->message, message->first, message->second);
+    } catch (const std::bad_alloc&) {
+        ShowOutOfMemoryBox(nullptr);
+        return 0;
+    }
 }
 
 void SetIdleHook(IdleHook hook) {

@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <atomic>
+#include <new>
 #include <thread>
 
 namespace {
@@ -20,7 +21,11 @@ ThreadHandle CreateThread(ThreadProcedure procedure, void* argument) {
     runningThreads++;
     try {
         std::thread([procedure, argument] {
-            procedure(argument);
+            try {
+                procedure(argument);
+            } catch (const std::bad_alloc&) {
+                ShowOutOfMemoryBox(nullptr);
+            }
             runningThreads--;
             WakeInterfaceThread();
         }).detach();

@@ -5,6 +5,7 @@
 
 #include "platform/windows.h"
 
+#include <QApplication>
 #include <QFont>
 #include <QPointer>
 #include <QWidget>
@@ -176,3 +177,11 @@ void ForgetKeyCommands();
 void ResetMessageLoop();
 // True once the program's entry has returned: from then on no message reaches a procedure.
 void SetWindowSystemEnded(bool ended);
+
+// The application object of the window program: an allocation refused while an event is handled ends in
+// the out-of-memory box (out_of_memory.cpp) instead of leaving through Qt's event loop.
+class DeviceApplication : public QApplication {
+  public:
+    using QApplication::QApplication;
+    bool notify(QObject* receiver, QEvent* event) override;
+};

@@ -165,6 +165,7 @@ using ListViewCompare = int (*)(SecondParameter first, SecondParameter second, S
 // The platform's own sort for long lists: each row's key is asked for once, the rows are ordered by key
 // (its words in turn, as unsigned numbers), and the compare callback decides only between equal keys.
 // The keys must agree with the callback: rows whose keys differ are in the callback's order too.
+// Both sorts answer 1 when sorted, -1 when refused for memory (the rows stay as they were).
 constexpr uint32_t ListViewSortItemsByKey = 0x10F0; // second parameter: a ListViewSortByKey
 constexpr int ListViewSortKeyWords = 3;
 struct ListViewSortKey {
@@ -356,6 +357,11 @@ constexpr uint32_t MessageBoxOk = 0x0000;
 constexpr int MessageBoxResultOk = 1;
 // Modal, owned by owner (may be null), captioned, with an OK button.
 int MessageBox(Window owner, const char16_t* text, const char16_t* caption, uint32_t type);
+// The box shown when memory runs out in a window procedure, an event or a thread the program started
+// (English until the program sets its own texts; the texts must outlive the run).
+void SetOutOfMemoryBox(const char16_t* caption, const char16_t* text);
+// Shows that box, with the memory kept in reserve for it given back first.
+void ShowOutOfMemoryBox(Window owner);
 
 constexpr int MetricScreenWidth = 0;
 constexpr int MetricScreenHeight = 1;

@@ -80,7 +80,11 @@ MessageResult OnResultListNotify(Window, uint32_t, FirstParameter, SecondParamet
         // By CompareRows, with the first 24 characters of each row's text as keys ahead of it (the same
         // order): a million rows sort in about a second instead of three.
         ListViewSortByKey sort{RowSortKey, CompareRows, static_cast<SecondParameter>(notification->subItem)};
-        SendMessage(header->from, ListViewSortItemsByKey, 0, reinterpret_cast<SecondParameter>(&sort));
+        if (SendMessage(header->from, ListViewSortItemsByKey, 0, reinterpret_cast<SecondParameter>(&sort)) ==
+            -1) {
+            int rows = static_cast<int>(SendMessage(header->from, ListViewGetItemCount, 0, 0));
+            ShowMessage(header->from, TextError, MessageText(TextSortNoMemory), {rows});
+        }
         break;
     }
     default:

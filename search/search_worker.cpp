@@ -20,6 +20,7 @@
 #include "search/search_state.h"
 
 #include <memory>
+#include <new>
 
 namespace {
 
@@ -31,6 +32,7 @@ struct SearchRun {
     int refreshCounter = 0; // set to 1 at every refresh, increased by 1 for every row appended
     uint64_t budget = 0;    // bytes the rows and the cached directory may take together
     bool cut = false;       // a match was left out: no memory for it, or the budget met
+    ScanCounts seen;        // the counts as last told (the final ones when memory ran out mid-scan)
     int phoneDigits = 0;    // from the header: the phone text's zero padding
     const SearchRunControls* controls = nullptr; // the status text, the bar and the Start/Stop button
 };
@@ -43,6 +45,7 @@ const ControlRectangle& StatusRectangle() {
 
 void OnRecord(void* context, const ScanCounts* counts) {
     SearchRun& run = *static_cast<SearchRun*>(context);
+    run.seen = *counts;
     if (!ProgressRefreshDue(counts->scanned, run.refreshCounter)) return;
     run.refreshCounter = 1;
     char16_t text[32];
@@ -82,6 +85,7 @@ int OnMatch(void* context, const DatabaseRecord* record, const ScanCounts* count
         return 1;
     }
     run.refreshCounter++;
+    run.seen = {counts->scanned, counts->results + 1};
     if (counts->results + 1 <= ImmediateRedrawRows) UpdateWindow(ResultList);
     return 0;
 }
@@ -197,7 +201,16 @@ unsigned long RunSearch(void* argument) {
     callbacks.onMatch = OnMatch;
     callbacks.shouldStop = ShouldStop;
     ScanCounts counts;
-    int scanCode = ScanDatabase(&reader, &inputs->query, &callbacks, &counts);
+    bool outOfMemory = false;
+    int scanCode = 3;
+    try {
+        scanCode = ScanDatabase(&reader, &inputs->query, &callbacks, &counts);
+    } catch (const std::bad_alloc&) {
+        // Memory ran out beside the rows (a window call's own): the rows so far stay, the end steps run.
+        run.cut = true;
+        outOfMemory = true;
+        counts = run.seen;
+    }
     // A scan that met the end of the data learns whether those data were whole and sound, while the file
     // is still open: a compressed file is read on to its last trailer, and the file compared with what it
     // was at the start.
@@ -218,6 +231,7 @@ unsigned long RunSearch(void* argument) {
     if (ReadEndBoxTexts[readEnd] != 0)
         ShowMessage(PageWindows[PageResult], TextError, MessageText(ReadEndBoxTexts[readEnd]), {path});
     EndSearch();
+    if (outOfMemory) ShowOutOfMemoryBox(controls.searchPage);
     return 0;
 }
 

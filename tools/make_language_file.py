@@ -39,10 +39,13 @@ BUILT_IN = {
     915: "Start",
     916: "Stop",
     917: "No database is installed: install one on the Setup page.",
-    918: "Memory full! Scaned: %i, results: %i",
+    918: "Memory full! Read %i, found %i",
     919: "The db file is damaged, the results may be wrong - %s",
     920: "The db file ended early, the results are incomplete - %s",
     921: "The db file changed during the search, the results may be wrong - %s",
+    922: "Out of memory: the last action was not completed.",
+    923: "Not enough memory to copy %i rows.",
+    924: "Not enough memory to sort %i rows.",
     # -1 is both the Search page's title and the Setup page's "Language:" label (see UNTRANSLATED).
     -1: "Dialdex v.2.0 beta",  # and the Setup page's "Language:" label
     1106: "Reset",
@@ -109,10 +112,13 @@ SECTIONS = [
         915: "Старт",
         916: "Стоп",
         917: "Нет установленных баз: установите базу на странице «Опции».",
-        918: "Память заполнена! Просмотрено: %i, найдено: %i",
+        918: "Память! Просм. %i, найд. %i",
         919: "Файл базы повреждён, результаты могут быть неверны - %s",
         920: "Файл базы оборван, результаты неполные - %s",
         921: "Файл базы изменился во время поиска, результаты могут быть неверны - %s",
+        922: "Не хватило памяти: последнее действие не выполнено.",
+        923: "Не хватает памяти, чтобы скопировать строки (%i).",
+        924: "Не хватает памяти, чтобы отсортировать строки (%i).",
         1106: "Сброс",
         1107: "Старт",
         1109: "База",
@@ -174,10 +180,13 @@ SECTIONS = [
         915: "Start",
         916: "Stop",
         917: "No database is installed: install one on the Setup page.",
-        918: "Memory full! Scanned: %i, results: %i",
+        918: "Memory full! Read %i, found %i",
         919: "The db file is damaged, the results may be wrong - %s",
         920: "The db file ended early, the results are incomplete - %s",
         921: "The db file changed during the search, the results may be wrong - %s",
+        922: "Out of memory: the last action was not completed.",
+        923: "Not enough memory to copy %i rows.",
+        924: "Not enough memory to sort %i rows.",
         1106: "Reset",
         1107: "Start",
         1109: "DB",
@@ -239,10 +248,13 @@ SECTIONS = [
         915: "Старт",
         916: "Стоп",
         917: "Немає встановлених баз: встановіть базу на сторінці «Опції».",
-        918: "Пам'ять заповнена! Переглянуто: %i, знайдено: %i",
+        918: "Пам'ять! Перегл. %i, знайд. %i",
         919: "Файл бази пошкоджено, результати можуть бути хибними - %s",
         920: "Файл бази обірвано, результати неповні - %s",
         921: "Файл бази змінився під час пошуку, результати можуть бути хибними - %s",
+        922: "Забракло пам'яті: останню дію не виконано.",
+        923: "Бракує пам'яті, щоб скопіювати рядки (%i).",
+        924: "Бракує пам'яті, щоб відсортувати рядки (%i).",
         1106: "Скинути",
         1107: "Старт",
         1109: "База",
@@ -290,7 +302,7 @@ UNTRANSLATED = {-1}
 LINE_LIMIT = 511          # the reader takes a line in pieces of at most 511 bytes
 TEXT_LIMIT = 127          # the lookup buffer keeps 127 characters
 MESSAGE_TEXT_LIMIT = 79   # a message text slot keeps 79 characters
-LAST_MESSAGE_TEXT = 921   # the message texts are identifiers 900 to 921
+LAST_MESSAGE_TEXT = 924   # the message texts are identifiers 900 to 924
 SECTION_NAME_LIMIT = 14   # the longest section name that can be selected, in bytes
 PHONE_LABEL_LIMIT = 7     # the phone label (1110) shares its 59 pixels with nothing else
 # The menus: each title, then its items. Every text marks one key letter with "&", and no two texts

@@ -476,6 +476,10 @@ TEST(DesktopTexts, EveryShippedTextFitsItsControlInTheProgramsFont) {
                                                    "1000000", "999999");
                     check(language, name, status, metrics.horizontalAdvance(QString::fromStdString(status)),
                           width);
+                    // A search cut by the memory budget ends with its own counts, seven digits each.
+                    std::string cut = Formatted(texts.count(918) ? texts[918] : "Memory full! Read %i, found %i",
+                                                "9999999", "9999999");
+                    check(language, name, cut, metrics.horizontalAdvance(QString::fromStdString(cut)), width);
                 } else if (kind == "static" && window["id"].toInt() != 1205 && window["id"].toInt() != 1401 &&
                            !text.isEmpty()) {
                     // (1205 shows the user's query, 1401 is the icon.)

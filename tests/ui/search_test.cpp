@@ -2,6 +2,7 @@
 #include "app/identifiers.h"
 #include "app/program.h"
 #include "platform/files.h"
+#include "platform/memory_budget.h"
 #include "platform/registry.h"
 #include "platform/script.h"
 #include "platform/text.h"
@@ -13,9 +14,12 @@
 #include "tests/ui/support/harness.h"
 #include "tests/ui/support/in_process.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QJsonDocument>
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
 #include <sstream>
 
@@ -529,7 +533,7 @@ TEST(Search, AMemoryBudgetCutsTheResultsAndSaysSo) {
     std::vector<std::string> rows = Rows(DumpNow());
     int scanned = 0, results = 0;
     std::string status = ControlText("ResultWnd/1202");
-    ASSERT_EQ(std::sscanf(status.c_str(), "Memory full! Scaned: %d, results: %d", &scanned, &results), 2)
+    ASSERT_EQ(std::sscanf(status.c_str(), "Memory full! Read %d, found %d", &scanned, &results), 2)
         << status;
     EXPECT_EQ(results, int(rows.size()));
     EXPECT_EQ(scanned, results + 1); // the match left out was read whole
@@ -545,6 +549,89 @@ TEST(Search, AMemoryBudgetCutsTheResultsAndSaysSo) {
     Act("click SearchWnd/1107\nwait");
     EXPECT_EQ(ControlText("ResultWnd/1202"), "Scaned: 200000, results: 200000");
     EXPECT_EQ(Rows(DumpNow()), expected);
+    EXPECT_EQ(StopProgram(), 0);
+}
+
+// A sort or a copy that would pass the memory budget is refused with a box naming the rows, and leaves
+// the rows and the clipboard as they were; within the budget both are done.
+TEST(Search, SortAndCopyPastTheMemoryBudgetAreRefusedWithABox) {
+    SearchDevice made = MakeSearchDevice(NumberedCsv(3, "B") + "1000009,A,STREET,1,2\n");
+    ASSERT_EQ(StartProgram(made.device), 0);
+    Act("type SearchWnd/1101 ?\nclick SearchWnd/1107\nwait");
+    const std::vector<std::string> fileOrder = Rows(DumpNow());
+    ASSERT_EQ(fileOrder.size(), 4u);
+    QGuiApplication::clipboard()->setText("before");
+    struct Case {
+        uint64_t budget;
+        const char* action;
+        const char* box; // "" for none
+        bool sorted, copied;
+    };
+    const Case cases[] = {
+        // 300 bytes: less than a sort's room for 4 rows, or five times the text of the heading and 4 rows,
+        // but room enough for the heading line alone (Copy with no row focused).
+        {300, "header ResultWnd/1201 1", "Not enough memory to sort 4 rows.", false, false},
+        {300, "command 505", "Not enough memory to copy 4 rows.", false, false},
+        {300, "command 504", "", false, true},
+        {0, "header ResultWnd/1201 1", "", true, false},
+        {0, "command 505", "", false, true},
+    };
+    for (const Case& one : cases) {
+        LimitMemoryBudget(one.budget);
+        size_t boxes = Boxes().size();
+        QGuiApplication::clipboard()->setText("before");
+        Act(one.action);
+        if (*one.box) {
+            ASSERT_EQ(Boxes().size(), boxes + 1) << one.action;
+            EXPECT_EQ(Boxes().back().caption, "Error");
+            EXPECT_EQ(Boxes().back().text, one.box);
+        } else {
+            EXPECT_EQ(Boxes().size(), boxes) << one.action;
+        }
+        std::vector<std::string> rows = Rows(DumpNow());
+        if (one.sorted) EXPECT_EQ(rows.front(), "1000009;A;STREET;1;2") << one.action;
+        else if (one.budget) EXPECT_EQ(rows, fileOrder) << one.action;
+        EXPECT_EQ(QGuiApplication::clipboard()->text() != "before", one.copied) << one.action;
+    }
+    LimitMemoryBudget(0);
+    EXPECT_EQ(StopProgram(), 0);
+}
+
+// Memory that runs out in a window procedure run from the message loop, or in a thread the program
+// started, ends in the out-of-memory box (in the language in use) instead of aborting the process.
+TEST(Search, MemoryRunningOutEndsInABox) {
+    ASSERT_EQ(StartProgram(MakeDevice("[RUSSIAN]\r\n922=No memory left\r\n")), 0);
+    constexpr uint32_t Throw = 0x8001;
+    WindowClass thrower{};
+    thrower.procedure = [](Window window, uint32_t message, FirstParameter first, SecondParameter second) {
+        if (message == Throw) throw std::bad_alloc();
+        return DefWindowProc(window, message, first, second);
+    };
+    thrower.className = u"Thrower";
+    RegisterWindowClass(&thrower);
+    Window window = CreateWindowEx(0, u"Thrower", u"", 0, 0, 0, 10, 10, nullptr, 0, nullptr, nullptr);
+    ASSERT_NE(window, nullptr);
+    struct Case {
+        const char* where;
+        std::function<void()> run;
+    };
+    const Case cases[] = {
+        {"message loop", [&] {
+             Message message{window, Throw, 0, 0};
+             DispatchMessage(&message);
+         }},
+        {"thread", [] {
+             CreateThread([](void*) -> unsigned long { throw std::bad_alloc(); }, nullptr);
+             WaitForThreadsServingMessages();
+         }},
+    };
+    for (const Case& one : cases) {
+        size_t boxes = Boxes().size();
+        one.run();
+        ASSERT_EQ(Boxes().size(), boxes + 1) << one.where;
+        EXPECT_EQ(Boxes().back().text, "No memory left") << one.where;
+    }
+    DestroyWindow(window);
     EXPECT_EQ(StopProgram(), 0);
 }
 
