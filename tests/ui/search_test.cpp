@@ -568,11 +568,11 @@ TEST(Search, SortAndCopyPastTheMemoryBudgetAreRefusedWithABox) {
         bool sorted, copied;
     };
     const Case cases[] = {
-        // 300 bytes: less than a sort's room for 4 rows, or five times the text of the heading and 4 rows,
-        // but room enough for the heading line alone (Copy with no row focused).
+        // 300 bytes: less than a sort's room for 4 rows, or five times the text of the heading and 4 rows.
+        // Copy with no row focused copies nothing and asks for no room, so it tells of none either.
         {300, "header ResultWnd/1201 1", "Not enough memory to sort 4 rows.", false, false},
         {300, "command 505", "Not enough memory to copy 4 rows.", false, false},
-        {300, "command 504", "", false, true},
+        {300, "command 504", "", false, false},
         {0, "header ResultWnd/1201 1", "", true, false},
         {0, "command 505", "", false, true},
     };
