@@ -15,6 +15,7 @@
 #include <QScreen>
 #include <cstdio>
 #include <cstdlib>
+#include <malloc.h>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -70,6 +71,11 @@ double DefaultZoom() {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Every thread that allocates gets a malloc arena of its own, reserving 64 MiB of address space each:
+    // the threads that inflate a directory's members made that room vanish after the memory budget had
+    // counted it, and under an address-space limit Qt's own allocations then failed inside its views (a
+    // crash, not a box). Two arenas keep the room the budget saw; the threads allocate little.
+    mallopt(M_ARENA_MAX, 2);
     StartOptions options;
     int parsed = ParseStartOptions(argc, argv, DefaultDeviceFolder(), &options);
     if (parsed >= 0) return parsed;
