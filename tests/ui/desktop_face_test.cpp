@@ -158,9 +158,13 @@ TEST_F(DesktopFace, TheFocusIsWhereTheHandsAreAndNoKeyReachesTheExitTab) {
     // clang-format on
     for (const auto& row : cases) {
         if (*row.commands) Act(row.commands);
-        if (std::string(row.focus) != "*") EXPECT_EQ(Focused(), row.focus) << row.commands;
+        if (std::string(row.focus) != "*") {
+            EXPECT_EQ(Focused(), row.focus) << row.commands;
+        }
         EXPECT_EQ(SendMessage(TabControl, TabGetCurrentSelection, 0, 0), row.tab) << row.commands;
-        if (row.currentRow != -2) EXPECT_EQ(CurrentRow(), row.currentRow) << row.commands;
+        if (row.currentRow != -2) {
+            EXPECT_EQ(CurrentRow(), row.currentRow) << row.commands;
+        }
     }
     EXPECT_EQ(FindWindowRecord(TabControl)->widget->findChild<QWidget*>()->focusPolicy(), Qt::ClickFocus);
 

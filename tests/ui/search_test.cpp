@@ -589,8 +589,11 @@ TEST(Search, SortAndCopyPastTheMemoryBudgetAreRefusedWithABox) {
             EXPECT_EQ(Boxes().size(), boxes) << one.action;
         }
         std::vector<std::string> rows = Rows(DumpNow());
-        if (one.sorted) EXPECT_EQ(rows.front(), "1000009;A;STREET;1;2") << one.action;
-        else if (one.budget) EXPECT_EQ(rows, fileOrder) << one.action;
+        if (one.sorted) {
+            EXPECT_EQ(rows.front(), "1000009;A;STREET;1;2") << one.action;
+        } else if (one.budget) {
+            EXPECT_EQ(rows, fileOrder) << one.action;
+        }
         EXPECT_EQ(QGuiApplication::clipboard()->text() != "before", one.copied) << one.action;
     }
     LimitMemoryBudget(0);
