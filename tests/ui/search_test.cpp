@@ -624,7 +624,7 @@ TEST(Search, MemoryRunningOutEndsInABox) {
              DispatchMessage(&message);
          }},
         {"thread", [] {
-             CreateThread([](void*) -> unsigned long { throw std::bad_alloc(); }, nullptr);
+             CloseHandle(CreateThread([](void*) -> unsigned long { throw std::bad_alloc(); }, nullptr));
              WaitForThreadsServingMessages();
          }},
     };
