@@ -107,6 +107,14 @@ static int ReadSource(DatabaseReader* reader, unsigned char* destination, int co
     return got > 0 ? int(got) : 0;
 }
 
+// The members are done with (the last sound one taken, or one that failed its check): the gzip stream
+// reads on from where they end.
+static void HandOverToGzipStream(DatabaseReader* reader, long long resumeOffset) {
+    CloseMemberReader(reader->members);
+    reader->members = nullptr;
+    ResumeGzipStreamAt(&reader->gzip, resumeOffset);
+}
+
 // The bytes not yet handed out move in front of the next member's piece (into its headroom), and the reader
 // hands out the piece in place. After the last sound member the own buffer takes them again and the gzip
 // stream reads on. Returns false when the file ends first.
@@ -119,9 +127,7 @@ static bool FillFromMembers(DatabaseReader* reader, int needed) {
         long length = 0;
         long long resumeOffset = 0;
         if (NextMemberPiece(reader->members, &piece, &length, &resumeOffset) == 0) {
-            CloseMemberReader(reader->members);
-            reader->members = nullptr;
-            ResumeGzipStreamAt(&reader->gzip, resumeOffset);
+            HandOverToGzipStream(reader, resumeOffset);
             reader->buffer = reader->ownBuffer;
             std::memcpy(reader->buffer, carry, size_t(kept));
             reader->position = 0;
@@ -306,11 +312,8 @@ bool FinishDatabaseRead(DatabaseReader* reader, bool (*shouldStop)(void* context
         unsigned char* piece = nullptr;
         long length = 0;
         long long resumeOffset = 0;
-        if (NextMemberPiece(reader->members, &piece, &length, &resumeOffset) == 0) {
-            CloseMemberReader(reader->members);
-            reader->members = nullptr;
-            ResumeGzipStreamAt(&reader->gzip, resumeOffset);
-        }
+        if (NextMemberPiece(reader->members, &piece, &length, &resumeOffset) == 0)
+            HandOverToGzipStream(reader, resumeOffset);
     }
     while (reader->gzip.endCode == GzipNotEnded) {
         if (shouldStop != nullptr && shouldStop(context)) return false;
