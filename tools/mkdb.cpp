@@ -6,8 +6,8 @@
 //   dialdex-mkdb demo [OPTIONS] N OUT
 //
 // The database holds the texts in the device code page (1251 unless --codepage says otherwise). "dump"
-// writes the header line, one line per record with the phone number undecorated, LF line ends and quotes
-// only where a field needs them, so a CSV in that form comes back byte for byte; "dump --meta" begins
+// writes the header line, one line per record with the phone number undecorated, CR LF line ends and
+// quotes only where a field needs them, so a CSV in that form comes back byte for byte; "dump --meta" begins
 // with the title and the phone digits, which build takes, so that the same database comes back. OUT is
 // written as database_output.h says (never over IN). Exit codes: 0 done, 2 an error (nothing is left under OUT).
 #include "db/database_file.h"
@@ -433,7 +433,7 @@ static int Dump(const MkdbSettings& settings) {
         HeaderTitle(header, title);
         std::string titleText;
         AppendDeviceTextAsUtf8(&titleText, title);
-        dump.output.text = FormatMetaLine(titleText, HeaderPhoneDigits(header)) + "\n";
+        dump.output.text = FormatMetaLine(titleText, HeaderPhoneDigits(header)) + OutputFormats[dump.format].lineEnd;
     }
     if (settings.dumpHeader) AppendHeaderLine(&dump.output.text, dump.format, DumpColumns, 5);
     Query everything;

@@ -61,10 +61,10 @@ static void AppendJsonString(std::string* output, std::string_view field) {
 
 // clang-format off
 const OutputFormatRow OutputFormats[OutputFormatCount] = {
-    {"plain", ';',  true,  AppendPlainField},
-    {"csv",   ',',  true,  AppendCsvField  },
-    {"tsv",   '\t', true,  AppendTsvField  },
-    {"json",  ',',  false, AppendJsonString},
+    {"plain", ';',  true,  "\n",   AppendPlainField},
+    {"csv",   ',',  true,  "\r\n", AppendCsvField  },
+    {"tsv",   '\t', true,  "\n",   AppendTsvField  },
+    {"json",  ',',  false, "\n",   AppendJsonString},
 };
 // clang-format on
 
@@ -103,7 +103,7 @@ void AppendOutputLine(std::string* output, OutputFormat format, const char* cons
         row.appendField(output, fields[index]);
     }
     if (format == JsonFormat) output->push_back('}');
-    output->push_back('\n');
+    output->append(row.lineEnd);
 }
 
 void AppendHeaderLine(std::string* output, OutputFormat format, const char* const* names, int count) {
@@ -113,5 +113,5 @@ void AppendHeaderLine(std::string* output, OutputFormat format, const char* cons
         if (index > 0) output->push_back(row.separator);
         row.appendField(output, names[index]);
     }
-    output->push_back('\n');
+    output->append(row.lineEnd);
 }

@@ -4,7 +4,8 @@
 //   tsv    joined by tabs; tab, line feed, carriage return and backslash written as \t \n \r and a
 //          doubled backslash
 //   json   one object a line, every field under its name: numeric fields as numbers, the rest as strings
-// Lines end with a line feed. Fields arrive as UTF-8.
+// csv lines end with CR LF, as RFC 4180 and the window's export end them; the others with a line feed.
+// Fields arrive as UTF-8.
 #pragma once
 
 #include <string>
@@ -16,6 +17,7 @@ struct OutputFormatRow {
     const char* name;                                                 // as --format takes it
     char separator;                                                   // between fields (json: ",")
     bool header;                                                      // has a header line
+    const char* lineEnd;                                              // what ends each line
     void (*appendField)(std::string* output, std::string_view field); // one field, escaped as it needs
 };
 extern const OutputFormatRow OutputFormats[OutputFormatCount];

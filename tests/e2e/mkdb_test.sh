@@ -4,14 +4,13 @@
 # Arguments: the build folder, the source folder.
 source "$(dirname "$0")/support.sh" "$@"
 
-# --- CSV -> database -> CSV, byte for byte, in both storage forms ---
-printf '%s\n' \
+# --- CSV -> database -> CSV, byte for byte, in both storage forms (CR LF ends a row, as RFC 4180 has it) ---
+printf '%s\r\n' \
     'phone,name,street,house,flat' \
     '1234567,ИВАНОВ ИВАН ПЕТРОВИЧ,ЛЕНИНА УЛ,12А,5' \
     '0,"КОМПАНИЯ ""РОГА, КОПЫТА""",МИРА ПР,1,' \
     '16777215,,,,' \
-    '42,"ДВЕ' \
-    'СТРОКИ",Street in Latin,7/2,100' \
+    $'42,"ДВЕ\nСТРОКИ",Street in Latin,7/2,100' \
     '12,IVAN,LENINA,1,1' >canonical.csv
 for output in round.db round.zdb ROUND.ZDB; do
     "$mkdb" build canonical.csv "$output" --title "ГОРОД" --keep-case 2>err.txt || fail "build $output"
@@ -37,10 +36,10 @@ printf '\xef\xbb\xbf1234567,ИВАНОВ ИВАН ПЕТРОВИЧ,ЛЕНИНА 
 "$mkdb" dump other.db | cmp -s canonical.csv - || fail "other spellings give other records"
 
 # --- letters are upper-cased as the window's edits upper-case criteria, unless --keep-case ---
-printf 'phone,name,street,house,flat\n1,иванов,Lenina ул,12а,\n2,ПЕТРОВ,МИРА,1,\n' >lower.csv
+printf 'phone,name,street,house,flat\r\n1,иванов,Lenina ул,12а,\r\n2,ПЕТРОВ,МИРА,1,\r\n' >lower.csv
 "$mkdb" build lower.csv upper.db 2>err.txt || fail "build lower.csv"
 grep -qx "upper.db: 2 records, 3 fields upper-cased" err.txt || fail "upper-casing summary: $(cat err.txt)"
-printf 'phone,name,street,house,flat\n1,ИВАНОВ,LENINA УЛ,12А,\n2,ПЕТРОВ,МИРА,1,\n' | cmp -s - <("$mkdb" dump upper.db) ||
+printf 'phone,name,street,house,flat\r\n1,ИВАНОВ,LENINA УЛ,12А,\r\n2,ПЕТРОВ,МИРА,1,\r\n' | cmp -s - <("$mkdb" dump upper.db) ||
     fail "upper-cased: $("$mkdb" dump upper.db)"
 [ "$("$find" upper.db --name иванов 2>/dev/null)" = "0000001;ИВАНОВ;LENINA УЛ;12А;" ] ||
     fail "an upper-cased record is not found as the window would search"
@@ -61,7 +60,8 @@ cmp -s round.db stdin-gz.db || fail "gzip on standard input gives another databa
 # What spreadsheets in Russian locales export: ";", CRLF, code page 1251.
 printf 'phone;name;street;house;flat\r\n1234567;ИВАНОВ ИВАН;ЛЕНИНА УЛ;12А;5\r\n0;"КОМПАНИЯ ""РОГА; КОПЫТА""";МИРА ПР;1;\r\n' |
     iconv -f UTF-8 -t CP1251 >semicolon-1251.csv
-printf 'phone,name,street,house,flat\n1234567,ИВАНОВ ИВАН,ЛЕНИНА УЛ,12А,5\n0,"КОМПАНИЯ ""РОГА; КОПЫТА""",МИРА ПР,1,\n' >expected.csv
+printf 'phone,name,street,house,flat\r\n1234567,ИВАНОВ ИВАН,ЛЕНИНА УЛ,12А,5\r\n0,"КОМПАНИЯ ""РОГА; КОПЫТА""",МИРА ПР,1,\r\n' >expected.csv
+
 "$mkdb" build semicolon-1251.csv semicolon.zdb --input-encoding cp1251 2>/dev/null || fail "build ; cp1251"
 "$mkdb" dump semicolon.zdb | cmp -s expected.csv - || fail "; in cp1251: $("$mkdb" dump semicolon.zdb)"
 expect_error 2 'semicolon-1251.csv, line 2, name: "' -- "$mkdb" build semicolon-1251.csv out.db
@@ -283,7 +283,8 @@ CITY; "QUOTED"|4
 ГОРОД Ёлки; Ъ|8
 ;|6
 TITLES
-[ "$("$mkdb" dump --meta titled.zdb | head -1)" = '# dialdex: title=\;; digits=6' ] ||
+[ "$("$mkdb" dump --meta titled.zdb | head -1)" = $'# dialdex: title=\\;; digits=6\r' ] ||
+
     fail "the meta line: $("$mkdb" dump --meta titled.zdb | head -1)"
 # The options win over the meta line; a bad meta line names the input and its line.
 "$mkdb" dump --meta suburbs.db | "$mkdb" build - other.db --title OTHER --phone-digits 5 2>/dev/null

@@ -23,8 +23,9 @@ std::string Line(OutputFormat format, std::vector<std::string> values, unsigned 
 
 TEST(OutputFormats, EachFormatEscapesWhatItMust) {
     EXPECT_EQ(Line(PlainFormat, {"0000012", Tricky}), "0000012;" + Tricky + "\n");
-    EXPECT_EQ(Line(CsvFormat, {"0000012", Tricky}), "0000012,\"A;B,C \"\"Q\"\"\tT\nZ\r\\ Ё\"\n");
-    EXPECT_EQ(Line(CsvFormat, {"12", "IVAN"}), "12,IVAN\n");
+    // csv ends its lines with CR LF; a line break inside a field stays as it is.
+    EXPECT_EQ(Line(CsvFormat, {"0000012", Tricky}), "0000012,\"A;B,C \"\"Q\"\"\tT\nZ\r\\ Ё\"\r\n");
+    EXPECT_EQ(Line(CsvFormat, {"12", "IVAN"}), "12,IVAN\r\n");
     EXPECT_EQ(Line(TsvFormat, {"0000012", Tricky}), "0000012\tA;B,C \"Q\"\\tT\\nZ\\r\\\\ Ё\n");
     EXPECT_EQ(Line(JsonFormat, {"0000012", Tricky}),
               "{\"phone\":\"0000012\",\"name\":\"A;B,C \\\"Q\\\"\\tT\\nZ\\r\\\\ Ё\"}\n");
@@ -37,7 +38,7 @@ TEST(OutputFormats, HeaderLinesAndNames) {
     std::string output;
     for (int format = 0; format < OutputFormatCount; format++)
         AppendHeaderLine(&output, OutputFormat(format), Names, 2);
-    EXPECT_EQ(output, "phone;name\nphone,name\nphone\tname\n"); // json has none
+    EXPECT_EQ(output, "phone;name\nphone,name\r\nphone\tname\n"); // json has none
     OutputFormat format = PlainFormat;
     EXPECT_EQ(FindOutputFormat("json", &format), 0);
     EXPECT_EQ(format, JsonFormat);
