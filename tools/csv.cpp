@@ -124,8 +124,9 @@ int ReadCsvRecord(CsvReader* reader, std::vector<std::string>* fields, long* sta
                 if (byte < 0) {
                     if (reader->readError) return -2;
                     return Malformed(reader, error,
-                                     "the quoted field opened on line " + std::to_string(quoteLine) +
-                                         " is never closed");
+                                     "line " + std::to_string(quoteLine) +
+                                         ": a quoted field begins there and is never closed");
+
                 }
                 if (byte == '"') {
                     if (PeekByte(reader) != '"') break;

@@ -42,7 +42,9 @@ long long CsvInputOffset(CsvReader* reader);
 //   1 a record
 //   0 the end of the input
 //  -1 malformed: a quoted field that is never closed, or a closing quote followed by something other
-//     than the delimiter or the end of the line (error tells which); the reader is then at its end
+//     than the delimiter or the end of the line (error tells which, beginning "line N: "); the reader is
+//     then at its end
+
 //  -2 the file could not be read
 int ReadCsvRecord(CsvReader* reader, std::vector<std::string>* fields, long* startLine, std::string* error);
 

@@ -79,17 +79,18 @@ static std::string ConvertRecord(const ImportSettings& settings, InputEncoding* 
                " fields; a record has 5: phone, name, street, house, flat" + hint;
     }
     std::string problem = TakePhone(fields[0], &record->phone);
-    if (!problem.empty()) return where + ", phone: \"" + fields[0] + "\" " + problem;
+    if (!problem.empty()) return where + ": phone \"" + QuotableText(fields[0]) + "\" " + problem;
     record->upperCased = 0;
     std::u16string wide;
     for (int index = 0; index < 4; index++) {
         const std::string& field = fields[size_t(index) + 1];
-        std::string named = where + ", " + FieldNames[index + 1] + ": \"";
-        if (DecodeInputField(encoding, field, &wide, &problem) != 0) return named + field + "\" " + problem;
+        std::string named = where + ": " + FieldNames[index + 1] + " \"";
+        if (DecodeInputField(encoding, field, &wide, &problem) != 0)
+            return named + QuotableText(field) + "\" " + problem;
         std::string given = Utf8FromWide(wide);
         if (!settings.keepCase && UpperCaseForDevice(&wide)) record->upperCased++;
         if (StrictWideToDevice(wide, &record->texts[index], &problem) != 0)
-            return named + given + "\" " + problem;
+            return named + QuotableText(given) + "\" " + problem;
     }
     int blockLength = RecordBlockLength(record->texts[0].size(), record->texts[1].size(),
                                         record->texts[2].size(), record->texts[3].size());
@@ -113,9 +114,9 @@ static std::string TakeMetaLine(const ImportSettings& settings, InputEncoding* e
     const std::string& title = counts->meta.title;
     if (DecodeInputField(encoding, title, &wide, &problem) != 0 ||
         StrictWideToDevice(wide, &counts->metaTitle, &problem) != 0)
-        return where + "the title \"" + title + "\" " + problem;
+        return where + "the title \"" + QuotableText(title) + "\" " + problem;
     if (counts->metaTitle.size() > size_t(DatabaseTitleMaximumLength))
-        return where + "the title \"" + title + "\" takes " + std::to_string(counts->metaTitle.size()) +
+        return where + "the title \"" + QuotableText(title) + "\" takes " + std::to_string(counts->metaTitle.size()) +
                " bytes; a title holds at most 22";
     return "";
 }
@@ -220,7 +221,8 @@ int ImportCsv(const ImportSettings& settings, int descriptor, long long inputSiz
     }
     CloseCsv(&reader);
     CloseInputEncoding(&encoding);
-    if (code == -1 && error->empty()) *error = settings.inputName + ": " + problem;
+    if (code == -1 && error->empty()) *error = settings.inputName + ", " + problem;
+
     if (code == -2) *error = settings.inputName + ": cannot be read (damaged gzip data, or a read error)";
     if (code == 0 && (std::fflush(spool) != 0 || std::ferror(spool))) {
         *error = std::string("the records cannot be kept in a temporary file: ") + std::strerror(errno);

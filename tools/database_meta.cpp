@@ -2,6 +2,8 @@
 #include "tools/database_meta.h"
 
 #include "platform/command_line.h"
+#include "tools/tool_support.h"
+
 
 static constexpr std::string_view MetaPrefix = "# dialdex:";
 
@@ -29,7 +31,7 @@ int ParseMetaLine(std::string_view line, DatabaseMeta* meta, std::string* proble
         size_t semicolon = line.find(';', at);
         if (equals == std::string_view::npos || equals > semicolon) {
             *problem =
-                "the meta line's \"" + std::string(line.substr(at, semicolon - at)) + "\" has no \"=\"";
+                "the meta line's \"" + QuotableText(line.substr(at, semicolon - at)) + "\" has no \"=\"";
             return -1;
         }
         std::string key(line.substr(at, equals - at));
@@ -48,7 +50,7 @@ int ParseMetaLine(std::string_view line, DatabaseMeta* meta, std::string* proble
         } else if (key == "digits") {
             long long digits = 0;
             if (ParseWholeNumber(value, -128, 127, &digits) != 0) {
-                *problem = "the meta line's digits '" + value + "' are no number from -128 to 127";
+                *problem = "the meta line's digits '" + QuotableText(value) + "' are no number from -128 to 127";
                 return -1;
             }
             meta->hasDigits = true;

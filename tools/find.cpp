@@ -21,7 +21,6 @@
 #include "tools/tool_support.h"
 
 #include <cstdio>
-#include <algorithm>
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
@@ -196,6 +195,11 @@ static int TakeOptions(const CommandLine& commandLine, FindSettings* settings) {
     settings->files = commandLine.operands;
     if (settings->files.empty())
         return RefuseCommandLine(FindProgram, "no FILE given (- reads standard input)");
+    // A second read would find standard input used up and take it for a file of no records.
+    int repeated = DropRepeatedStandardInput(&settings->files);
+    if (repeated > 0 && !settings->quiet)
+        std::fprintf(stderr, "%s: - is named %d times; standard input is read once\n", FindProgram.name,
+                     repeated + 1);
     if (SetDeviceCodePage(settings->codePage) != 0)
         return RefuseCommandLine(FindProgram,
                                  "code page " + std::to_string(settings->codePage) + " is not available");
@@ -206,12 +210,13 @@ static int TakeOptions(const CommandLine& commandLine, FindSettings* settings) {
 static std::string DeviceCriterion(const std::string& utf8, const CriterionRow& row, std::string* device) {
     std::u16string wide;
     std::string problem;
-    if (DecodeUtf8Strictly(utf8, &wide, &problem) != 0) return problem;
+    std::string quoted = "'" + QuotableText(utf8) + "' ";
+    if (DecodeUtf8Strictly(utf8, &wide, &problem) != 0) return quoted + problem;
     UpperCaseForDevice(&wide); // as an imported record's texts are, so that the two meet
-    if (StrictWideToDevice(wide, device, &problem) != 0) return "'" + utf8 + "' " + problem;
+    if (StrictWideToDevice(wide, device, &problem) != 0) return quoted + problem;
     if (int(device->size()) > row.capacity - 1)
-        return "'" + utf8 + "' has " + std::to_string(device->size()) + " characters; " + row.what +
-               " holds at most " + std::to_string(row.capacity - 1);
+        return quoted + "has " + std::to_string(device->size()) + " characters; " + row.what + " holds at most " +
+               std::to_string(row.capacity - 1);
     return "";
 }
 
@@ -424,10 +429,10 @@ int main(int argumentCount, char** arguments) {
             run.headerDue = true;
     }
     bool failed = false;
-    // --quiet ends at the first match, in the order given, and standard input named twice is read once
-    // after the other: those files are searched one by one.
+    // --quiet ends at the first match, in the order given: its files are searched one by one.
     int threads = ProcessorCount() < int(settings.files.size()) ? ProcessorCount() : int(settings.files.size());
-    if (threads > 1 && !settings.quiet && std::count(settings.files.begin(), settings.files.end(), "-") < 2) {
+    if (threads > 1 && !settings.quiet) {
+
         failed = FindInFilesAtOnce(&run, threads);
     } else {
         for (const std::string& path : settings.files) {

@@ -239,9 +239,9 @@ static int MakeTitle(const MkdbSettings& settings, const std::string& name, std:
     std::string problem;
     if (settings.titleGiven) {
         if (StrictUtf8ToDevice(settings.title, title, &problem) != 0)
-            return RefuseCommandLine(MkdbProgram, "--title: \"" + settings.title + "\" " + problem);
+            return RefuseCommandLine(MkdbProgram, "--title: \"" + QuotableText(settings.title) + "\" " + problem);
         if (title->size() > size_t(DatabaseTitleMaximumLength))
-            return RefuseCommandLine(MkdbProgram, "--title: \"" + settings.title + "\" takes " +
+            return RefuseCommandLine(MkdbProgram, "--title: \"" + QuotableText(settings.title) + "\" takes " +
                                                       std::to_string(title->size()) +
                                                       " bytes; a title holds at most 22");
         return -1;
@@ -547,8 +547,14 @@ static int Info(const MkdbSettings& settings) {
         return RefuseCommandLine(MkdbProgram, "--format: info writes plain or json");
     StandardOutput output;
     bool allWhole = true;
-    for (const std::string& path : settings.operands) {
+    std::vector<std::string> files = settings.operands;
+    // A second read would find standard input used up and take it for a file that is no database.
+    if (int repeated = DropRepeatedStandardInput(&files); repeated > 0)
+        std::fprintf(stderr, "%s: - is named %d times; standard input is read once\n", MkdbProgram.name,
+                     repeated + 1);
+    for (const std::string& path : files) {
         DatabaseInfo info;
+
         int end = ExamineDatabase(path, &info);
         if (end != InfoWhole) allWhole = false;
         if (end == InfoCannotOpen) {

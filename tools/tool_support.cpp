@@ -32,7 +32,62 @@ int DecodeUtf8Strictly(std::string_view utf8, std::u16string* wide, std::string*
     return 0;
 }
 
+// The length of the UTF-8 sequence at text[at] (1 to 4), or 0 when the bytes there are none.
+static int Utf8SequenceLength(std::string_view text, size_t at) {
+    unsigned char lead = (unsigned char)text[at];
+    int length = lead < 0x80 ? 1 : lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3
+                               : lead >= 0xF0 && lead <= 0xF4   ? 4
+                                                                : 0;
+    if (length == 0 || at + size_t(length) > text.size()) return 0;
+    if (length == 1) return 1;
+
+    for (int index = 1; index < length; index++)
+        if (((unsigned char)text[at + size_t(index)] & 0xC0) != 0x80) return 0;
+    unsigned char second = (unsigned char)text[at + 1];
+    // Overlong forms, surrogates and code points past U+10FFFF are not UTF-8.
+    if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second > 0x9F) || (lead == 0xF0 && second < 0x90) ||
+        (lead == 0xF4 && second > 0x8F))
+        return 0;
+    return length;
+}
+
+std::string QuotableText(std::string_view text) {
+    static constexpr char Hex[] = "0123456789ABCDEF";
+    std::string quoted;
+    for (size_t at = 0; at < text.size();) {
+        int length = Utf8SequenceLength(text, at);
+        unsigned char byte = (unsigned char)text[at];
+        if (length > 1 || (length == 1 && byte >= 0x20 && byte != 0x7F)) {
+            quoted.append(text.substr(at, size_t(length)));
+            at += size_t(length);
+            continue;
+        }
+        quoted += "\\x";
+        quoted.push_back(Hex[byte >> 4]);
+        quoted.push_back(Hex[byte & 15]);
+        at++;
+    }
+    return quoted;
+}
+
+int DropRepeatedStandardInput(std::vector<std::string>* files) {
+    bool seen = false;
+    int dropped = 0;
+    std::vector<std::string> kept;
+    for (const std::string& file : *files) {
+        if (file == "-" && seen) {
+            dropped++;
+            continue;
+        }
+        seen = seen || file == "-";
+        kept.push_back(file);
+    }
+    *files = kept;
+    return dropped;
+}
+
 static bool IsHighSurrogate(char16_t unit) {
+
     return unit >= 0xD800 && unit <= 0xDBFF;
 }
 

@@ -4,6 +4,8 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
+
 
 // True when the name's last four characters are ".zdb" in any letter case: the compressed form.
 bool HasCompressedExtension(std::string_view path);
@@ -16,6 +18,13 @@ int DecodeUtf8Strictly(std::string_view utf8, std::u16string* wide, std::string*
 int StrictWideToDevice(std::u16string_view wide, std::string* device, std::string* problem);
 // Both: UTF-8 into the device code page. Returns 0, or -1 with problem.
 int StrictUtf8ToDevice(std::string_view utf8, std::string* device, std::string* problem);
+// The text as a message quotes it: UTF-8 characters as they are, every other byte and every control
+// character (NUL too) as \xNN, so a message never carries raw bytes to a terminal and never ends early.
+std::string QuotableText(std::string_view text);
+
+// Drops every "-" after the first: standard input is read once. Returns how many were dropped.
+int DropRepeatedStandardInput(std::vector<std::string>* files);
+
 // Upper case as the window's edits turn typed letters, character by character; a character whose upper
 // case the device code page cannot write keeps its case. Returns true when anything changed.
 bool UpperCaseForDevice(std::u16string* wide);

@@ -84,6 +84,11 @@ grep -qx "round.zdb: scanned 6, results 2" err.txt || fail "two files said $(cat
 "$find" - -p 12 <round.zdb 2>/dev/null | cmp -s - <("$find" round.zdb -p 12 2>/dev/null) || fail "gzip on standard input"
 cat round.db | "$find" - -p 12 2>/dev/null | cmp -s - <("$find" round.zdb -p 12 2>/dev/null) || fail "a plain pipe"
 "$find" <(cat round.zdb) -p 12 2>/dev/null | cmp -s - <("$find" round.zdb -p 12 2>/dev/null) || fail "a pipe by name"
+# Standard input named again is read once, with a word: a used-up pipe is never read as an empty file.
+cat round.zdb | expect_code 0 -- "$find" - round.db - -p 12 -c
+[ "$(tr '\n' ' ' <out.txt)" = "(standard input);2 round.db;2 " ] || fail "- named twice: $(cat out.txt)"
+grep -qx "dialdex-find: - is named 2 times; standard input is read once" err.txt || fail "- named twice said $(cat err.txt)"
+
 gzip -c round.db >gzip-named.db
 "$find" gzip-named.db -p 12 2>/dev/null | cmp -s - <("$find" round.db -p 12 2>/dev/null) || fail "gzip told by its magic"
 
@@ -190,7 +195,9 @@ expect_error 2 "dialdex-find: standard output: No space left on device" -- \
 
 # --- criteria: refused when the code page cannot hold them, when not UTF-8, when too long ---
 expect_error 2 "dialdex-find: --phone: '名' holds U+540D, which code page 1251 cannot write" -- "$find" round.db --phone 名
-expect_error 2 "--name: is not valid UTF-8" -- "$find" round.db --name $'\xff'
+# Bytes that are not UTF-8 are shown escaped, never raw.
+expect_error 2 "--name: 'A\\xFF\\xC3\\x01Ё' is not valid UTF-8" -- "$find" round.db --name $'A\xff\xc3\x01Ё'
+
 expect_error 2 "--street: '😀' holds U+1F600" -- "$find" round.db --street 😀
 expect_error 2 "--house: '12345678' has 8 characters; a house criterion holds at most 7" -- \
     "$find" round.db --house 12345678

@@ -64,7 +64,7 @@ printf 'phone,name,street,house,flat\r\n1234567,ИВАНОВ ИВАН,ЛЕНИН
 
 "$mkdb" build semicolon-1251.csv semicolon.zdb --input-encoding cp1251 2>/dev/null || fail "build ; cp1251"
 "$mkdb" dump semicolon.zdb | cmp -s expected.csv - || fail "; in cp1251: $("$mkdb" dump semicolon.zdb)"
-expect_error 2 'semicolon-1251.csv, line 2, name: "' -- "$mkdb" build semicolon-1251.csv out.db
+expect_error 2 'semicolon-1251.csv, line 2: name "' -- "$mkdb" build semicolon-1251.csv out.db
 grep -qF "is not valid UTF-8 (--input-encoding names another encoding, such as cp1251)" err.txt ||
     fail "no hint at --input-encoding: $(cat err.txt)"
 printf 'phone\tname\tstreet\thouse\tflat\n1234567\tИВАНОВ ИВАН\tЛЕНИНА УЛ\t12А\t5\n0\t"КОМПАНИЯ ""РОГА; КОПЫТА"""\tМИРА ПР\t1\t\n' |
@@ -87,28 +87,28 @@ expect_error 2 "does not keep ASCII as it is" -- "$mkdb" build canonical.csv out
 expect_error 2 "--delimiter: 'ab' is not one ASCII character" -- "$mkdb" build canonical.csv out.db --delimiter ab
 # --header takes the first line as a header whatever it says; --no-header takes it as a record.
 printf 'Tel,Name,Street,House,Flat\n1,A,B,C,D\n' >other-header.csv
-expect_error 2 'other-header.csv, line 1, phone: "Tel" is not a number' -- "$mkdb" build other-header.csv out.db
+expect_error 2 'other-header.csv, line 1: phone "Tel" is not a number' -- "$mkdb" build other-header.csv out.db
 "$mkdb" build other-header.csv header.db --header 2>err.txt || fail "build --header"
 grep -q ": 1 record," err.txt || fail "--header: $(cat err.txt)"
-expect_error 2 'canonical.csv, line 1, phone: "phone" is not a number' -- \
+expect_error 2 'canonical.csv, line 1: phone "phone" is not a number' -- \
     "$mkdb" build canonical.csv out.db --no-header
 
 # --- phones: leading zeros, above 16,777,215, not a number: errors naming the line, or skipped ---
 printf 'phone,name,street,house,flat\n1,A,B,C,D\n0123,A,B,C,D\n16777216,A,B,C,D\n12a,A,B,C,D\n,A,B,C,D\n-1,A,B,C,D\n2,E,F,G,H\n' >phones.csv
-expect_error 2 'phones.csv, line 3, phone: "0123" has leading zeros, which a stored number cannot keep' -- \
+expect_error 2 'phones.csv, line 3: phone "0123" has leading zeros, which a stored number cannot keep' -- \
     "$mkdb" build phones.csv out.db
 sed -i '3d' phones.csv
-expect_error 2 'line 3, phone: "16777216" is above 16,777,215' -- "$mkdb" build phones.csv out.db
+expect_error 2 'line 3: phone "16777216" is above 16,777,215' -- "$mkdb" build phones.csv out.db
 sed -i '3d' phones.csv
-expect_error 2 'line 3, phone: "12a" is not a number' -- "$mkdb" build phones.csv out.db
+expect_error 2 'line 3: phone "12a" is not a number' -- "$mkdb" build phones.csv out.db
 sed -i '3d' phones.csv
-expect_error 2 'line 3, phone: "" is empty' -- "$mkdb" build phones.csv out.db
+expect_error 2 'line 3: phone "" is empty' -- "$mkdb" build phones.csv out.db
 sed -i '3d' phones.csv
-expect_error 2 'line 3, phone: "-1" is not a number' -- "$mkdb" build phones.csv out.db
+expect_error 2 'line 3: phone "-1" is not a number' -- "$mkdb" build phones.csv out.db
 printf 'phone,name,street,house,flat\n1,A,B,C,D\n0123,A,B,C,D\n16777216,A,B,C,D\n2,E,F,G,H\n' >phones.csv
 "$mkdb" build phones.csv skipped.db --skip-bad 2>err.txt || fail "build --skip-bad"
-grep -qF 'phones.csv, line 3, phone: "0123" has leading zeros' err.txt || fail "--skip-bad line 3: $(cat err.txt)"
-grep -qF 'phones.csv, line 4, phone: "16777216"' err.txt || fail "--skip-bad line 4: $(cat err.txt)"
+grep -qF 'phones.csv, line 3: phone "0123" has leading zeros' err.txt || fail "--skip-bad line 3: $(cat err.txt)"
+grep -qF 'phones.csv, line 4: phone "16777216"' err.txt || fail "--skip-bad line 4: $(cat err.txt)"
 grep -qx "skipped.db: 2 records, 0 fields upper-cased, 2 bad records skipped" err.txt ||
     fail "--skip-bad summary: $(cat err.txt)"
 [ "$("$mkdb" dump skipped.db | cut -d, -f1 | tr '\n' ' ')" = "phone 1 2 " ] || fail "--skip-bad kept other records"
@@ -127,7 +127,7 @@ cp skipped.db kept.db
 for out in kept.db none.db; do
     expect_error 2 "all-bad.csv: no good record (2 records skipped); $out is left as it was" -- \
         "$mkdb" build all-bad.csv "$out" --skip-bad
-    grep -qF 'line 2, phone: "0123" has leading zeros' err.txt || fail "all bad: the skipped not named: $(cat err.txt)"
+    grep -qF 'line 2: phone "0123" has leading zeros' err.txt || fail "all bad: the skipped not named: $(cat err.txt)"
 done
 cmp -s kept.db skipped.db || fail "a build with no good record changed its OUT"
 [ ! -e none.db ] || fail "a build with no good record made its OUT"
@@ -161,22 +161,27 @@ rm -f big.db big.csv big.zdb
 
 # --- errors: line and field named, exit code 2, nothing left behind ---
 printf 'phone,name,street,house,flat\n1,A,B,C,D\n12a,A,B,C,D\n' >bad-phone.csv
-expect_error 2 "bad-phone.csv, line 3, phone" -- "$mkdb" build bad-phone.csv out.zdb
-printf '1,A,B,C,D\n2,Ωmega,B,C,D\n' >greek.csv
-expect_error 2 "line 2, name: \"Ωmega\" holds U+03A9, which code page 1251 cannot write" -- "$mkdb" build greek.csv out.db
-printf '1,A,B,C,\xff\n' >latin1.csv
-expect_error 2 "line 1, flat" -- "$mkdb" build latin1.csv out.db
+expect_error 2 "bad-phone.csv, line 3: phone" -- "$mkdb" build bad-phone.csv out.zdb
 long=$(printf 'X%.0s' $(seq 1 247))
-printf '1,%s,,,\n' "$long" >long.csv
-expect_error 2 "line 1: the record needs a block of 255 bytes" -- "$mkdb" build long.csv out.db
 printf '1,%s,,,\n' "${long:1}" >longest.csv
 "$mkdb" build longest.csv longest.db 2>/dev/null || fail "a block of 254 bytes is refused"
-printf '1,A,B,C\n' >fields.csv
-expect_error 2 "line 1: 4 fields" -- "$mkdb" build fields.csv out.db
-printf '1,"A,B,C,D\n2,A,B,C,D\n' >quote.csv
-expect_error 2 "never closed" -- "$mkdb" build quote.csv out.db
-printf '1,"A"B,C,D,E\n' >after-quote.csv
-expect_error 2 "a closing quote must end its field" -- "$mkdb" build after-quote.csv out.db
+# The CSV (printf's escapes)|the whole message after "dialdex-mkdb: bad.csv, ": every one names its line
+# the same way, and quotes bytes that are not UTF-8 text (a NUL too) escaped, whole.
+while IFS='|' read -r content message; do
+    # shellcheck disable=SC2059
+    printf "$content" >bad.csv
+    expect_code 2 -- "$mkdb" build bad.csv out.db
+    grep -qxF -- "dialdex-mkdb: bad.csv, $message" err.txt || fail "bad.csv ($content) said '$(cat err.txt)'"
+done <<CASES
+1,A,B,C,D\n2,Ωmega,B,C,D\n|line 2: name "Ωmega" holds U+03A9, which code page 1251 cannot write
+1,A,B,C,\xff\n|line 1: flat "\xFF" is not valid UTF-8 (--input-encoding names another encoding, such as cp1251)
+1,A\x00B,C,D,E\n|line 1: name "A\x00B" holds a NUL character
+1\x00,A,C,D,E\n|line 1: phone "1\x00" is not a number
+1,$long,,,\n|line 1: the record needs a block of 255 bytes, over the 254 a block holds (8 plus the lengths of name, street, house and flat)
+1,A,B,C\n|line 1: 4 fields; a record has 5: phone, name, street, house, flat
+1,A,B,C,D\n2,"A,B,C,D\n2,A,B,C,D\n|line 2: a quoted field begins there and is never closed
+1,"A"B,C,D,E\n|line 1: a closing quote must end its field (a delimiter or the line's end must follow)
+CASES
 head -c 100 canonical.csv.gz >damaged.csv.gz
 expect_error 2 "damaged.csv.gz: cannot be read" -- "$mkdb" build damaged.csv.gz out.db
 expect_error 2 "--title: \"ABCDEFGHIJKLMNOPQRSTUVW\" takes 23 bytes; a title holds at most 22" -- \
@@ -200,7 +205,7 @@ expect_error 2 "--seed: 'x' is not a number" -- "$mkdb" demo 10 out.db --seed x
 ls out.* ./*.partial-* >/dev/null 2>&1 && fail "a failed build left a file: $(ls out.* ./*.partial-* 2>/dev/null)"
 # A failed build leaves an existing database untouched.
 cp round.db keep.db
-expect_error 2 "line 3, phone" -- "$mkdb" build bad-phone.csv keep.db
+expect_error 2 "line 3: phone" -- "$mkdb" build bad-phone.csv keep.db
 cmp -s round.db keep.db || fail "a failed build changed the existing file"
 
 # --- where OUT leads: never over the input; into pipes and devices; through links, which stay ---
@@ -341,7 +346,10 @@ grep -qx "  records present: *100,000" out.txt && grep -qx "  verdict: *whole" o
 head -c 28 suburbs.db >info-short.db
 expect_code 2 -- "$mkdb" info info-short.db
 grep -qx "  verdict: *not a database (28 of the 29 header bytes)" out.txt || fail "info of a short file: $(cat out.txt)"
+cat moscow.zdb | expect_error 0 "dialdex-mkdb: - is named 2 times; standard input is read once" -- "$mkdb" info - -
+[ "$(grep -c '^  verdict: *whole$' out.txt)" -eq 1 ] || fail "info - -: $(cat out.txt)"
 expect_error 2 "info takes one FILE or more; 0 operands given" -- "$mkdb" info
+
 expect_error 2 "--format: info writes plain or json" -- "$mkdb" info moscow.zdb --format csv
 
 # --- dump: formats, standard input, damage, write errors ---

@@ -38,7 +38,18 @@ TEST(ToolText, StrictConversionsNameWhatTheyRefuse) {
     EXPECT_EQ(problem, "holds U+1F600, which code page 1251 cannot write");
     EXPECT_EQ(StrictWideToDevice(u"名", &device, &problem), -1);
     EXPECT_EQ(problem, "holds U+540D, which code page 1251 cannot write");
+    // What a message quotes: UTF-8 characters whole, every other byte and every control character escaped.
+    const std::pair<std::string, std::string> quoted[] = {
+        {"ЁЖ a\xF0\x9F\x98\x80",          "ЁЖ a\xF0\x9F\x98\x80"          },
+        {std::string("A\0B\x7F\t", 5),    "A\\x00B\\x7F\\x09"             },
+        {"\xC0\xAF\xED\xA0\x80",          "\\xC0\\xAF\\xED\\xA0\\x80"     }, // overlong, a surrogate
+        {"\xE2\x82",                      "\\xE2\\x82"                    }, // cut short
+        {"\xF4\x90\x80\x80\xFF",          "\\xF4\\x90\\x80\\x80\\xFF"     }, // past U+10FFFF
+    };
+    for (const auto& [text, expected] : quoted)
+        EXPECT_EQ(QuotableText(text), expected);
 }
+
 
 TEST(ToolText, InputEncodings) {
     std::string problem;
