@@ -1,9 +1,10 @@
 // A ".zdb" made of members that carry their lengths (member_layout.h), inflated on every core: the
-// members are found from their headers without inflating one, a small pool inflates them ahead (one
-// inflater, one input and one output buffer per slot; two slots a thread and one more, so a few MiB per
-// core wait at most) and the reader takes them in file order. Every member's CRC-32 and length are
-// checked; a member that fails anything (or is not such a member) is left to the sequential gzip stream,
-// which reads on from its start, so damaged, cut or foreign files read exactly as without this reader.
+// members are found from their headers without inflating one, a small pool inflates them ahead and the
+// reader takes them in file order. A slot holds one inflated member waiting for the scan, about one a
+// thread; each thread reads the compressed bytes in small pieces with its own inflater, so about 1 MiB a
+// core waits at most. Every member's CRC-32 and length are checked; a member that fails anything (or is
+// not such a member) is left to the sequential gzip stream, which reads on from its start, so damaged,
+// cut or foreign files read exactly as without this reader.
 #pragma once
 
 #include "platform/files.h"
@@ -13,6 +14,8 @@
 // Room an inflater may have past a member's end, so that it never stops short of the data's end for want
 // of it.
 constexpr int MemberOutputSlack = 64;
+// The pool reads a member's compressed bytes this much at a time.
+constexpr uint32_t MemberInputPiece = 64 * 1024;
 // Bytes writable before every piece handed out: the reader puts the end of the previous piece there (a
 // block is never longer than 254 bytes).
 constexpr int MemberPieceHeadroom = 256;
@@ -37,5 +40,8 @@ void InflateMembersInto(MemberReader* reader, unsigned char* destination);
 int NextMemberPiece(MemberReader* reader, unsigned char** piece, long* length, long long* resumeOffset);
 // Stops the pool and frees everything; safe with null. The file stays the caller's.
 void CloseMemberReader(MemberReader* reader);
+// The bytes of the buffers the pool holds now (inflated members and compressed pieces; the inflaters'
+// own state not counted).
+long long MemberReaderHeldBytes(const MemberReader* reader);
 // Members found when the reader was opened.
 int MemberCount(const MemberReader* reader);

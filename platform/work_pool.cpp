@@ -17,7 +17,7 @@ struct OrderedWork {
     int released = 0;                   // pieces before this are taken and released
     bool stopping = false;
     std::vector<int> doneInSlot;        // the piece each slot holds done, -1 when none
-    void (*work)(void*, int, int) = nullptr;
+    void (*work)(void*, int, int, int) = nullptr;
     void* context = nullptr;
     std::vector<std::thread> threads;
 };
@@ -29,7 +29,7 @@ int ProcessorCount() {
     return count > 0 ? int(count) : 1;
 }
 
-static void DoPieces(OrderedWork* work) {
+static void DoPieces(OrderedWork* work, int worker) {
     std::unique_lock<std::mutex> guard(work->lock);
     for (;;) {
         work->slotFreed.wait(guard, [work] {
@@ -40,7 +40,7 @@ static void DoPieces(OrderedWork* work) {
         int piece = work->nextPiece++;
         int slot = piece % work->slotCount;
         guard.unlock();
-        work->work(work->context, piece, slot);
+        work->work(work->context, piece, slot, worker);
         guard.lock();
         work->doneInSlot[size_t(slot)] = piece;
         work->pieceDone.notify_all();
@@ -48,7 +48,7 @@ static void DoPieces(OrderedWork* work) {
 }
 
 OrderedWork* StartOrderedWork(int threadCount, int slotCount, int pieceCount,
-                              void (*work)(void* context, int piece, int slot), void* context) {
+                              void (*work)(void* context, int piece, int slot, int worker), void* context) {
     OrderedWork* ordered = new (std::nothrow) OrderedWork;
     if (ordered == nullptr) return nullptr;
     ordered->slotCount = slotCount < 1 ? 1 : slotCount;
@@ -58,7 +58,7 @@ OrderedWork* StartOrderedWork(int threadCount, int slotCount, int pieceCount,
     ordered->context = context;
     try {
         for (int index = 0; index < threadCount; index++)
-            ordered->threads.emplace_back(DoPieces, ordered);
+            ordered->threads.emplace_back(DoPieces, ordered, index);
     } catch (...) {
     }
     if (ordered->threads.empty()) {

@@ -9,10 +9,12 @@ struct OrderedWork;
 // How many processors this process may run on (at least 1).
 int ProcessorCount();
 
-// Starts threads doing work(context, piece, slot) for pieces 0 to pieceCount - 1, each piece in slot
-// piece % slotCount. Returns null when no thread could be started (the caller then does the work itself).
+// Starts threads doing work(context, piece, slot, worker) for pieces 0 to pieceCount - 1, each piece in
+// slot piece % slotCount, worker being the thread's number (0 to threadCount - 1), so that what a piece
+// needs only while it is worked on is kept once a thread rather than once a slot. Returns null when no
+// thread could be started (the caller then does the work itself).
 OrderedWork* StartOrderedWork(int threadCount, int slotCount, int pieceCount,
-                              void (*work)(void* context, int piece, int slot), void* context);
+                              void (*work)(void* context, int piece, int slot, int worker), void* context);
 // Waits until the piece is done (pieces are taken in order, each once) and returns its slot.
 int TakeWorkPiece(OrderedWork* work, int piece);
 // The slot of the piece taken last may be used again.

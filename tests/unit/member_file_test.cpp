@@ -2,6 +2,8 @@
 // giving exactly what the sequential gzip stream gives, on sound, damaged, cut and mixed files.
 #include "db/database_reader.h"
 #include "db/member_layout.h"
+#include "db/member_reader.h"
+#include "platform/work_pool.h"
 #include "search/scan.h"
 #include "tests/unit/database_test_support.h"
 #include "tools/member_writer.h"
@@ -11,19 +13,22 @@
 
 namespace {
 
-// About 2.6 MB of records that compress as a directory does, so that the writer makes three members.
+// Records that compress as a directory does.
+Bytes RecordBytes(int count) {
+    std::vector<TestRecord> records;
+    uint32_t seed = 12345;
+    for (int index = 0; index < count; index++) {
+        seed = seed * 1103515245u + 12345u;
+        records.push_back({seed % 9000000 + 100000, "NAME" + std::to_string(seed % 7919),
+                           "STREET" + std::to_string(seed % 211), std::to_string(seed % 97),
+                           std::to_string(seed % 300)});
+    }
+    return ToBytes(DatabaseBytes(records));
+}
+
+// About 2.6 MB of records, so that the writer makes three members.
 const Bytes& DirectoryBytes() {
-    static Bytes bytes = [] {
-        std::vector<TestRecord> records;
-        uint32_t seed = 12345;
-        for (int index = 0; index < 80000; index++) {
-            seed = seed * 1103515245u + 12345u;
-            records.push_back({seed % 9000000 + 100000, "NAME" + std::to_string(seed % 7919),
-                               "STREET" + std::to_string(seed % 211), std::to_string(seed % 97),
-                               std::to_string(seed % 300)});
-        }
-        return ToBytes(DatabaseBytes(records));
-    }();
+    static Bytes bytes = RecordBytes(80000);
     return bytes;
 }
 
@@ -297,6 +302,40 @@ TEST(MemberFile, ScanFromKeptBytesAsFromTheFile) {
         EXPECT_EQ(fromMemory.scanned, fromFile.scanned) << name;
         EXPECT_EQ(fromMemory.results, fromFile.results) << name;
         EXPECT_GT(fromFile.results, 0) << name;
+    }
+}
+
+// Every member of a sound file comes from the pool (none is left to the sequential stream because of
+// where the compressed bytes were cut into pieces), and the pool holds about one inflated member a
+// thread, not a member's compressed bytes a slot.
+TEST(MemberFile, PoolReadsEveryMemberWithinItsMemoryBound) {
+    // Seven members (more than the slots of a few threads), and one member shorter than a piece.
+    const Bytes inputs[] = {RecordBytes(200000), RecordBytes(10)};
+    for (const Bytes& inflated : inputs) {
+        Bytes file = MemberFile(inflated);
+        WritePlain("pool.zdb", file);
+        FileHandle handle = open((TestDeviceFolder() + "/pool.zdb").c_str(), O_RDONLY | O_CLOEXEC);
+        MemberReader* reader = OpenMemberReader(handle);
+        ASSERT_NE(reader, nullptr);
+        Bytes read;
+        long longest = 0;
+        int pieces = 0;
+        unsigned char* piece = nullptr;
+        long length = 0;
+        long long resumeOffset = -1;
+        while (NextMemberPiece(reader, &piece, &length, &resumeOffset) == 1) {
+            read.insert(read.end(), piece, piece + length);
+            longest = std::max(longest, length);
+            pieces++;
+        }
+        EXPECT_EQ(pieces, MemberCount(reader)) << inflated.size();
+        EXPECT_EQ(resumeOffset, (long long)file.size()) << inflated.size();
+        EXPECT_TRUE(read == inflated) << inflated.size();
+        long long threads = std::min(ProcessorCount(), MemberCount(reader));
+        long long bound = (threads + 1) * (longest + MemberPieceHeadroom + MemberOutputSlack) + threads * MemberInputPiece;
+        EXPECT_LE(MemberReaderHeldBytes(reader), bound) << inflated.size();
+        CloseMemberReader(reader);
+        CloseFile(handle);
     }
 }
 
