@@ -21,14 +21,16 @@ bool IsCompressedDatabasePath(const char16_t* path) {
     return EndsWithIgnoringAsciiCase(path, u".zdb");
 }
 
-// Reads the header of a gzip file. Returns the bytes read, or -1 when the file cannot be opened.
-static int ReadCompressedHeader(const char16_t* path, unsigned char header[DatabaseHeaderSize]) {
+// Reads the header of a gzip file. Returns the bytes read, or -1 when the file cannot be opened; damage
+// gets the gzip stream's damage code when the data broke off before the header's end.
+static int ReadCompressedHeader(const char16_t* path, unsigned char header[DatabaseHeaderSize], int* damage) {
     FileHandle file = OpenDatabaseFile(path);
     if (file == NoFile) return -1;
     GzipStream stream;
     int count = 0;
     if (OpenGzipStream(&stream, file, ValidationInputBufferSize, GzipInflaterZlib) == 0)
         count = int(ReadGzipStream(&stream, header, DatabaseHeaderSize));
+    *damage = stream.damage;
     CloseGzipStream(&stream);
     CloseFile(file);
     return count;
@@ -55,9 +57,11 @@ int ValidateDatabaseFile(const char16_t* path, unsigned char header[DatabaseHead
     if (attributes & FileAttributeFolder) return 11;
     bool isCompressed = IsCompressedDatabasePath(path);
     int count = 0;
+    int damage = GzipDamageNone;
     if (isCompressed) {
-        count = ReadCompressedHeader(path, header);
+        count = ReadCompressedHeader(path, header, &damage);
         if (count < 0) return 2;
+        if (count != DatabaseHeaderSize && damage != GzipDamageNone) return ValidationGzipDamage + damage;
     } else {
         count = ReadPlainHeader(path, header);
         if (count < 0) return 1;
@@ -69,7 +73,10 @@ int ValidateDatabaseFile(const char16_t* path, unsigned char header[DatabaseHead
 }
 
 const char16_t* ValidationFailureReason(int code) {
+    if (code > ValidationGzipDamage && code <= ValidationGzipDamage + GzipDamageData)
+        return GzipDamageText(code - ValidationGzipDamage);
     if (code == 3) return u"shorter than a database header (29 bytes)";
+
     if (code == 4) return u"not a database (its format mark is not 11)";
     if (code == 11) return u"a folder";
     return nullptr;

@@ -30,11 +30,15 @@ bool IsCompressedDatabasePath(const char16_t* path);
 //   2 compressed file that the gzip reader could not open
 //   3 fewer than 29 bytes could be read (a read error counts as fewer)
 //   4 the format mark is not 11
+//   5 to 8 the gzip data are damaged before the header's end: 4 plus the gzip stream's damage code
+//     (GzipDamageMethod to GzipDamageData, gzip_stream.h)
 //  10 nothing exists at the path
 //  11 the path names a folder
 int ValidateDatabaseFile(const char16_t* path, unsigned char header[DatabaseHeaderSize], bool* compressed);
-// Why a file was refused, for a box that names a host file: the text for codes 3, 4 and 11; null for the
-// others, whose reason is the host's (FileErrorText, platform/files.h).
+constexpr int ValidationGzipDamage = 4;
+// Why a file was refused, for a box that names a host file: the text for codes 3 to 8 and 11; null for
+// the others, whose reason is the host's (FileErrorText, platform/files.h).
+
 const char16_t* ValidationFailureReason(int code);
 
 // Header fields. The record count is a signed little-endian 32-bit number, never checked against the

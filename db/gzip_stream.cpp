@@ -36,6 +36,21 @@ constexpr int ScratchSize = 64 * 1024;
 // One inflate call never asks for more than this (zlib counts in unsigned int).
 constexpr long LargestInflateRequest = 1L << 30;
 
+// clang-format off
+static const char16_t* const DamageTexts[] = {
+    u"",
+    u"unknown compression method",
+    u"unknown header flags set",
+    u"header CRC error",
+    u"invalid compressed data",
+};
+// clang-format on
+static_assert(sizeof DamageTexts / sizeof DamageTexts[0] == GzipDamageData + 1);
+
+const char16_t* GzipDamageText(int damage) {
+    return damage >= 0 && damage <= GzipDamageData ? DamageTexts[damage] : u"";
+}
+
 int DefaultGzipInflater() {
     return GzipIsalBuiltIn() ? GzipInflaterIsal : GzipInflaterZlib;
 }
@@ -149,7 +164,8 @@ static int SkipHeaderField(GzipStream* stream, long length, uLong* check) {
 }
 
 // The header after the magic, checked as zlib checks it. Codes: 0 read; 1 the file ends inside it; 2 a
-// method other than deflate, a reserved flag or a wrong header check; 3 unreadable.
+// method other than deflate, a reserved flag or a wrong header check (stream->damage says which); 3
+// unreadable.
 static int ReadMemberHeader(GzipStream* stream) {
     uLong check = crc32(0, GzipMagic, 2);
     unsigned char fixed[8];
@@ -157,7 +173,10 @@ static int ReadMemberHeader(GzipStream* stream) {
     int code = TakeHeaderBytes(stream, 2, fixed, &check);
     if (code != 0) return code;
     int flags = fixed[1];
-    if (fixed[0] != DeflateMethod || (flags & FlagsReserved) != 0) return GzipEndedDamaged;
+    if (fixed[0] != DeflateMethod || (flags & FlagsReserved) != 0) {
+        stream->damage = fixed[0] != DeflateMethod ? GzipDamageMethod : GzipDamageFlags;
+        return GzipEndedDamaged;
+    }
     code = TakeHeaderBytes(stream, 6, fixed + 2, &check); // time, extra flags, system
     if (code != 0) return code;
     if (flags & FlagExtra) {
@@ -179,7 +198,10 @@ static int ReadMemberHeader(GzipStream* stream) {
         uLong ignored = 0;
         code = TakeHeaderBytes(stream, 2, stored, &ignored);
         if (code != 0) return code;
-        if ((unsigned(stored[0]) | unsigned(stored[1]) << 8) != (check & 0xFFFF)) return GzipEndedDamaged;
+        if ((unsigned(stored[0]) | unsigned(stored[1]) << 8) != (check & 0xFFFF)) {
+            stream->damage = GzipDamageHeaderCheck;
+            return GzipEndedDamaged;
+        }
     }
     return 0;
 }
@@ -513,8 +535,10 @@ long ReadGzipStream(GzipStream* stream, unsigned char* destination, long count) 
             if (code == 0) {
                 stream->state = CheckTrailer;
             } else if (code > 0) {
+                if (code == GzipEndedDamaged) stream->damage = GzipDamageData;
                 EndStream(stream, code);
             }
+
             break;
         }
         case CheckTrailer:

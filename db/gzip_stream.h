@@ -29,6 +29,21 @@ constexpr int GzipEndedEarly = 1;
 constexpr int GzipEndedDamaged = 2;
 constexpr int GzipEndedUnreadable = 3;
 
+// What was wrong with gzip data that ended the stream as damaged (a wrong CRC-32 or length is told by
+// checkFailed instead). Codes:
+//   0 nothing of the kind
+//   1 a member's header names a compression method other than deflate
+//   2 a member's header sets a reserved flag
+//   3 a member's header check (the CRC-16 of its header) is wrong
+//   4 compressed data that cannot be inflated
+constexpr int GzipDamageNone = 0;
+constexpr int GzipDamageMethod = 1;
+constexpr int GzipDamageFlags = 2;
+constexpr int GzipDamageHeaderCheck = 3;
+constexpr int GzipDamageData = 4;
+// The damage in words ("unknown compression method"): the one table of these texts.
+const char16_t* GzipDamageText(int damage);
+
 // The inflaters. ISA-L hands a member over to zlib whenever it meets anything but whole, sound data.
 constexpr int GzipInflaterZlib = 0;
 constexpr int GzipInflaterIsal = 1;
@@ -63,6 +78,8 @@ struct GzipStream {
     uint32_t crc = 0;                 // CRC-32 of the current member's bytes handed out
     int trailerBytesChecked = 0;      // 0, 4 (check value done) or 8
     int endCode = GzipNotEnded;
+    int damage = GzipDamageNone; // what ended it as damaged
+
     bool checkFailed = false;   // a member's CRC-32 or length was wrong
     bool trailingBytes = false; // bytes after the last member that begin no other
     int members = 0;              // members begun (their magic seen)

@@ -48,6 +48,8 @@ int ExamineDatabase(const std::string& path, DatabaseInfo* info) {
     info->endMark = code == 0;
     info->gzip = reader.compressed && reader.gzip.members > 0;
     info->members = reader.gzip.members;
+    info->gzipDamage = reader.gzip.damage;
+
     info->end = code == -2 ? InfoBadLength : code == -1 ? InfoCut : InfoWhole;
     // Damaged gzip data may inflate to nonsense before zlib notices: the gzip verdict comes first.
     if (reader.compressed && GzipEnd(reader.gzip) != InfoWhole) info->end = GzipEnd(reader.gzip);

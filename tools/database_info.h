@@ -29,6 +29,8 @@ struct DatabaseInfo {
     std::string problem; // InfoNotDatabase, InfoCannotOpen: why
     unsigned char header[DatabaseHeaderSize] = {};
     bool gzip = false;                // stored in gzip members (else plain)
+    int gzipDamage = 0;               // InfoDamaged: the gzip stream's damage code (0: a CRC-32 or length)
+
     int members = 0;                  // gzip members begun
     long long records = 0;            // records read whole
     bool endMark = false;             // the records end with the end mark

@@ -1,6 +1,7 @@
 // Databases opened by host path or from standard input.
 #include "tools/database_input.h"
 
+#include "platform/text.h"
 #include "tools/tool_support.h"
 
 #include <fcntl.h>
@@ -39,7 +40,9 @@ int OpenToolDatabase(const std::string& path, DatabaseReader* reader,
     // Only a regular file can be looked at before it is read; anything else goes through the gzip
     // stream, which hands plain bytes on unchanged.
     bool seekable = !standardInput && S_ISREG(status.st_mode);
-    bool compressed = !seekable || HasCompressedExtension(path) || StartsWithGzipMagic(descriptor);
+    bool gzipMagic = seekable && StartsWithGzipMagic(descriptor);
+    bool namedCompressed = seekable && HasCompressedExtension(path);
+    bool compressed = !seekable || namedCompressed || gzipMagic;
     int code = OpenDatabaseReaderOnFile(reader, descriptor, compressed);
     if (code != 0) {
         *problem = code == -2 ? "no memory for the reader's buffer" : "cannot be read";
@@ -50,24 +53,31 @@ int OpenToolDatabase(const std::string& path, DatabaseReader* reader,
         reader->members = nullptr;
     }
     int count = ReadDatabaseHeader(reader, header);
-    if (count < DatabaseHeaderSize) {
-        *problem = "not a database (" + std::to_string(count) + " of the 29 header bytes)";
-    } else if (HeaderFormatMark(header) != DatabaseFormatMark) {
-        *problem = "not a database (format mark " + std::to_string(HeaderFormatMark(header)) + ")";
-    } else {
-        return 0;
-    }
+    if (count == DatabaseHeaderSize && HeaderFormatMark(header) == DatabaseFormatMark) return 0;
+    const GzipStream& gzip = reader->gzip;
+    std::string own = count < DatabaseHeaderSize
+                          ? std::to_string(count) + " of the 29 header bytes"
+                          : "format mark " + std::to_string(HeaderFormatMark(header));
+    // gzip data that broke off before the header's end are named by what broke them.
+    if (count < DatabaseHeaderSize && gzip.endCode == GzipEndedDamaged && gzip.damage != GzipDamageNone)
+        *problem = "damaged (" + Utf8FromWide(GzipDamageText(gzip.damage)) + "): no database header could be read";
+    else if (count < DatabaseHeaderSize && gzip.endCode == GzipEndedEarly)
+        *problem = "cut: the gzip data end after " + own;
+    else if (namedCompressed && !gzipMagic)
+        *problem = "not a gzip file, nor a plain database (" + own + ")";
+    else
+        *problem = "not a database (" + own + ")";
     CloseDatabaseReader(reader);
     return -2;
 }
 
 // What each end of a read means for the records printed, in the order of DatabaseReadEndCode (sound and
-// not looked at say nothing).
+// not looked at say nothing); %d stands for the gzip damage in words.
 static const char* const ReadEndProblems[] = {
     "",
     "",
     "damaged (CRC error): the records printed may be wrong",
-    "damaged (invalid compressed data): the records printed may be wrong",
+    "damaged (%d): the records printed may be wrong",
     "data end before the end mark after %s",
     "changed while it was read: the records printed may be wrong",
     "read error after %s: the records printed are incomplete",
@@ -89,6 +99,12 @@ int DatabaseReadVerdict(const std::string& path, DatabaseReader* reader, int sca
     std::string problem = ReadEndProblems[code];
     size_t count = problem.find("%s");
     if (count != std::string::npos) problem.replace(count, 2, CountOf(scanned, "record"));
+    size_t damage = problem.find("%d");
+    if (damage != std::string::npos) {
+        int kind = reader->gzip.damage != GzipDamageNone ? reader->gzip.damage : GzipDamageData;
+        problem.replace(damage, 2, Utf8FromWide(GzipDamageText(kind)));
+    }
+
     *message = name + ": " + problem;
     return code;
 }

@@ -11,8 +11,10 @@
 // Opens the database and reads and checks its header. Codes:
 //   0 open: header holds its 29 bytes and the reader stands before the first length byte
 //  -1 refused, problem says why: the system's reason, a folder; nothing stays open
-//  -2 not a database (fewer than 29 header bytes, or a format mark other than 11), problem says why;
-//     nothing stays open
+//  -2 not a database (fewer than 29 header bytes, or a format mark other than 11), problem says why: the
+//     gzip damage or cut that ended the data before the header's end, a ".zdb" that is not gzip, or the
+//     header itself; nothing stays open
+
 // sequential: a compressed file is read by the one gzip stream, member after member, never by the pool
 // that inflates members ahead (what info needs to count members and see every trailer).
 int OpenToolDatabase(const std::string& path, DatabaseReader* reader,

@@ -490,6 +490,9 @@ constexpr unsigned InfoNumericFields = 1u << InfoRecordCount | 1u << InfoRecords
 static void InfoFields(const DatabaseInfo& info, const std::string& name, std::string fields[InfoFieldCount]) {
     fields[InfoFile] = name;
     fields[InfoVerdict] = info.end == InfoNotDatabase ? info.problem : DatabaseInfoEndText(info.end);
+    if (info.end == InfoDamaged && info.gzipDamage != GzipDamageNone)
+        fields[InfoVerdict] = "damaged: " + Utf8FromWide(GzipDamageText(info.gzipDamage));
+
     if (info.end == InfoNotDatabase) return;
     char title[DatabaseTitleCapacity];
     HeaderTitle(info.header, title);

@@ -160,6 +160,11 @@ files = {
     "after-end-cut.zdb": whole + first[:5],
     "trailing.zdb": whole + b"garbage",
     "early.zdb": member(data[:len(data) - 1] + b"\x7f"),
+    "method.zdb": whole[:2] + b"\x07" + whole[3:],
+    "header-check.zdb": whole[:3] + bytes([whole[3] | 2]) + whole[4:10] + b"\0\0" + whole[10:],
+    "header-cut.zdb": whole[:10],
+    "second-method.zdb": whole + first[:2] + b"\x07" + first[3:],
+    "not-gzip.zdb": b"phone,name,street,house,flat\n" * 3,
 }
 for name, content in files.items():
     open(name, "wb").write(content)
@@ -183,7 +188,13 @@ trailer-cut.zdb|2|damaged (CRC error): the records printed may be wrong|yes
 after-end-cut.zdb|2|damaged (CRC error): the records printed may be wrong|yes
 trailing.zdb|0|decompression OK, trailing garbage ignored|yes
 early.zdb|2|data end before the end mark after 5,000 records|yes
+method.zdb|2|damaged (unknown compression method): no database header could be read|no
+header-check.zdb|2|damaged (header CRC error): no database header could be read|no
+header-cut.zdb|2|cut: the gzip data end after 0 of the 29 header bytes|no
+second-method.zdb|2|damaged (unknown compression method): the records printed may be wrong|yes
+not-gzip.zdb|2|not a gzip file, nor a plain database (format mark 101)|no
 CASES
+
 # --max and --quiet stop reading on purpose: what was never read is not judged.
 expect_code 0 -- "$find" crc.zdb -p '?' --max 3
 expect_code 0 -- "$find" crc.zdb -p '?' --quiet

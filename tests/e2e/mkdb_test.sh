@@ -383,6 +383,14 @@ grep -qxF "dialdex-mkdb: trailing.zdb: decompression OK, trailing garbage ignore
     fail "trailing bytes: $(cat err.txt)"
 expect_error 2 "canonical.csv: not a database (format mark 101)" -- "$mkdb" dump canonical.csv
 expect_error 2 "(standard input): not a database (0 of the 29 header bytes)" -- "$mkdb" dump - </dev/null
+# gzip data broken before the header's end are named by what broke them, in dump and in info.
+{ head -c 2 round.zdb; printf '\007'; tail -c +4 round.zdb; } >method.zdb
+expect_error 2 "dialdex-mkdb: method.zdb: damaged (unknown compression method): no database header could be read" -- \
+    "$mkdb" dump method.zdb
+expect_code 2 -- "$mkdb" info method.zdb
+grep -qx "  verdict: *damaged (unknown compression method): no database header could be read" out.txt ||
+    fail "info method.zdb: $(cat out.txt)"
+
 expect_error 2 "standard output: No space left on device" -- bash -c '"$0" dump demo.zdb >/dev/full' "$mkdb"
 expect_error 2 "--format: 'xml' is none of plain, csv, tsv or json" -- "$mkdb" dump round.db --format xml
 expect_error 2 "--title is not for dump" -- "$mkdb" dump round.db --title X

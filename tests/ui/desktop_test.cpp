@@ -166,11 +166,13 @@ TEST(DesktopOpen, HostNamesWithBackslashesNeverReachTheDevicesOwnFiles) {
     std::string evil = MakeHostDatabase("..\\..\\Databases\\home.db", "EVIL");
     std::string export_ = folder + "/..\\..\\Program Files\\Dialdex\\dialdex.ini";
     WriteHostFile(folder + "/notes.db", "words, not a database");
+    WriteHostFile(folder + "/method.zdb", std::string("\x1F\x8B\x07\x00\0\0\0\0\0\x03", 10));
     ScriptRun run = RunScript(device,
                               "drop " + evil + "\ndump\ntype SearchWnd/1101 ?\nclick SearchWnd/1107\nwait\n"
                               "print ResultWnd/1201\nanswer " + export_ + "\ncommand 503\n"
                               "answer " + folder + "/no/such/x.csv\ncommand 503\n"
-                              "drop " + folder + "/missing.db\ndrop " + folder + "/notes.db\ndrop " + folder + "\n");
+                              "drop " + folder + "/missing.db\ndrop " + folder + "/notes.db\ndrop " + folder +
+                                  "/method.zdb\ndrop " + folder + "\n");
     ASSERT_EQ(run.exitCode, 0) << run.errors;
     // The dropped host file is what is listed and searched; the device's home.db is not.
     EXPECT_EQ(Items(Selector(run, 0)), (std::vector<std::string>{"HOME", "EVIL"}));
@@ -183,6 +185,8 @@ TEST(DesktopOpen, HostNamesWithBackslashesNeverReachTheDevicesOwnFiles) {
         "Could not write - " + folder + "/no/such/x.csv: No such file or directory",
         "Bad db file  - " + folder + "/missing.db: No such file or directory",
         "Bad db file  - " + folder + "/notes.db: shorter than a database header (29 bytes)",
+        "Bad db file  - " + folder + "/method.zdb: unknown compression method",
+
         "Bad db file  - " + folder + ": a folder",
     };
     std::vector<std::string> texts;

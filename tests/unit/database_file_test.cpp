@@ -104,6 +104,11 @@ TEST(DatabaseFile, EveryResultCode) {
     WriteCompressed("short.zdb", short28);
     EXPECT_EQ(Validate("short.db", header, &compressed), 3);
     EXPECT_EQ(Validate("short.zdb", header, &compressed), 3);
+    // gzip data damaged before the header's end: the damage, named as a host file's box names it.
+    WritePlain("method.zdb", {0x1F, 0x8B, 7, 0, 0, 0, 0, 0, 0, 3});
+    EXPECT_EQ(Validate("method.zdb", header, &compressed), ValidationGzipDamage + GzipDamageMethod);
+    EXPECT_EQ(std::u16string(ValidationFailureReason(5)), u"unknown compression method");
+
 
     // Format marks 10 and 12.
     for (unsigned char mark : {10, 12}) {

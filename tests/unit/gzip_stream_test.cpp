@@ -15,6 +15,7 @@ struct Delivered {
     Bytes bytes;
     int endCode = GzipNotEnded; // the gzip stream's; for zlib's reader 0, or 2 when a read failed
     bool trailingBytes = false; // the gzip stream's
+    int damage = GzipDamageNone; // the gzip stream's
 };
 
 // Reads the file through the gzip stream with the given inflater, in pieces of the given size.
@@ -33,6 +34,7 @@ static Delivered ReadWithStream(const std::string& name, int inflater, long piec
     EXPECT_EQ(ReadGzipStream(&stream, buffer.data(), piece), 0); // an ended stream stays ended
     result.endCode = stream.endCode;
     result.trailingBytes = stream.trailingBytes;
+    result.damage = stream.damage;
     CloseGzipStream(&stream);
     CloseFile(file);
     return result;
@@ -86,6 +88,7 @@ struct Case {
     int endCode;                  // the gzip stream's
     const Bytes* whole = nullptr; // where zlib's reader stops at a wrong trailer: what the stream gives
     bool trailingBytes = false;   // bytes after the last member were met
+    int damage = GzipDamageNone;  // what the stream names as the damage
 };
 
 static std::vector<Case> Cases() {
@@ -109,8 +112,8 @@ static std::vector<Case> Cases() {
     bothMembers = Join({data, large});
     std::vector<Case> cases;
     auto add = [&cases](const char* what, const Bytes& bytes, int endCode, const Bytes* whole = nullptr,
-                        bool trailing = false) {
-        cases.push_back({what, bytes, endCode, whole, trailing});
+                        bool trailing = false, int damage = GzipDamageNone) {
+        cases.push_back({what, bytes, endCode, whole, trailing, damage});
     };
     Bytes cutLarge(largeMember.begin(), largeMember.begin() + long(largeMember.size() / 2));
     add("empty file", {}, GzipEndedWhole);
@@ -134,14 +137,15 @@ static std::vector<Case> Cases() {
     add("cut in the compressed data", cutLarge, GzipEndedEarly);
     add("cut in the trailer", Bytes(member.begin(), member.end() - 3), GzipEndedEarly);
     add("cut before the trailer", Bytes(member.begin(), member.end() - 8), GzipEndedEarly);
-    add("wrong header check", MemberWithHeader(data, 0x02, false), GzipEndedDamaged);
-    add("a reserved flag", MemberWithHeader(data, 0x20), GzipEndedDamaged);
+    add("wrong header check", MemberWithHeader(data, 0x02, false), GzipEndedDamaged, nullptr, false,
+        GzipDamageHeaderCheck);
+    add("a reserved flag", MemberWithHeader(data, 0x20), GzipEndedDamaged, nullptr, false, GzipDamageFlags);
     add("a method other than deflate",
         Join({
             {0x1F, 0x8B, 7},
             Bytes(member.begin() + 3, member.end())
     }),
-        GzipEndedDamaged);
+        GzipEndedDamaged, nullptr, false, GzipDamageMethod);
     add("wrong CRC-32", badCrc, GzipEndedDamaged);
     add("wrong length", badLength, GzipEndedDamaged);
     add("wrong CRC-32 and cut in the length", Bytes(badCrc.begin(), badCrc.end() - 2), GzipEndedDamaged);
@@ -180,6 +184,8 @@ TEST(GzipStream, ReadsAsZlibsGzipReaderDoes) {
                              ", pieces of " + std::to_string(piece));
                 EXPECT_EQ(stream.endCode, test.endCode);
                 EXPECT_EQ(stream.trailingBytes, test.trailingBytes);
+                EXPECT_EQ(stream.damage, test.damage);
+
                 if (test.whole != nullptr) {
                     EXPECT_EQ(stream.bytes, *test.whole);
                 } else if (zlib.endCode == GzipEndedWhole) {
@@ -206,6 +212,8 @@ TEST(GzipStream, DamageKeepsEveryByteBeforeIt) {
     for (int inflater : Inflaters()) {
         Delivered stream = ReadWithStream("flushed.zdb", inflater, 256 * 1024, 256 * 1024);
         EXPECT_EQ(stream.endCode, GzipEndedDamaged);
+        EXPECT_EQ(stream.damage, GzipDamageData);
+
         ASSERT_EQ(stream.bytes.size(), 200000u) << inflater;
         EXPECT_TRUE(std::equal(stream.bytes.begin(), stream.bytes.end(), large.begin()));
         // Read in small pieces, so ISA-L has handed bytes out before it meets the damage: zlib takes the
