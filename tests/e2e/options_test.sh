@@ -94,7 +94,9 @@ complete_words() {
 [ "$(complete_words dialdex-find _dialdex_find dialdex-find --format '')" = "csv json plain tsv " ] ||
     fail "dialdex-find --format values"
 [ "$(complete_words dialdex-find _dialdex_find dialdex-find --format=j)" = "json " ] || fail "dialdex-find --format=j"
-[ "$(complete_words dialdex-find _dialdex_find dialdex-find -n ivanov files/)" = "files/TOWN.DB files/city.zdb files/sub/ " ] ||
+# Folders come without their slash: with -o filenames readline adds one (one of our own showed "sub//").
+[ "$(complete_words dialdex-find _dialdex_find dialdex-find -n ivanov files/)" = "files/TOWN.DB files/city.zdb files/sub " ] ||
+
     fail "dialdex-find files: $(complete_words dialdex-find _dialdex_find dialdex-find files/)"
 # As bash splits "--format=j": "--format", "=" and "j".
 [ "$(complete_words dialdex-find _dialdex_find dialdex-find --format = j)" = "json " ] || fail "dialdex-find --format = j"
@@ -108,9 +110,9 @@ complete_words() {
 [ "$(complete_words dialdex _dialdex dialdex -- --sc)" = " " ] || fail "dialdex offers options after --"
 [ "$(complete_words dialdex-mkdb _dialdex_mkdb dialdex-mkdb '')" = "--help --version build demo dump info " ] ||
     fail "dialdex-mkdb commands"
-[ "$(complete_words dialdex-mkdb _dialdex_mkdb dialdex-mkdb build files/)" = "files/list.csv files/list.csv.gz files/notes.txt files/sub/ " ] ||
+[ "$(complete_words dialdex-mkdb _dialdex_mkdb dialdex-mkdb build files/)" = "files/list.csv files/list.csv.gz files/notes.txt files/sub " ] ||
     fail "dialdex-mkdb build IN: $(complete_words dialdex-mkdb _dialdex_mkdb dialdex-mkdb build files/)"
-[ "$(complete_words dialdex-mkdb _dialdex_mkdb dialdex-mkdb build -e cp1251 files/list.csv files/)" = "files/TOWN.DB files/city.zdb files/sub/ " ] ||
+[ "$(complete_words dialdex-mkdb _dialdex_mkdb dialdex-mkdb build -e cp1251 files/list.csv files/)" = "files/TOWN.DB files/city.zdb files/sub " ] ||
     fail "dialdex-mkdb build OUT"
 [ "$(complete_words dialdex-mkdb _dialdex_mkdb dialdex-mkdb dump --f)" = "--format " ] || fail "dialdex-mkdb dump --f"
 [ "$(complete_words dialdex-mkdb _dialdex_mkdb dialdex-mkdb build --s)" = "--skip-bad " ] || fail "dialdex-mkdb build --s"
@@ -118,7 +120,7 @@ complete_words() {
     fail "dialdex-mkdb --input-encoding values"
 [ "$(complete_words dialdex _dialdex dialdex --sc)" = "--screen --script " ] || fail "dialdex --sc"
 [ "$(complete_words dialdex _dialdex dialdex --screen 64)" = "640x240 640x480 " ] || fail "dialdex --screen values"
-[ "$(complete_words dialdex _dialdex dialdex --card fi)" = "files/ " ] || fail "dialdex --card folders"
+[ "$(complete_words dialdex _dialdex dialdex --card fi)" = "files " ] || fail "dialdex --card folders"
 [ "$(complete_words dialdex _dialdex dialdex files/c)" = "files/city.zdb " ] || fail "dialdex FILE"
 
 # --- on a desktop (a platform, no script): the process keeps its name and sets no scale for Qt ---
