@@ -339,4 +339,51 @@ TEST(MemberFile, PoolReadsEveryMemberWithinItsMemoryBound) {
     }
 }
 
+// A file of one member keeps its bytes in one buffer made to its trailer's length; a trailer that says
+// too little (more members) or more than the limit (damage) still keeps or reads every byte.
+TEST(MemberFile, KeptBytesOfOneMemberMadeToTheTrailersLength) {
+    const Bytes& inflated = DirectoryBytes();
+    Bytes firstHalf(inflated.begin(), inflated.begin() + long(inflated.size() / 2));
+    Bytes secondHalf(inflated.begin() + long(inflated.size() / 2), inflated.end());
+    WriteCompressed("whole.zdb", inflated);
+    WriteCompressed("first-half.zdb", firstHalf);
+    WriteCompressed("second-half.zdb", secondHalf);
+    Bytes oneMember = ReadHostFile("whole.zdb");
+    Bytes twoMembers = ReadHostFile("first-half.zdb");
+    Bytes second = ReadHostFile("second-half.zdb");
+    twoMembers.insert(twoMembers.end(), second.begin(), second.end());
+    Bytes tooLong = oneMember;
+    tooLong[tooLong.size() - 1] = 0x7F;
+    struct Case {
+        const char* what;
+        const Bytes* file;
+        bool madeOnce;
+    };
+    const Case cases[] = {{"one member", &oneMember, true},
+                          {"two members", &twoMembers, false},
+                          {"a trailer's length beyond the limit", &tooLong, false}};
+    for (const Case& test : cases) {
+        WritePlain("trailer.zdb", *test.file);
+        ReadOutcome sequential = ReadSequentially("trailer.zdb");
+        DatabaseReader reader;
+        ASSERT_EQ(OpenDatabaseReaderOnFile(&reader, open((TestDeviceFolder() + "/trailer.zdb").c_str(), O_RDONLY), true), 0);
+        KeepDatabaseBytes(&reader, 64LL << 20);
+        Bytes bytes;
+        unsigned char piece[4093];
+        long got;
+        while ((got = ReadDatabaseBytes(&reader, piece, sizeof piece)) > 0)
+            bytes.insert(bytes.end(), piece, piece + got);
+        EXPECT_TRUE(bytes == sequential.bytes) << test.what;
+        EXPECT_EQ(reader.gzip.endCode, sequential.endCode) << test.what;
+        if (test.madeOnce) {
+            EXPECT_LT(reader.keptCapacity, (long long)inflated.size() + (2 << 20)) << test.what;
+        }
+        long long length = 0;
+        unsigned char* kept = TakeKeptDatabaseBytes(&reader, &length);
+        EXPECT_TRUE(kept != nullptr && Bytes(kept, kept + length) == sequential.bytes) << test.what;
+        FreeKeptDatabaseBytes(kept);
+        CloseDatabaseReader(&reader);
+    }
+}
+
 } // namespace
