@@ -5,8 +5,10 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <mutex>
 
 bool HasCompressedExtension(std::string_view path) {
     static constexpr char extension[] = ".zdb";
@@ -153,10 +155,17 @@ struct Utf8Table {
     std::string sequences[256];
 };
 
+// dialdex-find's file threads print their first matches at once: the table is made by one of them while
+// the others wait, and read by all once made.
 static const Utf8Table& CurrentUtf8Table() {
     static Utf8Table table;
-    if (table.codePage != DeviceCodePage()) {
-        table.codePage = DeviceCodePage();
+    static std::mutex making;
+    static std::atomic<int> madeFor{-1};
+    int codePage = DeviceCodePage();
+    if (madeFor.load(std::memory_order_acquire) == codePage) return table;
+    std::lock_guard<std::mutex> guard(making);
+    if (table.codePage != codePage) {
+        table.codePage = codePage;
         for (int byte = 1; byte < 256; byte++) {
             char source = char(byte);
             char16_t wide[4];
@@ -164,6 +173,7 @@ static const Utf8Table& CurrentUtf8Table() {
             table.sequences[byte] = Utf8FromWide(std::u16string_view(wide, size_t(length)));
         }
     }
+    madeFor.store(codePage, std::memory_order_release);
     return table;
 }
 

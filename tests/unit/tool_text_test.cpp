@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -84,6 +86,35 @@ TEST(ToolText, NumbersAndNames) {
     EXPECT_TRUE(HasCompressedExtension("a/B.ZdB"));
     EXPECT_FALSE(HasCompressedExtension("zdb"));
     EXPECT_FALSE(HasCompressedExtension("a.zdb.gz"));
+}
+
+// dialdex-find's file threads may print their first matches at the same moment, each asking for the
+// table that turns device bytes into UTF-8 while it is made.
+TEST(ToolText, DeviceTextAsUtf8FromSeveralThreadsAtOnce) {
+    std::string every;
+    for (int byte = 0x80; byte < 0x100; byte++)
+        every.push_back(char(byte));
+    for (int codePage : {866, 1251}) {
+        ASSERT_EQ(SetDeviceCodePage(codePage), 0);
+        std::string expected;
+        for (char byte : every) {
+            char16_t wide[4];
+            int length = DeviceToWide(&byte, 1, wide, 4);
+            expected += Utf8FromWide(std::u16string_view(wide, size_t(length)));
+        }
+        ASSERT_EQ(SetDeviceCodePage(codePage == 866 ? 1251 : 866), 0);
+        std::string other;
+        AppendDeviceTextAsUtf8(&other, every.c_str()); // the table made for the other code page
+        ASSERT_EQ(SetDeviceCodePage(codePage), 0);
+        std::vector<std::string> outputs(4);
+        std::vector<std::thread> threads;
+        for (std::string& output : outputs)
+            threads.emplace_back([&output, &every] { AppendDeviceTextAsUtf8(&output, every.c_str()); });
+        for (std::thread& thread : threads)
+            thread.join();
+        for (const std::string& output : outputs)
+            EXPECT_EQ(output, expected) << codePage;
+    }
 }
 
 } // namespace
