@@ -20,6 +20,7 @@ import threading
 import time
 
 SCRIPT_TIME = re.compile(r"^script-time (\d+) ([0-9.]+) ([0-9.]+) (.*)$")
+SCRIPT_STALL = re.compile(r"^script-stall (\d+) ([0-9.]+)$", re.M)
 # The final status text in any language ("Scaned: %i, results: %i" in English): the two counts.
 STATUS = re.compile(r"^\D*(\d+)\D+(\d+)\s*$")
 
@@ -104,6 +105,7 @@ class Measurement:
         self.rss = []
         self.cpu = []
         self.firsts = []
+        self.stalls = []
         self.last = None
 
     def run(self):
@@ -127,6 +129,10 @@ class Measurement:
             times = script_times(sample.stderr)
             start, end = command_time(times, "header")
             seconds = end - start
+            # The window thread's longest gap between the ticks of its timer while the header command ran.
+            line = [entry[0] for entry in times if entry[3].startswith("header")][0]
+            self.stalls.extend(float(stall) for number, stall in SCRIPT_STALL.findall(sample.stderr)
+                               if int(number) == line)
         elif self.kind == "startup":
             # From just before the process was made to the first script command, which runs once the
             # main window with its pages is shown and every event before it has been served.
@@ -209,6 +215,11 @@ def main():
     script_nothing = search_script("nothing.script", nothing)
     # Every subscriber matches the phone pattern "?": a million rows, then the name heading clicked.
     script_sort = search_script("sort.script", "?", ["header ResultWnd/1201 1"], edit="SearchWnd/1101")
+    # The same on the 5,000,000-subscriber directory opened for the run (chosen without a choose command).
+    script_sort_big = os.path.join(scripts, "sort-5m.script")
+    write_script(script_sort_big, ["type SearchWnd/1101 ?", "click SearchWnd/1107", "wait", "print ResultWnd/1202",
+                                   "header ResultWnd/1201 1"])
+    sort_db = os.path.join(data, "sort-5m.db")
     # The same search twice on a .zdb opened for the run (chosen without a choose command).
     script_twice = os.path.join(scripts, "twice.script")
     write_script(script_twice, ["type SearchWnd/1102 %s" % selective, "click SearchWnd/1107", "wait", "tab 0",
@@ -307,6 +318,9 @@ def main():
         Measurement("sort-window", "sorting %s rows by name through the list (name heading clicked after a "
                     "search matching every subscriber)" % format(1000000, ","),
                     window(script_sort), kind="sort", env=script_env, check=expect_search("all")),
+        Measurement("sort-window-5m", "sorting %s rows by name through the list (the same, on a %s-subscriber "
+                    "directory)" % (format(5000000, ","), format(5000000, ",")),
+                    window(script_sort_big) + [sort_db], kind="sort", env=script_env, check=expect_search("all")),
     ]
 
     # The run order keeps the two sides of each ratio next to each other, so that they meet the same load.
@@ -315,7 +329,7 @@ def main():
     run_order = ["inflate", "find-zdb", "igzip", "window-selective", "inflate-isal", "walk-zdb", "zcat-grep", "rg",
                  "cat", "find-db", "walk-db", "read-64k", "sqlite", "find-zdb-broad", "find-zdb-broad-csv",
                  "find-zdb-broad-json", "window-broad", "window-nothing", "startup",
-                 "sort", "sort-window", "inflate-blocks", "read-blocks", "igzip-gzip",
+                 "sort", "sort-window", "sort-window-5m", "inflate-blocks", "read-blocks", "igzip-gzip",
                  "find-gzip", "find-zdb-memory", "find-one-member", "find-4", "find-4-serial", "window-twice"]
     cores_keys = ["window-selective", "find-zdb", "igzip", "igzip-gzip", "find-gzip", "find-zdb-memory",
                   "find-one-member", "find-4", "find-4-serial", "window-twice"]
@@ -338,6 +352,7 @@ def main():
         measurement.rss.clear()
         measurement.cpu.clear()
         measurement.firsts.clear()
+        measurement.stalls.clear()
     for round_index in range(options.rounds):
         shift = round_index * 3 % len(ordered)
         for measurement in ordered[shift:] + ordered[:shift]:
@@ -415,8 +430,15 @@ def main():
         row("window-nothing", times(paired("window-nothing", "find-zdb")) + " of dialdex-find .zdb, selective")
         row("startup", "", "≤ 0.3 s", yes(median("startup") <= 0.3))
         row("sort", "", "≤ 1 s", yes(median("sort") <= 1))
-        row("sort-window", "%s rows" % format(by_key["sort-window"].last_results, ","), "≤ 1.5 s",
-            yes(median("sort-window") <= 1.5))
+        def stalls(key):
+            samples = by_key[key].stalls
+            return "longest window-thread stall %.0f ms (median; at most %.0f ms)" % (
+                1000 * statistics.median(samples), 1000 * max(samples)) if samples else "no stall measured"
+        row("sort-window", "%s rows; %s" % (format(by_key["sort-window"].last_results, ","), stalls("sort-window")),
+            "≤ 1.5 s", yes(median("sort-window") <= 1.5))
+        row("sort-window-5m", "%s rows; %s" % (format(by_key["sort-window-5m"].last_results, ","),
+                                                 stalls("sort-window-5m")),
+            "≤ 2.5 s", yes(median("sort-window-5m") <= 2.5))
         rows.extend(find_db_rows(options.find_db_output))
     ratio = paired("find-zdb", "igzip")
     row("find-zdb", times(ratio) + " of `igzip -dc` of the same file", "≤ 0.60×", yes(ratio <= 0.60))

@@ -77,8 +77,11 @@ class ListViewFace : public QTreeView {
         stores[record->handle] = list.store;
     }
     ~ListViewFace() override {
-        std::lock_guard<std::mutex> lock(storesMutex);
-        stores.erase(list.record->handle);
+        {
+            std::lock_guard<std::mutex> lock(storesMutex);
+            stores.erase(list.record->handle);
+        }
+        CancelRowSorts(list);
     }
     bool viewportEvent(QEvent* event) override {
         // The growing columns share the room the list has beyond its columns.
@@ -99,6 +102,7 @@ class ListViewFace : public QTreeView {
             }
             return true;
         }
+        if (TakeSortedRows(list, event)) return true;
         return QTreeView::event(event);
     }
 
@@ -263,10 +267,16 @@ std::shared_ptr<ListRowStore> FindRowStore(Window window) {
 }
 
 void PostNewRowsNotice(const ListRowStore& store) {
+    PostToListFace(store, new NewRowsEvent);
+}
+
+void PostToListFace(const ListRowStore& store, QEvent* event) {
     // Posted under the registry's lock: the face leaves the registry before it goes away.
     std::lock_guard<std::mutex> lock(storesMutex);
-    if (!stores.count(reinterpret_cast<uintptr_t>(store.window))) return;
-    auto* event = new NewRowsEvent;
+    if (!stores.count(reinterpret_cast<uintptr_t>(store.window))) {
+        delete event;
+        return;
+    }
     HandOverEvent(event);
     QCoreApplication::postEvent(store.face, event);
 }

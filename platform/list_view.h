@@ -10,6 +10,8 @@
 
 #include <QAbstractTableModel>
 #include <QTreeView>
+#include <atomic>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -33,6 +35,12 @@ struct ListRowStore {
     bool newRowsNoticePosted = false; // a notice of new rows is on its way to the face
     Window window = nullptr;          // the list view's window
     QObject* face = nullptr;          // where notices of new rows go
+    // Sorts run on a thread of their own (list_view_sort.cpp). A sort belongs to the generation it was
+    // started in: a newer sort, a row put in before the end, or the rows' deletion starts a new one.
+    std::atomic<uint64_t> sortGeneration{0};
+    int sortsReadingItems = 0;             // sort threads that may still read the rows' item data
+    std::condition_variable sortsStopped; // told when one of them stops
+    uint64_t rowEdits = 0;                 // counts changes to rows in place (their texts)
 };
 
 struct ListColumn {
@@ -43,6 +51,7 @@ struct ListColumn {
 };
 
 struct ListView;
+struct RowSort;
 
 // The rows as the face shows them: the first shownRows rows, their texts asked for on demand. The message
 // functions tell it what they change through the wrappers below.
@@ -82,6 +91,7 @@ struct ListView {
     // The last sort, which a desktop's second click on the same heading turns round (until the rows go).
     SecondParameter sortedBy = -1; // the sort parameter (the column), -1 for none
     bool sortedDescending = false;
+    std::shared_ptr<RowSort> sort; // the sort under way whose rows the list waits for, if any
 };
 
 // The list view of a window, or null when it is none (window thread).
@@ -101,6 +111,17 @@ void PlaceColumns(ListView& list);
 // Posts a notice of new rows to the face, unless the face is gone (any thread, without the store's lock;
 // the caller has set newRowsNoticePosted).
 void PostNewRowsNotice(const ListRowStore& store);
+// Posts an event to the list's face, or deletes it when the face is gone (any thread, without the store's
+// lock).
+void PostToListFace(const ListRowStore& store, QEvent* event);
+// The sort (list_view_sort.cpp), window thread. Starts sorting the rows present on a thread of its own,
+// cancelling a sort under way; the rows come back as an event to the face. Codes: 1 started; -1 refused
+// for memory (the sort's room could not be had).
+int StartRowSort(ListView& list, const ListViewSortByKey& sort, bool descending);
+// Cancels any sort under way and waits until none reads the rows' item data any more.
+void CancelRowSorts(ListView& list);
+// Takes a sort's rows back, when the event carries them; false for any other event.
+bool TakeSortedRows(ListView& list, QEvent* event);
 // The store of a window's list view, for another thread; null when it has none.
 std::shared_ptr<ListRowStore> FindRowStore(Window window);
 // The list view's messages (list_view_messages.cpp).

@@ -100,7 +100,9 @@ bool InsertRow(ListRowStore& store, ListView* list, FirstParameter, SecondParame
         return true;
     }
     lock.unlock();
-    // Before the end: the face is told of the row as it goes in.
+    // Before the end: the face is told of the row as it goes in. A sort under way would put the rows in an
+    // order that no longer holds.
+    CancelRowSorts(*list);
     ListRow row = MakeRow(*item, list->columns.size());
     list->model->BeginInsert(item->item);
     {
@@ -126,6 +128,7 @@ bool SetRowText(ListRowStore& store, ListView* list, FirstParameter first, Secon
         }
         if (!list && item->text != TextCallback) return false;
         SetCellText(store.rows[size_t(index)], item->subItem, item->text, list ? list->columns.size() : 0);
+        store.rowEdits++;
     }
     if (list) list->model->ChangedCell(index, item->subItem);
     *result = 1;
@@ -159,6 +162,7 @@ bool GetRow(ListRowStore& store, ListView* list, FirstParameter, SecondParameter
 // Codes: 1.
 bool DeleteAllRows(ListRowStore& store, ListView* list, FirstParameter, SecondParameter,
                    MessageResult* result) {
+    CancelRowSorts(*list);
     list->model->BeginReset();
     {
         std::lock_guard<std::mutex> lock(store.lock);
@@ -193,6 +197,7 @@ bool InsertColumn(ListRowStore& store, ListView* list, FirstParameter first, Sec
         std::lock_guard<std::mutex> lock(store.lock);
         for (ListRow& row : store.rows)
             if (row.texts) row.texts->insert(row.texts->begin() + index, std::u16string());
+        store.rowEdits++;
     }
     list->model->EndColumn();
     PlaceColumns(*list);
@@ -236,47 +241,15 @@ bool NextRow(ListRowStore&, ListView* list, FirstParameter first, SecondParamete
     return true;
 }
 
-// Sorts the rows (the store's lock held), stable, ascending or descending: by key first when there is a
-// key function, then by the compare callback.
-void SortStoredRows(std::vector<ListRow>& rows, const ListViewSortByKey& sort, bool descending) {
-    if (!sort.key) {
-        std::stable_sort(rows.begin(), rows.end(), [&](const ListRow& left, const ListRow& right) {
-            int order = sort.compare(left.parameter, right.parameter, sort.sortParameter);
-            return descending ? order > 0 : order < 0;
-        });
-        return;
-    }
-    // The keys lie side by side with the rows' places: most comparisons never reach the rows' items,
-    // which lie all over memory once sorted.
-    struct Keyed {
-        ListViewSortKey key;
-        uint32_t row;
-    };
-    std::vector<Keyed> order(rows.size());
-    for (size_t index = 0; index < rows.size(); index++)
-        order[index] = {sort.key(rows[index].parameter, sort.sortParameter), uint32_t(index)};
-    std::stable_sort(order.begin(), order.end(), [&](const Keyed& left, const Keyed& right) {
-        for (int word = 0; word < ListViewSortKeyWords; word++)
-            if (left.key.words[word] != right.key.words[word])
-                return (left.key.words[word] < right.key.words[word]) != descending;
-        int compared = sort.compare(rows[left.row].parameter, rows[right.row].parameter, sort.sortParameter);
-        return descending ? compared > 0 : compared < 0;
-    });
-    std::vector<ListRow> sorted;
-    sorted.reserve(rows.size());
-    for (const Keyed& entry : order)
-        sorted.push_back(std::move(rows[entry.row]));
-    rows.swap(sorted);
-}
-
-// What a sort takes beside the rows, a row: its key and place, and the sorted copy of the rows (a merge
-// sort's room for the keys comes on top while it runs).
+// What a sort takes beside the rows, a row, at most: its key and place, its item data and the sorted
+// rows' room (64 bytes), counted at 80, the figure a device's sorts have always been refused by.
 constexpr uint64_t SortRoomPerRow = 2 * (sizeof(ListViewSortKey) + sizeof(uint32_t)) + sizeof(ListRow);
 
-// Codes: 1 sorted; 0 without a compare callback; -1 refused for memory (the room it takes would pass the
-// memory budget, or could not be had): the rows stay as they were. The rows present are sorted,
-// ascending and stable; the worker's next row waits for the lock and then goes to the end. The focus
-// stays on its row.
+// Codes: 1 the sort is under way; 0 without a compare callback; -1 refused for memory (the room it takes
+// would pass the memory budget, or could not be had): the rows stay as they were. The rows present are
+// sorted on a thread of their own, ascending and stable, and come back to the list in one step; rows the
+// worker appends meanwhile go to the end. A newer sort, or the rows' deletion, cancels it. The focus stays
+// on its row.
 bool SortRowsBy(ListView* list, const ListViewSortByKey& sort, MessageResult* result) {
     if (!sort.compare) {
         *result = 0;
@@ -290,40 +263,18 @@ bool SortRowsBy(ListView* list, const ListViewSortByKey& sort, MessageResult* re
             return true;
         }
     }
-    bool sorted = false;
-    int focused = FocusedRow(*list);
-    // On a desktop a second sort by the same column turns the order round (the heading shows which way);
-    // the handheld sorts ascending every time.
+    // On a desktop a second sort by the same column turns the order round (the heading shows which way,
+    // once the rows are in it); the handheld sorts ascending every time.
     bool descending = DesktopFaceShown() && list->sortedBy == sort.sortParameter && !list->sortedDescending;
-    list->model->LayoutAboutToChange();
-    int newFocus = -1;
     try {
-        std::lock_guard<std::mutex> lock(store.lock);
-        SecondParameter focusedParameter = 0;
-        if (focused >= 0 && focused < int(store.rows.size()))
-            focusedParameter = store.rows[size_t(focused)].parameter;
-        SortStoredRows(store.rows, sort, descending);
+        *result = StartRowSort(*list, sort, descending);
+    } catch (const std::bad_alloc&) {
+        *result = -1;
+    }
+    if (*result == 1) {
         list->sortedBy = sort.sortParameter;
         list->sortedDescending = descending;
-        sorted = true;
-        if (focused >= 0)
-            for (size_t i = 0; i < store.rows.size(); i++)
-                if (store.rows[i].parameter == focusedParameter) {
-                    newFocus = int(i);
-                    break;
-                }
-    } catch (const std::bad_alloc&) {
-        // No memory for the sort's room: the rows stay as they were.
     }
-    list->model->LayoutChanged();
-    if (DesktopFaceShown() && list->sortedBy >= 0 && list->sortedBy < int(list->columns.size())) {
-        list->face->header()->setSortIndicatorShown(true);
-        list->face->header()->setSortIndicator(
-            int(list->sortedBy), list->sortedDescending ? Qt::DescendingOrder : Qt::AscendingOrder);
-    }
-    if (newFocus >= 0) list->face->setCurrentIndex(list->model->index(newFocus, 0));
-    list->face->viewport()->update();
-    *result = sorted ? 1 : -1;
     return true;
 }
 

@@ -15,7 +15,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPixmap>
+#include <QTimer>
 #include <QWidget>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -32,11 +34,32 @@ bool echoCommands = false; // DIALDEX_SCRIPT_ECHO=1 prints each command before i
 // DIALDEX_SCRIPT_TIMES=1 prints, on standard error, when each command started and ended on the monotonic
 // clock (the one other processes see too), so the benchmarks can time a search from its Start click:
 //   script-time LINE START_SECONDS END_SECONDS COMMAND
+// and how long the window thread went at most without serving its events during the command (the
+// largest gap between the ticks of a timer on it, ticking every StallTickMilliseconds):
+//   script-stall LINE SECONDS
 bool printTimes = false;
+constexpr int StallTickMilliseconds = 2;
 
 double MonotonicSeconds() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
+
+// The window thread's longest gap between ticks since the command began.
+struct StallWatch {
+    QTimer ticks;
+    double lastTick = 0;
+    double longestGap = 0;
+    void Begin() {
+        lastTick = MonotonicSeconds();
+        longestGap = 0;
+    }
+    void Tick() {
+        double now = MonotonicSeconds();
+        longestGap = std::max(longestGap, now - lastTick);
+        lastTick = now;
+    }
+};
+StallWatch* stallWatch = nullptr;
 
 WindowRecord* MainWindowRecord() {
     for (WindowRecord* record : AllWindowRecords())
@@ -94,6 +117,7 @@ int RunTab(const ScriptLine& parsed, std::string*, std::string* error) {
 
 int RunWait(const ScriptLine&, std::string*, std::string*) {
     WaitForThreadsServingMessages();
+    WaitForRowSorts();
     QCoreApplication::sendPostedEvents();
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     return 0;
@@ -200,8 +224,12 @@ bool ChooseInControl(WindowRecord* record, const ScriptLine& parsed) {
 bool ActivateRow(WindowRecord* record, const ScriptLine& parsed) {
     return UserActivateRow(record, parsed.numbers[0]);
 }
+// The sort a click starts runs on a thread of its own; a script goes on once its rows are back, so that
+// what it reads next is what a user sees when the busy cursor is gone.
 bool ClickHeader(WindowRecord* record, const ScriptLine& parsed) {
-    return UserClickHeader(record, parsed.numbers[0]);
+    if (!UserClickHeader(record, parsed.numbers[0])) return false;
+    WaitForRowSorts();
+    return true;
 }
 bool PressKeys(WindowRecord* record, const ScriptLine& parsed) {
     return UserPressKeys(record, parsed.text);
@@ -264,6 +292,7 @@ bool RunNextScriptLine() {
     std::string output, error;
     if (echoCommands && !line.empty() && line[0] != '#') std::printf("> %s\n", line.c_str());
     double started = printTimes ? MonotonicSeconds() : 0;
+    if (stallWatch) stallWatch->Begin();
     if (RunScriptCommand(line, &output, &error) != 0) {
         std::fprintf(stderr, "script line %zu: %s\n", nextLine, error.c_str());
         failedLines++;
@@ -271,6 +300,10 @@ bool RunNextScriptLine() {
     if (printTimes)
         std::fprintf(stderr, "script-time %zu %.6f %.6f %s\n", nextLine, started, MonotonicSeconds(),
                      line.c_str());
+    if (stallWatch) {
+        stallWatch->Tick();
+        std::fprintf(stderr, "script-stall %zu %.6f\n", nextLine, stallWatch->longestGap);
+    }
     if (!output.empty()) {
         std::fwrite(output.data(), 1, output.size(), stdout);
         std::fflush(stdout);
@@ -316,6 +349,11 @@ int StartScript(const std::string& path) {
     echoCommands = echo && std::string(echo) == "1";
     const char* times = std::getenv("DIALDEX_SCRIPT_TIMES");
     printTimes = times && std::string(times) == "1";
+    if (printTimes && !stallWatch) {
+        stallWatch = new StallWatch;
+        QObject::connect(&stallWatch->ticks, &QTimer::timeout, [] { stallWatch->Tick(); });
+        stallWatch->ticks.start(StallTickMilliseconds);
+    }
     PrintMessageBoxes();
     SetFileDialogHook(AnswerFileDialog);
     SetIdleHook(RunNextScriptLine);

@@ -121,6 +121,10 @@ void PlaceFocusInShownWindow(WindowRecord* shown);
 using FileDialogHook = std::string (*)(Window owner, const char16_t* caption);
 void SetFileDialogHook(FileDialogHook hook);
 
+// Serves the window system until every list view's sort under way has given its rows back (window
+// thread; list_view_sort.cpp).
+void WaitForRowSorts();
+
 // --- Hooks for the script driver and the tests ---------------------------------------------------------
 using MessageBoxHook = int (*)(Window owner, const char16_t* text, const char16_t* caption);
 void SetMessageBoxHook(MessageBoxHook hook);

@@ -164,10 +164,12 @@ struct ListViewColumn {
 using ListViewCompare = int (*)(SecondParameter first, SecondParameter second, SecondParameter sortParameter);
 // The platform's own sort for long lists: each row's key is asked for once, the rows are ordered by key
 // (its words in turn, as unsigned numbers), and the compare callback decides only between equal keys.
-// The keys must agree with the callback: rows whose keys differ are in the callback's order too.
+// The keys must agree with the callback: rows whose keys differ are in the callback's order too. A key
+// whose last byte is 0 holds its row's whole order: rows with that same key are equal for the callback,
+// which is then not asked.
 // Both sorts answer 1 when sorted, -1 when refused for memory (the rows stay as they were).
 constexpr uint32_t ListViewSortItemsByKey = 0x10F0; // second parameter: a ListViewSortByKey
-constexpr int ListViewSortKeyWords = 3;
+constexpr int ListViewSortKeyWords = 5;
 struct ListViewSortKey {
     uint64_t words[ListViewSortKeyWords];
 };

@@ -77,8 +77,8 @@ MessageResult OnResultListNotify(Window, uint32_t, FirstParameter, SecondParamet
         break;
     case ListViewColumnClick: {
         auto* notification = reinterpret_cast<ListViewNotification*>(second);
-        // By CompareRows, with the first 24 characters of each row's text as keys ahead of it (the same
-        // order): a million rows sort in about a second instead of three.
+        // By CompareRows, with the first 40 characters of each row's text as keys ahead of it (the same
+        // order), on a thread of the list's own: the rows come back sorted while the window stays live.
         ListViewSortByKey sort{RowSortKey, CompareRows, static_cast<SecondParameter>(notification->subItem)};
         if (SendMessage(header->from, ListViewSortItemsByKey, 0, reinterpret_cast<SecondParameter>(&sort)) ==
             -1) {

@@ -23,7 +23,8 @@ void ClearResultList();
 // <0, 0, >0 as record A's text of the column sorts before, with or after B's (locale-aware, ignoring
 // case); 0 for any other column. The rows' item data are their records (result_rows.h).
 int CompareRows(SecondParameter recordA, SecondParameter recordB, SecondParameter column);
-// A record's sort key for a column: its first 24 characters as CompareRows orders them (records whose
-// keys differ compare as their keys do). Most names are told apart within them, so the sort seldom
-// reads the records themselves, which lie all over memory once sorted.
+// A record's sort key for a column: its first 40 characters as CompareRows orders them (records whose
+// keys differ compare as their keys do), padded with 0. Almost every name fits whole, and then the key is
+// its whole order (no character's rank is 0), so the sort seldom reads the records themselves, which lie
+// all over memory once sorted.
 ListViewSortKey RowSortKey(SecondParameter record, SecondParameter column);

@@ -6,7 +6,9 @@
 #include "platform/registry.h"
 #include "platform/script.h"
 #include "platform/text.h"
+#include "platform/user_input.h"
 #include "platform/window_system.h"
+#include "search/result_page.h"
 #include "search/search_page.h"
 #include "search/search_state.h"
 #include "search/search_worker.h"
@@ -21,6 +23,7 @@
 #include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
+#include <map>
 #include <sstream>
 
 namespace {
@@ -518,6 +521,70 @@ TEST(Search, SortDuringAScanLeavesLaterRowsAtTheEndUnsorted) {
     };
     for (size_t i = 1; i < sorted; i++)
         EXPECT_LE(CompareWideLocale(nameOf(rows[i - 1]).c_str(), nameOf(rows[i]).c_str(), true), 0) << i;
+    EXPECT_EQ(StopProgram(), 0);
+}
+
+// A click on a heading sorts on a thread of its own: the list shows a busy cursor until the rows come
+// back in one step. A newer click and a new search cancel the sort under way, `wait` waits for it, and
+// the window closes while one runs.
+TEST(Search, ASortRunsOnItsOwnThreadAndANewerSortOrASearchCancelsIt) {
+    SearchDevice made = MakeDemoDevice(100000);
+    QString database = QString::fromStdString(made.databaseHostPath);
+    std::vector<std::string> fileOrder = Lines(RunTool("dialdex-find", {database, "--phone", "?"}));
+    std::vector<std::string> namesWithK = Lines(RunTool("dialdex-find", {database, "--name", "К"}));
+    ASSERT_EQ(StartProgram(made.device), 0);
+    Act("type SearchWnd/1101 ?\nclick SearchWnd/1107\nwait");
+    WindowRecord* list = FindWindowRecord(ResultList);
+    auto busy = [&] {
+        return list->widget->testAttribute(Qt::WA_SetCursor) && list->widget->cursor().shape() == Qt::BusyCursor;
+    };
+    // In order by name, one way or the other; rows of the same name as they were found.
+    auto expectSortedByName = [](std::vector<std::string> rows, const std::vector<std::string>& found,
+                                 int direction) {
+        std::map<std::string, size_t> foundAt;
+        for (size_t i = 0; i < found.size(); i++)
+            foundAt[found[i]] = i;
+        auto nameOf = [](const std::string& row) {
+            size_t start = row.find(';') + 1;
+            return WideFromUtf8(row.substr(start, row.find(';', start) - start));
+        };
+        for (size_t i = 1; i < rows.size(); i++) {
+            int order = direction * CompareWideLocale(nameOf(rows[i - 1]).c_str(), nameOf(rows[i]).c_str(), true);
+            ASSERT_LE(order, 0) << i;
+            if (order == 0) {
+                ASSERT_LT(foundAt[rows[i - 1]], foundAt[rows[i]]) << i;
+            }
+        }
+    };
+
+    // Street, then name at once: the name sort replaces the street sort.
+    ASSERT_TRUE(UserClickHeader(list, 2));
+    EXPECT_TRUE(busy());
+    ASSERT_TRUE(UserClickHeader(list, 1));
+    Act("wait");
+    EXPECT_FALSE(busy());
+    std::vector<std::string> rows = Rows(DumpNow());
+    expectSortedByName(rows, fileOrder, 1);
+    std::sort(rows.begin(), rows.end());
+    std::vector<std::string> expected = fileOrder;
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(rows, expected); // none lost, none twice
+
+    // A new search cancels the sort under way: its rows come as found, no sorted row among them.
+    ASSERT_TRUE(UserClickHeader(list, 2));
+    Act("clear SearchWnd/1101\ntype SearchWnd/1102 К\nclick SearchWnd/1107\nwait");
+    EXPECT_FALSE(busy());
+    EXPECT_EQ(Rows(DumpNow()), namesWithK);
+
+    // On a desktop two clicks at once on the name turn the order round, without waiting for the first.
+    SetDesktopFace(true);
+    ASSERT_TRUE(UserClickHeader(list, 1));
+    ASSERT_TRUE(UserClickHeader(list, 1));
+    Act("wait");
+    expectSortedByName(Rows(DumpNow()), namesWithK, -1);
+    SetDesktopFace(false);
+
+    ASSERT_TRUE(UserClickHeader(list, 1));
     EXPECT_EQ(StopProgram(), 0);
 }
 
