@@ -7,6 +7,7 @@
 #include <QClipboard>
 #include <QKeyEvent>
 #include <QKeySequence>
+#include <QPointer>
 #include <vector>
 
 namespace {
@@ -52,9 +53,18 @@ const KeyCommand* FindKeyCommand(QWidget* widget, QKeyCombination keys) {
 class KeyCommandFilter : public QObject {
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        return event->type() == QEvent::KeyPress &&
-               RunKeyCommand(static_cast<QWidget*>(watched), static_cast<QKeyEvent*>(event));
+        if (event->type() == QEvent::KeyRelease) pressUnderWay = nullptr;
+        if (event->type() != QEvent::KeyPress) return false;
+        // A press that a control did not take goes on to the windows around it: its keys were looked up
+        // where it was pressed (innermost window first), and are not taken again on the way (an arrow an
+        // empty list leaves is not the tab bar's).
+        if (event == pressUnderWay) return false;
+        pressUnderWay = event;
+        return RunKeyCommand(static_cast<QWidget*>(watched), static_cast<QKeyEvent*>(event));
     }
+
+  private:
+    const QEvent* pressUnderWay = nullptr; // the press being delivered, until its release
 };
 KeyCommandFilter* keyFilter = nullptr;
 
@@ -80,7 +90,11 @@ bool RunKeyCommand(QWidget* widget, QKeyEvent* press) {
     if (!row || !FindWindowRecord(row->target)) return false;
     Window target = row->target;
     uint16_t command = row->command;
+    QPointer<QWidget> pressedIn = widget->hasFocus() ? widget : nullptr;
     SendMessage(target, MessageCommand, MakeFirstParameter(command, 0), 0);
+    // The focus stays where the keys were pressed while that control is still shown (the arrows on the tab
+    // bar go on from tab to tab); a command that hid it (a page left) lets the page shown take it.
+    if (pressedIn && pressedIn->isVisible() && !pressedIn->hasFocus()) pressedIn->setFocus(Qt::OtherFocusReason);
     return true;
 }
 

@@ -16,6 +16,7 @@
 #include <QDropEvent>
 #include <QHeaderView>
 #include <QInputMethodEvent>
+#include <QKeyEvent>
 #include <QMimeData>
 #include <QUrl>
 #include <filesystem>
@@ -166,7 +167,28 @@ TEST_F(DesktopFace, TheFocusIsWhereTheHandsAreAndNoKeyReachesTheExitTab) {
             EXPECT_EQ(CurrentRow(), row.currentRow) << row.commands;
         }
     }
-    EXPECT_EQ(FindWindowRecord(TabControl)->widget->findChild<QWidget*>()->focusPolicy(), Qt::ClickFocus);
+    QWidget* tabRow = FindWindowRecord(TabControl)->widget->findChild<QWidget*>();
+    EXPECT_EQ(tabRow->focusPolicy(), Qt::ClickFocus);
+    // On the tab bar the arrows go from tab to tab and leave the focus there, on every page; an arrow
+    // that a control on a page does not take (the Setup page's empty list) stays on that page.
+    auto press = [](QWidget* widget, Qt::Key key) {
+        QKeyEvent down(QEvent::KeyPress, key, Qt::NoModifier);
+        QApplication::sendEvent(widget, &down);
+        QKeyEvent up(QEvent::KeyRelease, key, Qt::NoModifier);
+        QApplication::sendEvent(widget, &up);
+    };
+    tabRow->setFocus(Qt::MouseFocusReason);
+    for (int step = 1; step <= 5; step++) {
+        press(tabRow, Qt::Key_Right);
+        EXPECT_EQ(SendMessage(TabControl, TabGetCurrentSelection, 0, 0), (1 + step) % 4) << step;
+        EXPECT_TRUE(tabRow->hasFocus()) << step;
+    }
+    Act("tab 2");
+    QWidget* foundList = Control(PageSetup, FoundListId)->widget;
+    foundList->setFocus(Qt::OtherFocusReason);
+    press(foundList, Qt::Key_Right);
+    EXPECT_EQ(SendMessage(TabControl, TabGetCurrentSelection, 0, 0), 2);
+    EXPECT_EQ(Focused(), "SetupWnd/1302");
 
     // Escape stops a running search from a page that has nothing to do with it.
     Act("tab 0\nchoose SearchWnd/1100 1\nclear SearchWnd/1101\ntype SearchWnd/1102 м\nclick SearchWnd/1107\n"
