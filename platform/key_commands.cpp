@@ -55,16 +55,24 @@ class KeyCommandFilter : public QObject {
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::KeyRelease) pressUnderWay = nullptr;
         if (event->type() != QEvent::KeyPress) return false;
+        auto* widget = static_cast<QWidget*>(watched);
+        auto* press = static_cast<QKeyEvent*>(event);
         // A press that a control did not take goes on to the windows around it: its keys were looked up
         // where it was pressed (innermost window first), and are not taken again on the way (an arrow an
-        // empty list leaves is not the tab bar's).
-        if (event == pressUnderWay) return false;
+        // empty list leaves is not the tab bar's). Qt makes each press in the same place, so the press on
+        // its way is the same press, of the same key, now at a window around where it was pressed.
+        if (event == pressUnderWay && press->key() == keyUnderWay && pressedIn && widget->isAncestorOf(pressedIn))
+            return false;
         pressUnderWay = event;
-        return RunKeyCommand(static_cast<QWidget*>(watched), static_cast<QKeyEvent*>(event));
+        keyUnderWay = press->key();
+        pressedIn = widget;
+        return RunKeyCommand(widget, press);
     }
 
   private:
     const QEvent* pressUnderWay = nullptr; // the press being delivered, until its release
+    int keyUnderWay = 0;
+    QPointer<QWidget> pressedIn;
 };
 KeyCommandFilter* keyFilter = nullptr;
 

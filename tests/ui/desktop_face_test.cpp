@@ -189,6 +189,12 @@ TEST_F(DesktopFace, TheFocusIsWhereTheHandsAreAndNoKeyReachesTheExitTab) {
     press(foundList, Qt::Key_Right);
     EXPECT_EQ(SendMessage(TabControl, TabGetCurrentSelection, 0, 0), 2);
     EXPECT_EQ(Focused(), "SetupWnd/1302");
+    // Ctrl held, then Tab: two presses without a release between, as a keyboard gives them.
+    for (Qt::Key key : {Qt::Key_Control, Qt::Key_Tab}) {
+        QKeyEvent down(QEvent::KeyPress, key, Qt::ControlModifier);
+        QApplication::sendEvent(foundList, &down);
+    }
+    EXPECT_EQ(SendMessage(TabControl, TabGetCurrentSelection, 0, 0), 3);
 
     // Escape stops a running search from a page that has nothing to do with it.
     Act("tab 0\nchoose SearchWnd/1100 1\nclear SearchWnd/1101\ntype SearchWnd/1102 м\nclick SearchWnd/1107\n"
