@@ -210,7 +210,11 @@ static int TakeOptions(const CommandLine& commandLine, FindSettings* settings) {
 static std::string DeviceCriterion(const std::string& utf8, const CriterionRow& row, std::string* device) {
     std::u16string wide;
     std::string problem;
-    std::string quoted = "'" + QuotableText(utf8) + "' ";
+    // Built by appending: "'" + a temporary string makes g++ 12's optimiser warn of an overlap that
+    // cannot happen (-Wrestrict), which -Werror builds refuse.
+    std::string quoted = "'";
+    quoted += QuotableText(utf8);
+    quoted += "' ";
     if (DecodeUtf8Strictly(utf8, &wide, &problem) != 0) return quoted + problem;
     UpperCaseForDevice(&wide); // as an imported record's texts are, so that the two meet
     if (StrictWideToDevice(wide, device, &problem) != 0) return quoted + problem;
