@@ -61,7 +61,8 @@ class KeyCommandFilter : public QObject {
         // where it was pressed (innermost window first), and are not taken again on the way (an arrow an
         // empty list leaves is not the tab bar's). Qt makes each press in the same place, so the press on
         // its way is the same press, of the same key, now at a window around where it was pressed.
-        if (event == pressUnderWay && press->key() == keyUnderWay && pressedIn && widget->isAncestorOf(pressedIn))
+        if (event == pressUnderWay && press->key() == keyUnderWay && pressedIn &&
+            widget->isAncestorOf(pressedIn))
             return false;
         pressUnderWay = event;
         keyUnderWay = press->key();
@@ -102,7 +103,8 @@ bool RunKeyCommand(QWidget* widget, QKeyEvent* press) {
     SendMessage(target, MessageCommand, MakeFirstParameter(command, 0), 0);
     // The focus stays where the keys were pressed while that control is still shown (the arrows on the tab
     // bar go on from tab to tab); a command that hid it (a page left) lets the page shown take it.
-    if (pressedIn && pressedIn->isVisible() && !pressedIn->hasFocus()) pressedIn->setFocus(Qt::OtherFocusReason);
+    if (pressedIn && pressedIn->isVisible() && !pressedIn->hasFocus())
+        pressedIn->setFocus(Qt::OtherFocusReason);
     return true;
 }
 

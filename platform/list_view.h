@@ -38,9 +38,9 @@ struct ListRowStore {
     // Sorts run on a thread of their own (list_view_sort.cpp). A sort belongs to the generation it was
     // started in: a newer sort, a row put in before the end, or the rows' deletion starts a new one.
     std::atomic<uint64_t> sortGeneration{0};
-    int sortsReadingItems = 0;             // sort threads that may still read the rows' item data
+    int sortsReadingItems = 0;            // sort threads that may still read the rows' item data
     std::condition_variable sortsStopped; // told when one of them stops
-    uint64_t rowEdits = 0;                 // counts changes to rows in place (their texts)
+    uint64_t rowEdits = 0;                // counts changes to rows in place (their texts)
 };
 
 struct ListColumn {

@@ -63,8 +63,9 @@ struct EntryOrder {
         for (int word = 0; word < ListViewSortKeyWords; word++)
             if (left.words[word] != right.words[word])
                 return (left.words[word] < right.words[word]) != job->descending;
-        // A key ending in 0 holds the whole text: equal keys, equal rows.
-        if ((left.words[ListViewSortKeyWords - 1] & 0xFFu) == 0) return left.row < right.row;
+        // A key ending in 0 holds the whole text: equal keys, equal rows (without a key function every
+        // key is 0, and the callback decides).
+        if (job->sort.key && (left.words[ListViewSortKeyWords - 1] & 0xFFu) == 0) return left.row < right.row;
         const ListViewSortByKey& sort = job->sort;
         int compared = sort.compare(job->items[left.row], job->items[right.row], sort.sortParameter);
         if (compared != 0) return (compared < 0) != job->descending;
@@ -84,8 +85,8 @@ bool ReadKeys(RowSort& job, size_t first, size_t last) {
                 job.items[row] = store.rows[row].parameter;
         }
         for (size_t row = chunk; row < end; row++) {
-            ListViewSortKey key = job.sort.key ? job.sort.key(job.items[row], job.sort.sortParameter)
-                                               : ListViewSortKey{};
+            ListViewSortKey key =
+                job.sort.key ? job.sort.key(job.items[row], job.sort.sortParameter) : ListViewSortKey{};
             SortEntry& entry = job.entries[row];
             std::copy(key.words, key.words + ListViewSortKeyWords, entry.words);
             entry.row = uint32_t(row);
@@ -146,8 +147,7 @@ void SortRange(const RowSort& job, SortEntry* entries, size_t count, int depth) 
 }
 
 // Runs work on a second thread and on this one; alone when no thread can be had.
-template <typename Work>
-void OnBothCores(Work work) {
+template <typename Work> void OnBothCores(Work work) {
     std::thread helper;
     try {
         helper = std::thread([&work] { work(0); });
@@ -169,7 +169,8 @@ bool OrderRows(RowSort& job) {
     if (job.rowCount < 2) return true;
     SortEntry* entries = job.entries.get();
     size_t counts[256];
-    int depth = SplittingDepth(entries, job.rowCount, 0, counts);
+    // Without a key function the callback alone orders the rows.
+    int depth = job.sort.key ? SplittingDepth(entries, job.rowCount, 0, counts) : KeyBytes;
     if (depth >= KeyBytes) {
         SortRange(job, entries, job.rowCount, depth);
         return !Cancelled(job);
@@ -372,7 +373,8 @@ bool TakeSortedRows(ListView& list, QEvent* event) {
     if (!PutRowsInOrder(list, job)) return true;
     int newFocus = NewPlaceOf(job, focused);
     // On a desktop the heading's arrow tells the order the rows are in, once they are.
-    if (DesktopFaceShown() && job.sort.sortParameter >= 0 && job.sort.sortParameter < int(list.columns.size())) {
+    if (DesktopFaceShown() && job.sort.sortParameter >= 0 &&
+        job.sort.sortParameter < int(list.columns.size())) {
         list.face->header()->setSortIndicatorShown(true);
         list.face->header()->setSortIndicator(int(job.sort.sortParameter),
                                               job.descending ? Qt::DescendingOrder : Qt::AscendingOrder);

@@ -583,6 +583,10 @@ TEST(Search, ASortRunsOnItsOwnThreadAndANewerSortOrASearchCancelsIt) {
     Act("wait");
     expectSortedByName(Rows(DumpNow()), namesWithK, -1);
     SetDesktopFace(false);
+    // The plain sort, by the compare callback alone, goes the same way.
+    SendMessage(ResultList, ListViewSortItems, 1, reinterpret_cast<SecondParameter>(CompareRows));
+    Act("wait");
+    expectSortedByName(Rows(DumpNow()), namesWithK, 1);
 
     ASSERT_TRUE(UserClickHeader(list, 1));
     EXPECT_EQ(StopProgram(), 0);
