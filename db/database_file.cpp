@@ -76,7 +76,6 @@ const char16_t* ValidationFailureReason(int code) {
     if (code > ValidationGzipDamage && code <= ValidationGzipDamage + GzipDamageData)
         return GzipDamageText(code - ValidationGzipDamage);
     if (code == 3) return u"shorter than a database header (29 bytes)";
-
     if (code == 4) return u"not a database (its format mark is not 11)";
     if (code == 11) return u"a folder";
     return nullptr;

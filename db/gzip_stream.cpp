@@ -538,7 +538,6 @@ long ReadGzipStream(GzipStream* stream, unsigned char* destination, long count) 
                 if (code == GzipEndedDamaged) stream->damage = GzipDamageData;
                 EndStream(stream, code);
             }
-
             break;
         }
         case CheckTrailer:
