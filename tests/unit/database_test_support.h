@@ -7,6 +7,7 @@
 #include "tests/support/database_bytes.h"
 
 #include <filesystem>
+#include <initializer_list>
 #include <fstream>
 #include <string>
 #include <unistd.h>
@@ -75,6 +76,19 @@ inline long WriteCompressed(const std::string& name, const Bytes& bytes, size_t 
 inline Bytes ReadHostFile(const std::string& name) {
     std::ifstream input(TestDeviceFolder() + "/" + name, std::ios::binary);
     return Bytes(std::istreambuf_iterator<char>(input), std::istreambuf_iterator<char>());
+}
+
+// The bytes as one gzip member (made through a scratch file in the test folder).
+inline Bytes GzippedBytes(const Bytes& bytes) {
+    WriteCompressed("gzipped.scratch", bytes);
+    return ReadHostFile("gzipped.scratch");
+}
+
+inline Bytes JoinedBytes(std::initializer_list<Bytes> parts) {
+    Bytes joined;
+    for (const Bytes& part : parts)
+        joined.insert(joined.end(), part.begin(), part.end());
+    return joined;
 }
 
 inline Bytes ToBytes(const std::string& bytes) {

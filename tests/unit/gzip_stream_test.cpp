@@ -52,25 +52,9 @@ static Delivered ReadWithGzread(const std::string& name) {
     return result;
 }
 
-static Bytes Gzip(const Bytes& bytes) {
-    WriteCompressed("member.gz", bytes);
-    return ReadHostFile("member.gz");
-}
-
-static Bytes Join(std::initializer_list<Bytes> parts) {
-    Bytes joined;
-    for (const Bytes& part : parts)
-        joined.insert(joined.end(), part.begin(), part.end());
-    return joined;
-}
-
-static Bytes Text(const std::string& text) {
-    return Bytes(text.begin(), text.end());
-}
-
 // A member with a header of our own making: flags, extra field, name, comment and header check.
 static Bytes MemberWithHeader(const Bytes& data, int flags, bool rightHeaderCheck = true) {
-    Bytes member = Gzip(data);
+    Bytes member = GzippedBytes(data);
     Bytes header = {0x1F, 0x8B, 8, (unsigned char)flags, 1, 2, 3, 4, 0, 3};
     if (flags & 0x04) header.insert(header.end(), {5, 0, 'x', 't', 'r', 'a', '!'});
     if (flags & 0x08) header.insert(header.end(), {'n', 'a', 'm', 'e', 0});
@@ -79,7 +63,7 @@ static Bytes MemberWithHeader(const Bytes& data, int flags, bool rightHeaderChec
         uLong check = crc32(0, header.data(), unsigned(header.size())) ^ (rightHeaderCheck ? 0 : 1);
         header.insert(header.end(), {(unsigned char)check, (unsigned char)(check >> 8)});
     }
-    return Join({header, Bytes(member.begin() + 10, member.end())});
+    return JoinedBytes({header, Bytes(member.begin() + 10, member.end())});
 }
 
 struct Case {
@@ -96,11 +80,11 @@ static std::vector<Case> Cases() {
         {12, "IVANOV", "LENINA", "1", "2"},
         {34, "PETROV", "",       "",  "" }
     });
-    Bytes member = Gzip(data);
+    Bytes member = GzippedBytes(data);
     Bytes large(300000);
     for (size_t index = 0; index < large.size(); index++)
         large[index] = (unsigned char)(index * 7 + index / 251);
-    Bytes largeMember = Gzip(large);
+    Bytes largeMember = GzippedBytes(large);
     Bytes badCrc = member;
     badCrc[badCrc.size() - 6] ^= 1;
     Bytes badLength = member;
@@ -109,7 +93,7 @@ static std::vector<Case> Cases() {
     Bytes badData = largeMember;
     badData[largeMember.size() / 2] ^= 0x20;
     static Bytes bothMembers;
-    bothMembers = Join({data, large});
+    bothMembers = JoinedBytes({data, large});
     std::vector<Case> cases;
     auto add = [&cases](const char* what, const Bytes& bytes, int endCode, const Bytes* whole = nullptr,
                         bool trailing = false, int damage = GzipDamageNone) {
@@ -123,14 +107,14 @@ static std::vector<Case> Cases() {
     add("the magic and half a header", {0x1F, 0x8B, 8, 0, 0}, GzipEndedEarly);
     add("one member", member, GzipEndedWhole);
     add("a large member", largeMember, GzipEndedWhole);
-    add("two members", Join({member, largeMember}), GzipEndedWhole);
-    add("a member and trailing bytes", Join({member, Text("trailing")}), GzipEndedWhole, nullptr, true);
-    add("a member and one byte", Join({member, {0x1F}}), GzipEndedWhole, nullptr, true);
-    add("a member and a cut second one", Join({member, Bytes(member.begin(), member.begin() + 12)}),
+    add("two members", JoinedBytes({member, largeMember}), GzipEndedWhole);
+    add("a member and trailing bytes", JoinedBytes({member, ToBytes("trailing")}), GzipEndedWhole, nullptr, true);
+    add("a member and one byte", JoinedBytes({member, {0x1F}}), GzipEndedWhole, nullptr, true);
+    add("a member and a cut second one", JoinedBytes({member, Bytes(member.begin(), member.begin() + 12)}),
         GzipEndedEarly);
-    add("a member, trailing bytes, a member", Join({member, Text("xx"), member}), GzipEndedWhole, nullptr,
+    add("a member, trailing bytes, a member", JoinedBytes({member, ToBytes("xx"), member}), GzipEndedWhole, nullptr,
         true);
-    add("an empty member", Gzip({}), GzipEndedWhole);
+    add("an empty member", GzippedBytes({}), GzipEndedWhole);
     add("every header field", MemberWithHeader(data, 0x1F), GzipEndedWhole);
     add("extra field and header check", MemberWithHeader(data, 0x06), GzipEndedWhole);
     add("cut in the name", Bytes(named.begin(), named.begin() + 12), GzipEndedEarly);
@@ -141,7 +125,7 @@ static std::vector<Case> Cases() {
         GzipDamageHeaderCheck);
     add("a reserved flag", MemberWithHeader(data, 0x20), GzipEndedDamaged, nullptr, false, GzipDamageFlags);
     add("a method other than deflate",
-        Join({
+        JoinedBytes({
             {0x1F, 0x8B, 7},
             Bytes(member.begin() + 3, member.end())
     }),
@@ -150,14 +134,14 @@ static std::vector<Case> Cases() {
     add("wrong length", badLength, GzipEndedDamaged);
     add("wrong CRC-32 and cut in the length", Bytes(badCrc.begin(), badCrc.end() - 2), GzipEndedDamaged);
     add("damaged compressed data", badData, GzipEndedDamaged);
-    add("a good member, then a damaged one", Join({member, badData}), GzipEndedDamaged);
+    add("a good member, then a damaged one", JoinedBytes({member, badData}), GzipEndedDamaged);
     // A wrong trailer is told at the end, whichever member has it: the members after it are read on.
-    add("wrong CRC-32 in the first of two members", Join({badCrc, largeMember}), GzipEndedDamaged,
+    add("wrong CRC-32 in the first of two members", JoinedBytes({badCrc, largeMember}), GzipEndedDamaged,
         &bothMembers);
-    add("wrong length in the first of two members", Join({badLength, largeMember}), GzipEndedDamaged,
+    add("wrong length in the first of two members", JoinedBytes({badLength, largeMember}), GzipEndedDamaged,
         &bothMembers);
     add("wrong CRC-32 in the last of two members",
-        Join({
+        JoinedBytes({
             member,
             Bytes(largeMember.begin(), largeMember.end() - 8),
             {0, 0, 0, 0},

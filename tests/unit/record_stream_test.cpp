@@ -263,18 +263,6 @@ static int ReadEndOf(const std::string& name, bool compressed, size_t* records, 
     return code;
 }
 
-static Bytes Gzipped(const Bytes& bytes) {
-    WriteCompressed("gzipped.zdb", bytes);
-    return ReadHostFile("gzipped.zdb");
-}
-
-static Bytes Joined(std::initializer_list<Bytes> parts) {
-    Bytes joined;
-    for (const Bytes& part : parts)
-        joined.insert(joined.end(), part.begin(), part.end());
-    return joined;
-}
-
 static Bytes Flipped(Bytes bytes, size_t fromEnd) {
     bytes[bytes.size() - fromEnd] ^= 0x01;
     return bytes;
@@ -284,9 +272,9 @@ TEST(RecordStream, HowAReadEndedIsTold) {
     std::vector<TestRecord> records = ManyRecords(3000);
     Bytes data = MakeDatabaseBytes(records);
     size_t half = data.size() / 2;
-    Bytes member = Gzipped(data);
-    Bytes first = Gzipped(Bytes(data.begin(), data.begin() + long(half)));
-    Bytes last = Gzipped(Bytes(data.begin() + long(half), data.end()));
+    Bytes member = GzippedBytes(data);
+    Bytes first = GzippedBytes(Bytes(data.begin(), data.begin() + long(half)));
+    Bytes last = GzippedBytes(Bytes(data.begin() + long(half), data.end()));
     Bytes badLength = data;
     badLength[29] = 5; // the first length byte
     Bytes noEndMark = data;
@@ -304,7 +292,7 @@ TEST(RecordStream, HowAReadEndedIsTold) {
         {"a whole .db", data, false, DatabaseReadSound, all, false},
         {"a whole .zdb", member, true, DatabaseReadSound, all, false},
         {"a .zdb without the gzip magic", data, true, DatabaseReadSound, all, false},
-        {"a .zdb of two members", Joined({first, last}), true, DatabaseReadSound, all, false},
+        {"a .zdb of two members", JoinedBytes({first, last}), true, DatabaseReadSound, all, false},
         {"a .db cut in a record", Bytes(data.begin(), data.begin() + long(half)), false, DatabaseReadEndedEarly,
          0, false},
         {"a .db ending after its header", Bytes(data.begin(), data.begin() + 29), false, DatabaseReadEndedEarly,
@@ -317,17 +305,17 @@ TEST(RecordStream, HowAReadEndedIsTold) {
          all, false},
         {"a wrong CRC-32", Flipped(member, 8), true, DatabaseReadCheckFailed, all, false},
         {"a wrong length", Flipped(member, 1), true, DatabaseReadCheckFailed, all, false},
-        {"a wrong CRC-32 in the first member", Joined({Flipped(first, 8), last}), true, DatabaseReadCheckFailed,
+        {"a wrong CRC-32 in the first member", JoinedBytes({Flipped(first, 8), last}), true, DatabaseReadCheckFailed,
          all, false},
-        {"a wrong CRC-32 in the last member", Joined({first, Flipped(last, 8)}), true, DatabaseReadCheckFailed,
+        {"a wrong CRC-32 in the last member", JoinedBytes({first, Flipped(last, 8)}), true, DatabaseReadCheckFailed,
          all, false},
-        {"a member after the end mark with a wrong CRC-32", Joined({member, Flipped(first, 8)}), true,
+        {"a member after the end mark with a wrong CRC-32", JoinedBytes({member, Flipped(first, 8)}), true,
          DatabaseReadCheckFailed, all, false},
-        {"a member after the end mark, cut", Joined({member, Bytes(first.begin(), first.begin() + 20)}), true,
+        {"a member after the end mark, cut", JoinedBytes({member, Bytes(first.begin(), first.begin() + 20)}), true,
          DatabaseReadCheckFailed, all, false},
-        {"compressed data that cannot be inflated", Joined({Bytes(member.begin(), member.begin() + 10), {0xFF},
+        {"compressed data that cannot be inflated", JoinedBytes({Bytes(member.begin(), member.begin() + 10), {0xFF},
          Bytes(member.begin() + 11, member.end())}), true, DatabaseReadDamagedData, 0, false},
-        {"trailing bytes", Joined({member, {'x', 'y'}}), true, DatabaseReadSound, all, true},
+        {"trailing bytes", JoinedBytes({member, {'x', 'y'}}), true, DatabaseReadSound, all, true},
     };
     for (const Case& test : cases) {
         WritePlain("end.zdb", test.bytes);
