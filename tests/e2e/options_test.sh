@@ -84,44 +84,43 @@ done
 # --- completion: options, their values, and files of the kinds each program takes ---
 mkdir -p files/sub
 touch files/city.zdb files/TOWN.DB files/list.csv files/list.csv.gz files/notes.txt
-# complete WORD...: runs the completion for the words, the last one being completed; prints the offers.
+# complete_words PROGRAM WORD...: runs PROGRAM's completion for the words, the last one being completed;
+# prints the offers, sorted, each followed by a space.
 complete_words() {
-    bash -c 'source "$1"; shift; function="$1"; shift; COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1))
+    bash -c 'source "$1"; shift; function="_${1//-/_}"; COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1))
              "$function"; printf "%s\n" "${COMPREPLY[@]}" | sort | tr "\n" " "' \
-        complete "$source_folder/data/bash-completion/$1" "$2" "${@:3}"
+        complete "$source_folder/data/bash-completion/$1" "$@"
 }
-[ "$(complete_words dialdex-find _dialdex_find dialdex-find --for)" = "--format " ] || fail "dialdex-find --for"
-[ "$(complete_words dialdex-find _dialdex_find dialdex-find --format '')" = "csv json plain tsv " ] ||
-    fail "dialdex-find --format values"
-[ "$(complete_words dialdex-find _dialdex_find dialdex-find --format=j)" = "json " ] || fail "dialdex-find --format=j"
+# The offers expected | the words, as the shell would quote them (the last one is being completed).
 # Folders come without their slash: with -o filenames readline adds one (one of our own showed "sub//").
-[ "$(complete_words dialdex-find _dialdex_find dialdex-find -n ivanov files/)" = "files/TOWN.DB files/city.zdb files/sub " ] ||
-
-    fail "dialdex-find files: $(complete_words dialdex-find _dialdex_find dialdex-find files/)"
-# As bash splits "--format=j": "--format", "=" and "j".
-[ "$(complete_words dialdex-find _dialdex_find dialdex-find --format = j)" = "json " ] || fail "dialdex-find --format = j"
-[ "$(complete_words dialdex-find _dialdex_find dialdex-find --codepage = 125)" = "1250 1251 1252 " ] ||
-    fail "dialdex-find --codepage = 125"
-[ "$(complete_words dialdex-mkdb _dialdex_mkdb dialdex-mkdb dump --format = '')" = "csv json plain tsv " ] ||
-    fail "dialdex-mkdb dump --format = ''"
-[ "$(complete_words dialdex _dialdex dialdex --codepage = 86)" = "866 " ] || fail "dialdex --codepage = 86"
-[ "$(complete_words dialdex-find _dialdex_find dialdex-find -n A -- --f)" = " " ] || fail "dialdex-find offers options after --"
-[ "$(complete_words dialdex-mkdb _dialdex_mkdb dialdex-mkdb dump -- --f)" = " " ] || fail "dialdex-mkdb offers options after --"
-[ "$(complete_words dialdex _dialdex dialdex -- --sc)" = " " ] || fail "dialdex offers options after --"
-[ "$(complete_words dialdex-mkdb _dialdex_mkdb dialdex-mkdb '')" = "--help --version build demo dump info " ] ||
-    fail "dialdex-mkdb commands"
-[ "$(complete_words dialdex-mkdb _dialdex_mkdb dialdex-mkdb build files/)" = "files/list.csv files/list.csv.gz files/notes.txt files/sub " ] ||
-    fail "dialdex-mkdb build IN: $(complete_words dialdex-mkdb _dialdex_mkdb dialdex-mkdb build files/)"
-[ "$(complete_words dialdex-mkdb _dialdex_mkdb dialdex-mkdb build -e cp1251 files/list.csv files/)" = "files/TOWN.DB files/city.zdb files/sub " ] ||
-    fail "dialdex-mkdb build OUT"
-[ "$(complete_words dialdex-mkdb _dialdex_mkdb dialdex-mkdb dump --f)" = "--format " ] || fail "dialdex-mkdb dump --f"
-[ "$(complete_words dialdex-mkdb _dialdex_mkdb dialdex-mkdb build --s)" = "--skip-bad " ] || fail "dialdex-mkdb build --s"
-[ "$(complete_words dialdex-mkdb _dialdex_mkdb dialdex-mkdb build --input-encoding k)" = "koi8-r " ] ||
-    fail "dialdex-mkdb --input-encoding values"
-[ "$(complete_words dialdex _dialdex dialdex --sc)" = "--screen --script " ] || fail "dialdex --sc"
-[ "$(complete_words dialdex _dialdex dialdex --screen 64)" = "640x240 640x480 " ] || fail "dialdex --screen values"
-[ "$(complete_words dialdex _dialdex dialdex --card fi)" = "files " ] || fail "dialdex --card folders"
-[ "$(complete_words dialdex _dialdex dialdex files/c)" = "files/city.zdb " ] || fail "dialdex FILE"
+# Bash splits "--format=j" into "--format", "=" and "j"; after "--" no option is offered.
+while IFS='|' read -r expected words; do
+    eval "set -- $words"
+    got=$(complete_words "$@")
+    [ "$got" = "$expected" ] || fail "completion of '$words': '$got', expected '$expected'"
+done <<'TABLE'
+--format |dialdex-find --for
+csv json plain tsv |dialdex-find --format ''
+json |dialdex-find --format=j
+files/TOWN.DB files/city.zdb files/sub |dialdex-find -n ivanov files/
+json |dialdex-find --format = j
+1250 1251 1252 |dialdex-find --codepage = 125
+csv json plain tsv |dialdex-mkdb dump --format = ''
+866 |dialdex --codepage = 86
+ |dialdex-find -n A -- --f
+ |dialdex-mkdb dump -- --f
+ |dialdex -- --sc
+--help --version build demo dump info |dialdex-mkdb ''
+files/list.csv files/list.csv.gz files/notes.txt files/sub |dialdex-mkdb build files/
+files/TOWN.DB files/city.zdb files/sub |dialdex-mkdb build -e cp1251 files/list.csv files/
+--format |dialdex-mkdb dump --f
+--skip-bad |dialdex-mkdb build --s
+koi8-r |dialdex-mkdb build --input-encoding k
+--screen --script |dialdex --sc
+640x240 640x480 |dialdex --screen 64
+files |dialdex --card fi
+files/city.zdb |dialdex files/c
+TABLE
 
 # --- on a desktop (a platform, no script): the process keeps its name and sets no scale for Qt ---
 desktop_locale=C.UTF-8
