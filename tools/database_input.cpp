@@ -104,7 +104,6 @@ int DatabaseReadVerdict(const std::string& path, DatabaseReader* reader, int sca
         int kind = reader->gzip.damage != GzipDamageNone ? reader->gzip.damage : GzipDamageData;
         problem.replace(damage, 2, Utf8FromWide(GzipDamageText(kind)));
     }
-
     *message = name + ": " + problem;
     return code;
 }

@@ -436,7 +436,6 @@ int main(int argumentCount, char** arguments) {
     // --quiet ends at the first match, in the order given: its files are searched one by one.
     int threads = ProcessorCount() < int(settings.files.size()) ? ProcessorCount() : int(settings.files.size());
     if (threads > 1 && !settings.quiet) {
-
         failed = FindInFilesAtOnce(&run, threads);
     } else {
         for (const std::string& path : settings.files) {

@@ -42,7 +42,6 @@ static int Utf8SequenceLength(std::string_view text, size_t at) {
                                                                 : 0;
     if (length == 0 || at + size_t(length) > text.size()) return 0;
     if (length == 1) return 1;
-
     for (int index = 1; index < length; index++)
         if (((unsigned char)text[at + size_t(index)] & 0xC0) != 0x80) return 0;
     unsigned char second = (unsigned char)text[at + 1];
@@ -89,7 +88,6 @@ int DropRepeatedStandardInput(std::vector<std::string>* files) {
 }
 
 static bool IsHighSurrogate(char16_t unit) {
-
     return unit >= 0xD800 && unit <= 0xDBFF;
 }
 
