@@ -100,11 +100,11 @@ static bool InflateExactly(const MemberReader* reader, MemberWorker* worker, int
     long long start = reader->offsets[member] + MemberHeaderSize;
     uint32_t dataLength = reader->sizes[member] - MemberHeaderSize - MemberTrailerSize;
     uint32_t read = 0;
-    long produced = 0;
 #ifdef DIALDEX_ISAL
     if (worker->isal == nullptr) worker->isal = CreateIsalInflater();
     if (worker->isal != nullptr) {
         ResetIsalInflater(worker->isal);
+        long produced = 0;
         while (read < dataLength) {
             uint32_t count = NextInputPiece(dataLength - read);
             if (!ReadExactly(reader->file, start + read, worker->input, count)) return false;
@@ -147,7 +147,6 @@ static bool InflateExactly(const MemberReader* reader, MemberWorker* worker, int
         }
         if (code != Z_OK || zlib.avail_in != 0) break; // damage, or longer than it says
     }
-    (void)produced;
     inflateEnd(&zlib);
     return whole;
 }
