@@ -254,7 +254,7 @@ static bool FillKeeping(DatabaseReader* reader, int needed) {
 static bool FillBuffer(DatabaseReader* reader, int needed) {
     if (reader->end - reader->position >= needed) return true;
     if (reader->keepLimit > 0) return FillKeeping(reader, needed);
-    if (reader->members != nullptr && FillFromMembers(reader, needed)) return true;
+    if (reader->members != nullptr && !reader->membersLeftToTheScan && FillFromMembers(reader, needed)) return true;
     if (reader->sourceFinished || reader->buffer == nullptr) return false;
     int kept = reader->end - reader->position;
     std::memmove(reader->buffer, reader->buffer + reader->position, size_t(kept));
@@ -283,6 +283,37 @@ long ReadDatabaseBytes(DatabaseReader* reader, void* destination, long count) {
         copied += take;
     }
     return copied;
+}
+
+void LeaveMembersToTheScan(DatabaseReader* reader) {
+    reader->membersLeftToTheScan = true;
+}
+
+// The reader's buffer empty, the gzip stream reading from offset.
+static void ReadGzipStreamFrom(DatabaseReader* reader, long long offset) {
+    CloseMemberReader(reader->members);
+    reader->members = nullptr;
+    ResumeGzipStreamAt(&reader->gzip, offset);
+    reader->buffer = reader->ownBuffer;
+    reader->position = reader->end = 0;
+    reader->sourceFinished = false;
+}
+
+void ResumeRecordsAt(DatabaseReader* reader, long long offset, int nextLength) {
+    ReadGzipStreamFrom(reader, offset);
+    if (nextLength < 0) {
+        unsigned char header[DatabaseHeaderSize];
+        ReadDatabaseHeader(reader, header);
+        return;
+    }
+    reader->walkState = InRecords;
+    reader->nextLength = nextLength;
+}
+
+void EndRecordsAt(DatabaseReader* reader, long long offset) {
+    ReadGzipStreamFrom(reader, offset);
+    reader->walkState = Ended;
+    reader->endCode = 0;
 }
 
 int ReadDatabaseHeader(DatabaseReader* reader, unsigned char header[DatabaseHeaderSize]) {
@@ -330,6 +361,10 @@ int NextRecordBlock(DatabaseReader* reader, const unsigned char** block, int* le
 bool FinishDatabaseRead(DatabaseReader* reader, bool (*shouldStop)(void* context), void* context) {
     if (reader->walkState != Ended) return false;
     if (!reader->compressed || reader->readingKeptBytes || reader->ownBuffer == nullptr) return true;
+    if (reader->membersLeftToTheScan) { // the scan walked without them: the gzip stream read every member
+        CloseMemberReader(reader->members);
+        reader->members = nullptr;
+    }
     // What lies after the end mark is never records: the members left are taken and dropped (each is
     // checked as it is inflated), and the gzip stream inflates the rest into the own buffer, which no
     // piece handed out lies in any more, only to drop it.

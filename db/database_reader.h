@@ -58,6 +58,8 @@ struct DatabaseReader {
     bool readFailed = false;       // a plain file gave a read error
     bool identityKnown = false;    // a regular file: openedAs holds what it was when opened
     FileIdentity openedAs;
+    bool membersLeftToTheScan = false; // LeaveMembersToTheScan: no piece of a member is read ahead
+    int membersScannedOnThreads = 0;   // and of them, those whose records the pool's threads tested
 };
 
 // open(path, compressed flag). Codes: 0 open; -1 the file could not be opened; -2 no memory for the
@@ -84,6 +86,21 @@ long long KeptDatabaseBytes(const DatabaseReader* reader);
 // Before the first read: the reader hands out these bytes (a database from its header on) instead of the
 // file's; they stay the caller's and must outlive the reader's use.
 void ReadDatabaseFromBytes(DatabaseReader* reader, const unsigned char* bytes, long long length);
+// Before the first read of a file that may be made of members: its members are not inflated ahead for the
+// reader's pieces (the header is read by the gzip stream); a scan that reports no progress per record has
+// the pool's threads test the records instead (ScanDatabase).
+void LeaveMembersToTheScan(DatabaseReader* reader);
+// The members left to the scan, while it may still use them.
+inline MemberReader* MembersLeftToTheScan(const DatabaseReader* reader) {
+    return reader->membersLeftToTheScan ? reader->members : nullptr;
+}
+// The members' threads are done with: the sequential stream reads on from a file offset where a member
+// begins (or the members end), and the walker goes on with the length of the block there; a nextLength
+// below 0 means the offset is the file's start: the header is read again first.
+void ResumeRecordsAt(DatabaseReader* reader, long long offset, int nextLength);
+// The members' threads met the end mark: the walk has ended, and the rest of the file from offset on is
+// read only to be checked (FinishDatabaseRead).
+void EndRecordsAt(DatabaseReader* reader, long long offset);
 // The longest a reader can keep (its offsets are int).
 constexpr long long LongestKeptDatabase = 0x7FF00000LL;
 

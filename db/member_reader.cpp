@@ -2,6 +2,7 @@
 // pieces in file order.
 #include "db/member_reader.h"
 
+#include "db/database_reader.h"
 #include "db/member_layout.h"
 #include "platform/work_pool.h"
 
@@ -31,13 +32,25 @@ struct MemberSlot {
     unsigned char* piece = nullptr; // where the inflated bytes lie
     long length = 0;    // inflated bytes
     bool sound = false; // inflated whole, and its CRC-32 and length agree
+    // When the threads test the records (StartMemberScan):
+    ScannedMember scanned;            // what the thread found; its pointers lead into the two buffers below
+    unsigned char* prefix = nullptr;  // the bytes before the thread's walk
+    uint32_t prefixCapacity = 0;
+    unsigned char* matches = nullptr; // the blocks that passed
+    uint32_t matchesCapacity = 0;
 };
+
+// One block a thread's walk may begin at for each bit: where the lengths the first block could have lead.
+constexpr int PlacesPerWord = 64;
+constexpr int PlaceWords = int(MemberOutputPiece / PlacesPerWord) + 1;
 
 struct MemberWorker {
     unsigned char* input = nullptr; // MemberInputPiece bytes of the member as in the file
 #ifdef DIALDEX_ISAL
     IsalInflater* isal = nullptr;
 #endif
+    unsigned char* output = nullptr; // StartMemberScan: MemberPieceHeadroom bytes, then MemberOutputPiece
+    uint64_t* places = nullptr;      // PlaceWords words: the block starts still possible
 };
 
 struct MemberReader {
@@ -57,6 +70,9 @@ struct MemberReader {
     OrderedWork* work = nullptr;
     int nextMember = 0;
     int heldMember = -1; // the member whose piece was handed out last
+    // StartMemberScan: the test the threads put every record to.
+    bool (*test)(const void* context, const unsigned char* block, int length) = nullptr;
+    const void* testContext = nullptr;
 };
 
 static uint32_t LittleEndian32(const unsigned char* bytes) {
@@ -180,6 +196,279 @@ static void InflateMember(void* context, int member, int slotIndex, int workerIn
     slot->sound = true;
 }
 
+// One member's deflate data read and inflated a piece at a time, wherever the caller wants each piece.
+struct MemberInflation {
+    const MemberReader* reader;
+    MemberWorker* worker;
+    int member;
+    long long start;     // the deflate data's offset in the file
+    uint32_t dataLength; // their length
+    uint32_t read = 0;   // of them read so far
+    int inputOffset = 0; // in worker->input: the next byte to inflate
+    int inputCount = 0;  // and the bytes there
+    long long made = 0;  // bytes inflated so far
+    uint32_t crc = 0;    // their CRC-32 (ISA-L gives it at the end)
+    bool ended = false;  // the data ended, exactly at the last compressed byte
+    bool failed = false; // damage, a short read, or more bytes than the trailer says
+#ifndef DIALDEX_ISAL
+    bool zlibOpen = false;
+    z_stream zlib{};
+#endif
+};
+
+static void BeginMemberInflation(MemberInflation* inflation, const MemberReader* reader, MemberWorker* worker,
+                                 int member) {
+    inflation->reader = reader;
+    inflation->worker = worker;
+    inflation->member = member;
+    inflation->start = reader->offsets[member] + MemberHeaderSize;
+    inflation->dataLength = reader->sizes[member] - MemberHeaderSize - MemberTrailerSize;
+#ifdef DIALDEX_ISAL
+    if (worker->isal == nullptr) worker->isal = CreateIsalInflater();
+    if (worker->isal == nullptr) inflation->failed = true;
+    else ResetIsalInflater(worker->isal);
+#else
+    inflation->zlibOpen = inflateInit2(&inflation->zlib, -MAX_WBITS) == Z_OK;
+    if (!inflation->zlibOpen) inflation->failed = true;
+#endif
+}
+
+static void EndMemberInflation(MemberInflation* inflation) {
+#ifndef DIALDEX_ISAL
+    if (inflation->zlibOpen) inflateEnd(&inflation->zlib);
+    inflation->zlibOpen = false;
+#else
+    (void)inflation;
+#endif
+}
+
+// Inflates into output until room bytes are made or the data end. Returns the bytes made.
+static long InflateSome(MemberInflation* inflation, unsigned char* output, long room) {
+    long produced = 0;
+    uint32_t expected = uint32_t(inflation->reader->streamOffsets[inflation->member + 1] -
+                                 inflation->reader->streamOffsets[inflation->member]);
+    while (produced < room && !inflation->ended && !inflation->failed) {
+        if (inflation->inputOffset == inflation->inputCount && inflation->read < inflation->dataLength) {
+            uint32_t count = NextInputPiece(inflation->dataLength - inflation->read);
+            if (!ReadExactly(inflation->reader->file, inflation->start + inflation->read, inflation->worker->input,
+                             count)) {
+                inflation->failed = true;
+                break;
+            }
+            inflation->read += count;
+            inflation->inputOffset = 0;
+            inflation->inputCount = int(count);
+        }
+        bool inputLeft = inflation->inputOffset < inflation->inputCount;
+        long made = 0;
+#ifdef DIALDEX_ISAL
+        int used = 0, readAhead = 0;
+        uint32_t crc = 0;
+        int code = InflateWithIsal(inflation->worker->isal, inflation->worker->input + inflation->inputOffset,
+                                   inflation->inputCount - inflation->inputOffset, &used, output + produced,
+                                   room - produced, &made, &readAhead, &crc);
+        inflation->inputOffset += used;
+        if (code == 0) {
+            inflation->ended = true;
+            inflation->crc = crc;
+            if (inflation->read != inflation->dataLength ||
+                inflation->inputOffset - readAhead != inflation->inputCount)
+                inflation->failed = true;
+        } else if (code != -1 || (made == 0 && !inputLeft)) {
+            inflation->failed = true; // damage, or the data ended without their end
+        }
+#else
+        z_stream* zlib = &inflation->zlib;
+        zlib->next_in = inflation->worker->input + inflation->inputOffset;
+        zlib->avail_in = uInt(inflation->inputCount - inflation->inputOffset);
+        zlib->next_out = output + produced;
+        zlib->avail_out = uInt(room - produced);
+        int code = inflate(zlib, Z_NO_FLUSH);
+        made = long(room - produced) - long(zlib->avail_out);
+        inflation->inputOffset = inflation->inputCount - int(zlib->avail_in);
+        inflation->crc = uint32_t(crc32(inflation->crc, output + produced, uInt(made)));
+        if (code == Z_STREAM_END) {
+            inflation->ended = true;
+            if (inflation->read != inflation->dataLength || zlib->avail_in != 0) inflation->failed = true;
+        } else if ((code != Z_OK && code != Z_BUF_ERROR) || (made == 0 && !inputLeft)) {
+            inflation->failed = true;
+        }
+#endif
+        produced += made;
+        inflation->made += made;
+        if (inflation->made > (long long)expected) inflation->failed = true; // longer than it says
+    }
+    return produced;
+}
+
+static bool PlaceSet(const uint64_t* places, long offset) {
+    return (places[offset / PlacesPerWord] >> (offset % PlacesPerWord) & 1) != 0;
+}
+
+static void SetPlace(uint64_t* places, long offset, bool set) {
+    uint64_t bit = uint64_t(1) << (offset % PlacesPerWord);
+    if (set) places[offset / PlacesPerWord] |= bit;
+    else places[offset / PlacesPerWord] &= ~bit;
+}
+
+// Where the blocks of a member that does not begin the file can be placed without the length of its first
+// block: every length that block could have (8 to 254) leads on from block to block, each block's last byte
+// giving the next one's length, and once all those walks that go on meet in one block, every block from
+// there on is the same whatever the first length was (3 to 10 KiB into a member of the demo directory).
+// Returns that block's offset, or -1 when the walks do not meet inside the bytes given (or all end).
+static long FirstSharedBlock(uint64_t* places, const unsigned char* bytes, long have) {
+    for (long word = 0; word <= have / PlacesPerWord; word++)
+        places[word] = 0;
+    int live = 0;
+    for (long length = MinimumBlockLength; length <= MaximumBlockLength && length <= have; length++) {
+        SetPlace(places, length, true);
+        live++;
+    }
+    for (long offset = MinimumBlockLength; offset <= have && live > 0; offset++) {
+        if (!PlaceSet(places, offset)) continue;
+        if (live == 1) return offset;
+        SetPlace(places, offset, false);
+        live--;
+        long length = bytes[offset - 1];
+        if (length < MinimumBlockLength || length == DatabaseEndMark) continue; // this walk ends here
+        long next = offset + length;
+        if (next > have) return -1;
+        if (!PlaceSet(places, next)) {
+            SetPlace(places, next, true);
+            live++;
+        }
+    }
+    return -1;
+}
+
+// Makes the buffer hold count more bytes after used ones. Returns false when there is no memory.
+static bool Append(unsigned char** buffer, uint32_t* capacity, long used, const void* bytes, long count) {
+    if (uint32_t(used + count) > *capacity) {
+        uint32_t wanted = *capacity < 4096 ? 4096 : *capacity * 2;
+        while (wanted < uint32_t(used + count))
+            wanted *= 2;
+        if (!Reserve(buffer, capacity, wanted)) return false;
+    }
+    std::memcpy(*buffer + used, bytes, size_t(count));
+    return true;
+}
+
+// The pool's work when its threads test the records: one member inflated a piece at a time, its blocks
+// walked and tested as they arrive, the member checked whole.
+static void ScanMember(void* context, int member, int slotIndex, int workerIndex) {
+    MemberReader* reader = static_cast<MemberReader*>(context);
+    MemberSlot* slot = &reader->slots[slotIndex];
+    MemberWorker* worker = &reader->workers[workerIndex];
+    ScannedMember* scanned = &slot->scanned;
+    *scanned = ScannedMember();
+    scanned->member = member;
+    scanned->startOffset = reader->offsets[member];
+    scanned->endOffset = reader->offsets[member] + reader->sizes[member];
+    slot->sound = false;
+    if (worker->input == nullptr) worker->input = static_cast<unsigned char*>(std::malloc(MemberInputPiece));
+    if (worker->output == nullptr)
+        worker->output = static_cast<unsigned char*>(std::malloc(MemberPieceHeadroom + MemberOutputPiece));
+    if (worker->places == nullptr)
+        worker->places = static_cast<uint64_t*>(std::malloc(sizeof(uint64_t) * PlaceWords));
+    long long inflatedLength = reader->streamOffsets[member + 1] - reader->streamOffsets[member];
+    if (worker->input == nullptr || worker->output == nullptr || worker->places == nullptr ||
+        inflatedLength > LongestMember)
+        return;
+    MemberInflation inflation;
+    BeginMemberInflation(&inflation, reader, worker, member);
+    unsigned char* piece = worker->output + MemberPieceHeadroom;
+    long have = InflateSome(&inflation, piece, MemberOutputPiece);
+    unsigned char lastByte = have > 0 ? piece[have - 1] : 0;
+    long start = -1;
+    if (member == 0) start = have > DatabaseHeaderSize ? DatabaseHeaderSize + 1 : -1;
+    else start = FirstSharedBlock(worker->places, piece, have);
+    int walkEnd = MemberWalkBroken;
+    int records = 0;
+    long matchesLength = 0;
+    bool noMemory = false;
+    const unsigned char* cursor = piece;
+    const unsigned char* end = piece + have;
+    int nextLength = 0;
+    bool walking = start >= 0 && !inflation.failed;
+    if (walking) {
+        noMemory = !Append(&slot->prefix, &slot->prefixCapacity, 0, piece, start);
+        scanned->walkStart = start;
+        cursor = piece + start;
+        nextLength = piece[start - 1];
+        walking = !noMemory;
+    } else if (member > 0) {
+        // The blocks cannot be placed here (a short member, or odd bytes): the whole member goes to the
+        // scan, which walks it from the true first length.
+        long length = have;
+        noMemory = !Append(&slot->prefix, &slot->prefixCapacity, 0, piece, have);
+        while (!noMemory && !inflation.ended && !inflation.failed) {
+            have = InflateSome(&inflation, piece, MemberOutputPiece);
+            if (have > 0) lastByte = piece[have - 1];
+            noMemory = !Append(&slot->prefix, &slot->prefixCapacity, length, piece, have);
+            length += have;
+        }
+        scanned->walkStart = length;
+        walkEnd = lastByte == DatabaseEndMark ? MemberWalkedToTheEndMark : MemberWalkedToItsEnd;
+    }
+    while (walking) {
+        for (;;) {
+            if (nextLength == DatabaseEndMark) {
+                walkEnd = MemberWalkedToTheEndMark;
+                walking = false;
+                break;
+            }
+            if (nextLength < MinimumBlockLength) {
+                walking = false;
+                break;
+            }
+            if (end - cursor < nextLength) break;
+            const unsigned char* block = cursor;
+            if (reader->test(reader->testContext, block, nextLength)) {
+                unsigned char mark[5] = {(unsigned char)records, (unsigned char)(records >> 8),
+                                         (unsigned char)(records >> 16), (unsigned char)(records >> 24),
+                                         (unsigned char)nextLength};
+                if (!Append(&slot->matches, &slot->matchesCapacity, matchesLength, mark, 5) ||
+                    !Append(&slot->matches, &slot->matchesCapacity, matchesLength + 5, block, nextLength)) {
+                    noMemory = true;
+                    walking = false;
+                    break;
+                }
+                matchesLength += 5 + nextLength;
+            }
+            records++;
+            cursor += nextLength;
+            nextLength = block[nextLength - 1];
+        }
+        if (!walking) break;
+        if (inflation.ended || inflation.failed) {
+            if (cursor == end && inflation.ended) walkEnd = MemberWalkedToItsEnd;
+            break;
+        }
+        // The part of a block the piece ends inside moves in front of the next piece.
+        long carried = end - cursor;
+        std::memmove(piece - carried, cursor, size_t(carried));
+        have = InflateSome(&inflation, piece, MemberOutputPiece);
+        if (have > 0) lastByte = piece[have - 1];
+        cursor = piece - carried;
+        end = piece + have;
+    }
+    // The rest is only checked.
+    while (!inflation.ended && !inflation.failed) {
+        have = InflateSome(&inflation, piece, MemberOutputPiece);
+        if (have > 0) lastByte = piece[have - 1];
+    }
+    EndMemberInflation(&inflation);
+    if (noMemory || inflation.failed || inflation.made != inflatedLength || inflation.crc != reader->crcs[member])
+        return;
+    scanned->prefix = slot->prefix;
+    scanned->walkEnd = walkEnd;
+    scanned->recordsWalked = records;
+    scanned->matches = slot->matches;
+    scanned->matchesLength = matchesLength;
+    scanned->lastByte = lastByte;
+    slot->sound = true;
+}
+
 // Walks the member headers from the file's start. Returns false when there is no memory.
 static bool IndexMembers(MemberReader* reader, long long fileSize) {
     int capacity = 0;
@@ -263,6 +552,34 @@ static bool StartPool(MemberReader* reader) {
     return reader->work != nullptr;
 }
 
+bool StartMemberScan(MemberReader* reader, bool (*test)(const void* context, const unsigned char* block, int length),
+                     const void* context) {
+    if (reader->work != nullptr || reader->nextMember != 0) return false;
+    reader->test = test;
+    reader->testContext = context;
+    reader->work =
+        StartOrderedWork(reader->threadCount, reader->slotCount, reader->memberCount, ScanMember, reader);
+    return reader->work != nullptr;
+}
+
+int NextScannedMember(MemberReader* reader, ScannedMember* scanned, long long* resumeOffset) {
+    if (reader->heldMember >= 0) ReleaseWorkPiece(reader->work, reader->heldMember);
+    reader->heldMember = -1;
+    if (reader->nextMember >= reader->memberCount) {
+        *resumeOffset = reader->endOffset;
+        return 0;
+    }
+    MemberSlot* slot = &reader->slots[TakeWorkPiece(reader->work, reader->nextMember)];
+    if (!slot->sound) {
+        *resumeOffset = reader->offsets[reader->nextMember];
+        reader->nextMember = reader->memberCount;
+        return 0;
+    }
+    reader->heldMember = reader->nextMember++;
+    *scanned = slot->scanned;
+    return 1;
+}
+
 int NextMemberPiece(MemberReader* reader, unsigned char** piece, long* length, long long* resumeOffset) {
     if (reader->heldMember >= 0) ReleaseWorkPiece(reader->work, reader->heldMember);
     reader->heldMember = -1;
@@ -290,10 +607,15 @@ int NextMemberPiece(MemberReader* reader, unsigned char** piece, long* length, l
 void CloseMemberReader(MemberReader* reader) {
     if (reader == nullptr) return;
     EndOrderedWork(reader->work);
-    for (int index = 0; reader->slots != nullptr && index < reader->slotCount; index++)
+    for (int index = 0; reader->slots != nullptr && index < reader->slotCount; index++) {
         std::free(reader->slots[index].output);
+        std::free(reader->slots[index].prefix);
+        std::free(reader->slots[index].matches);
+    }
     for (int index = 0; reader->workers != nullptr && index < reader->threadCount; index++) {
         std::free(reader->workers[index].input);
+        std::free(reader->workers[index].output);
+        std::free(reader->workers[index].places);
 #ifdef DIALDEX_ISAL
         if (reader->workers[index].isal != nullptr) DestroyIsalInflater(reader->workers[index].isal);
 #endif
@@ -309,10 +631,16 @@ void CloseMemberReader(MemberReader* reader) {
 
 long long MemberReaderHeldBytes(const MemberReader* reader) {
     long long held = 0;
-    for (int index = 0; index < reader->slotCount; index++)
-        held += reader->slots[index].outputCapacity;
-    for (int index = 0; index < reader->threadCount; index++)
-        held += reader->workers[index].input != nullptr ? MemberInputPiece : 0;
+    for (int index = 0; index < reader->slotCount; index++) {
+        const MemberSlot& slot = reader->slots[index];
+        held += slot.outputCapacity + slot.prefixCapacity + slot.matchesCapacity;
+    }
+    for (int index = 0; index < reader->threadCount; index++) {
+        const MemberWorker& worker = reader->workers[index];
+        held += worker.input != nullptr ? MemberInputPiece : 0;
+        held += worker.output != nullptr ? MemberPieceHeadroom + MemberOutputPiece : 0;
+        held += worker.places != nullptr ? long(sizeof(uint64_t)) * PlaceWords : 0;
+    }
     return held;
 }
 

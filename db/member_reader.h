@@ -5,6 +5,10 @@
 // core waits at most. Every member's CRC-32 and length are checked; a member that fails anything (or is
 // not such a member) is left to the sequential gzip stream, which reads on from its start, so damaged,
 // cut or foreign files read exactly as without this reader.
+//
+// A scan that needs no record-by-record progress may instead have the pool's threads test the records
+// as they inflate them, 64 KiB at a time (StartMemberScan): then only what passed the test waits, never a
+// whole member.
 #pragma once
 
 #include "platform/files.h"
@@ -45,3 +49,42 @@ void CloseMemberReader(MemberReader* reader);
 long long MemberReaderHeldBytes(const MemberReader* reader);
 // Members found when the reader was opened.
 int MemberCount(const MemberReader* reader);
+
+// The pool inflates this much of a member at a time when its threads test the records.
+constexpr long MemberOutputPiece = 64 * 1024;
+
+// How the walk of a member's records on a pool thread ended. Codes:
+//   0 the last block ended at the member's last byte: the next member goes on
+//   1 the end mark: the records end here
+//   2 a length below 8, a block past the member's end, or no block could be placed: the sequential
+//     stream is to read the member (it tells what is wrong the way it always does)
+enum MemberWalkEnd { MemberWalkedToItsEnd = 0, MemberWalkedToTheEndMark = 1, MemberWalkBroken = 2 };
+
+// What a pool thread found in one member, valid until the next call. A member's first block is as long
+// as the member before it says in its last byte, which the thread cannot know; it places the blocks from
+// where every length its first block could have leads to one and the same block (a few KiB in), and hands
+// the bytes before that over for the scan to walk from the true length (the whole member when the blocks
+// cannot be placed so).
+struct ScannedMember {
+    int member = 0;
+    long long startOffset = 0;               // in the file: where the member begins
+    long long endOffset = 0;                 // and where the next begins
+    const unsigned char* prefix = nullptr;   // the member's first bytes, up to where the thread's walk began
+    long walkStart = 0;                      // their count (the first member: the header and first length)
+    int walkEnd = MemberWalkBroken;          // MemberWalkEnd
+    int recordsWalked = 0;                   // records read whole from walkStart on
+    const unsigned char* matches = nullptr;  // each block that passed the test: its record's number from
+                                             // walkStart (4 bytes, little-endian), its length (1), the block
+    long matchesLength = 0;
+    unsigned char lastByte = 0;              // the member's last inflated byte: the next member's first length
+};
+
+// Before the first piece, instead of the pieces: the pool's threads walk every member's records and keep
+// the blocks test(context, block, length) passes (it is called on those threads, at once). False when no
+// thread could be started.
+bool StartMemberScan(MemberReader* reader, bool (*test)(const void* context, const unsigned char* block, int length),
+                     const void* context);
+// The next member in file order. Codes: 1 scanned (every check passed: inflated whole, CRC-32 and length
+// right); 0 none: the sequential stream is to read on at *resumeOffset (after the last member, or at the
+// first that failed a check).
+int NextScannedMember(MemberReader* reader, ScannedMember* scanned, long long* resumeOffset);

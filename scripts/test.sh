@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds Dialdex (the programs, the tests, the benchmarks' programs) and runs every test; then builds the
 # suite with AddressSanitizer and UndefinedBehaviorSanitizer (build-asan, every test) and with
-# ThreadSanitizer (build-tsan, the window tests, which run the search worker and shutdown). Any sanitizer
+# ThreadSanitizer (build-tsan, the window tests, which run the search worker and shutdown, and the unit
+# tests that start threads: the member pool, the tools' shared tables). Any sanitizer
 # report fails the run. DIALDEX_QUICK=1 skips the sanitizer builds. Installs what it needs first, only when missing.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -45,4 +46,4 @@ UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:log_path=$top/build-asan/repor
 # Qt itself is not instrumented: tests/tsan.supp names the races TSan sees inside Qt's own code only.
 "$top/scripts/build.sh" "$top/build-tsan" -DDIALDEX_SANITIZE=thread -DDIALDEX_WERROR=ON
 TSAN_OPTIONS="halt_on_error=1:exitcode=66:second_deadlock_stack=1:suppressions=$top/tests/tsan.supp:log_path=$top/build-tsan/reports/tsan" \
-  run_sanitized "$top/build-tsan" -L ui
+  run_sanitized "$top/build-tsan" -L 'ui|threads'

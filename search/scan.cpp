@@ -232,6 +232,123 @@ static inline int ScanRecord(ScanState* state, const ScanCallbacks& callbacks, S
     return -1;
 }
 
+// The test a pool thread puts every record of its member to: the first word, then the rest, as ScanRecord
+// does; it only reads the state.
+static bool BlockPassesOnAnyThread(const void* context, const unsigned char* block, int length) {
+    const ScanState* state = static_cast<const ScanState*>(context);
+    if (state->plan.nameWord.given) {
+        uint32_t word;
+        std::memcpy(&word, block + 3, 4);
+        if ((word & state->plan.nameWord.mask) != state->plan.nameWord.word) return false;
+    }
+    return PhonePasses(state->query, state->lengths, RecordPhone(block)) &&
+           BlockTextsPass(state->plan, block, length);
+}
+
+// A block that passed: counted as the scanned record it is, reported, and the caller asked whether to go
+// on. Returns -1 to go on, or the scan's code 2 or 3.
+static int ReportPassedBlock(ScanState* state, const ScanCallbacks& callbacks, ScanCounts* now,
+                             const unsigned char* block, int length) {
+    DecodeRecord(block, length, &state->record);
+    ScanCounts copy = *now;
+    if (callbacks.onMatch != nullptr && callbacks.onMatch(callbacks.context, &state->record, &copy) != 0)
+        return 3;
+    now->results++;
+    if (callbacks.shouldStop != nullptr && callbacks.shouldStop(callbacks.context)) return 2;
+    return -1;
+}
+
+// Walks a member's first bytes from the true length of its first block (known only now, from the member
+// before) up to where its thread's walk began. Returns 1 when the walk meets that block, 0 when it meets
+// the end mark first, -1 when the bytes cannot be walked so (the sequential stream then reads the member).
+// With report set, every record is counted and tested on the way, and *scanCode is set to the scan's code
+// 2 or 3 when it is to end (the walk stops there).
+static int WalkMemberPrefix(ScanState* state, const ScanCallbacks& callbacks, ScanCounts* now,
+                            const ScannedMember& scanned, int firstLength, bool report, int* scanCode) {
+    long position = scanned.member == 0 ? DatabaseHeaderSize + 1 : 0;
+    int length = firstLength;
+    while (position < scanned.walkStart) {
+        if (length == DatabaseEndMark) return 0;
+        if (length < MinimumBlockLength || position + length > scanned.walkStart) return -1;
+        const unsigned char* block = scanned.prefix + position;
+        if (report) {
+            now->scanned++;
+            if (BlockPassesOnAnyThread(state, block, length))
+                *scanCode = ReportPassedBlock(state, callbacks, now, block, length);
+            else if (callbacks.shouldStop != nullptr && callbacks.shouldStop(callbacks.context))
+                *scanCode = 2;
+            if (*scanCode >= 0) return 1;
+        }
+        position += length;
+        length = block[length - 1];
+    }
+    return position == scanned.walkStart ? 1 : -1;
+}
+
+// A file in members whose records the pool's threads test as they inflate them: the members are taken in
+// file order and what passed is reported, with the counts a scan of one record after another gives.
+// shouldStop is asked after each match and each member (the records in between are tested on other
+// threads). Returns the scan's code, or -1 when the sequential walk is to go on (from a member that failed
+// a check, or after the members).
+static int ScanMembersOnTheirThreads(DatabaseReader* reader, MemberReader* members, ScanState* state,
+                                     const ScanCallbacks& callbacks, ScanCounts* now) {
+    if (!StartMemberScan(members, BlockPassesOnAnyThread, state)) {
+        CloseMemberReader(reader->members); // the gzip stream reads on from after the header
+        reader->members = nullptr;
+        return -1;
+    }
+    int firstLength = -1; // the length of the next member's first block; -1 before the first member
+    for (;;) {
+        ScannedMember scanned;
+        long long resumeOffset = 0;
+        if (NextScannedMember(members, &scanned, &resumeOffset) == 0) {
+            ResumeRecordsAt(reader, resumeOffset, firstLength);
+            return -1;
+        }
+        if (scanned.member == 0) {
+            if (scanned.walkStart != DatabaseHeaderSize + 1) {
+                ResumeRecordsAt(reader, scanned.startOffset, firstLength);
+                return -1;
+            }
+            firstLength = scanned.prefix[DatabaseHeaderSize];
+        }
+        // Checked before a record of the member is reported, so that a member the sequential stream is
+        // to read gives nothing twice.
+        int code = -1;
+        int walk = WalkMemberPrefix(state, callbacks, now, scanned, firstLength, false, &code);
+        if (walk < 0 || (walk == 1 && scanned.walkEnd == MemberWalkBroken)) {
+            ResumeRecordsAt(reader, scanned.startOffset, firstLength);
+            return -1;
+        }
+        reader->membersScannedOnThreads++;
+        WalkMemberPrefix(state, callbacks, now, scanned, firstLength, true, &code);
+        if (code >= 0) return code;
+        if (walk == 0) {
+            EndRecordsAt(reader, scanned.endOffset);
+            return 0;
+        }
+        int base = now->scanned;
+        const unsigned char* match = scanned.matches;
+        const unsigned char* matchesEnd = scanned.matches + scanned.matchesLength;
+        while (match < matchesEnd) {
+            int number = int(uint32_t(match[0]) | uint32_t(match[1]) << 8 | uint32_t(match[2]) << 16 |
+                             uint32_t(match[3]) << 24);
+            int length = match[4];
+            now->scanned = base + number + 1;
+            code = ReportPassedBlock(state, callbacks, now, match + 5, length);
+            if (code >= 0) return code;
+            match += 5 + length;
+        }
+        now->scanned = base + scanned.recordsWalked;
+        if (scanned.walkEnd == MemberWalkedToTheEndMark) {
+            EndRecordsAt(reader, scanned.endOffset);
+            return 0;
+        }
+        if (callbacks.shouldStop != nullptr && callbacks.shouldStop(callbacks.context)) return 2;
+        firstLength = scanned.lastByte;
+    }
+}
+
 int ScanDatabase(DatabaseReader* reader, const Query* query, const ScanCallbacks* callbacks,
                  ScanCounts* counts) {
     ScanState state;
@@ -242,6 +359,20 @@ int ScanDatabase(DatabaseReader* reader, const Query* query, const ScanCallbacks
     const NameWordTest nameWord = state.plan.nameWord;
     ScanCounts now;
     int code = -1;
+    MemberReader* members = MembersLeftToTheScan(reader);
+    if (members != nullptr && calls.onRecord == nullptr) {
+        constexpr int BeforeHeader = 0, BeforeFirstLength = 1; // the walker's states (database_reader.cpp)
+        if (reader->walkState == BeforeHeader) {
+            unsigned char header[DatabaseHeaderSize];
+            ReadDatabaseHeader(reader, header);
+        }
+        if (reader->walkState == BeforeFirstLength) {
+            code = ScanMembersOnTheirThreads(reader, members, &state, calls, &now);
+            // Their threads test with this scan's state: they stop before it goes, also when it ends early.
+            CloseMemberReader(reader->members);
+            reader->members = nullptr;
+        }
+    }
     while (code < 0) {
         BlockRun run = BeginBlockRun(reader);
         const unsigned char* block = nullptr;

@@ -32,7 +32,7 @@ int ExamineDatabase(const std::string& path, DatabaseInfo* info) {
     *info = DatabaseInfo();
     DatabaseReader reader;
     // One sequential stream counts every member and sees every trailer and byte after the last member.
-    int opened = OpenToolDatabase(path, &reader, info->header, &info->problem, true);
+    int opened = OpenToolDatabase(path, &reader, info->header, &info->problem, MembersSequential);
     if (opened != 0) return info->end = opened == -1 ? InfoCannotOpen : InfoNotDatabase;
     const unsigned char* block = nullptr;
     int length = 0;

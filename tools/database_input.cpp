@@ -18,7 +18,7 @@ static bool StartsWithGzipMagic(int descriptor) {
 }
 
 int OpenToolDatabase(const std::string& path, DatabaseReader* reader,
-                     unsigned char header[DatabaseHeaderSize], std::string* problem, bool sequential) {
+                     unsigned char header[DatabaseHeaderSize], std::string* problem, MemberReading reading) {
     bool standardInput = path == "-";
     int descriptor =
         standardInput ? fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0) : open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -48,10 +48,11 @@ int OpenToolDatabase(const std::string& path, DatabaseReader* reader,
         *problem = code == -2 ? "no memory for the reader's buffer" : "cannot be read";
         return -1;
     }
-    if (sequential) {
+    if (reading == MembersSequential) {
         CloseMemberReader(reader->members);
         reader->members = nullptr;
     }
+    if (reading == MembersScanned) LeaveMembersToTheScan(reader);
     int count = ReadDatabaseHeader(reader, header);
     if (count == DatabaseHeaderSize && HeaderFormatMark(header) == DatabaseFormatMark) return 0;
     const GzipStream& gzip = reader->gzip;

@@ -14,11 +14,15 @@
 //  -2 not a database (fewer than 29 header bytes, or a format mark other than 11), problem says why: the
 //     gzip damage or cut that ended the data before the header's end, a ".zdb" that is not gzip, or the
 //     header itself; nothing stays open
-
-// sequential: a compressed file is read by the one gzip stream, member after member, never by the pool
-// that inflates members ahead (what info needs to count members and see every trailer).
+// How a compressed file made of members is read:
+//   MembersAhead       the pool inflates them ahead, the reader hands their bytes out in order (dump)
+//   MembersSequential  by the one gzip stream, member after member, never by the pool (what info needs to
+//                      count members and see every trailer)
+//   MembersScanned     the pool's threads test the records themselves (a scan without progress: find)
+enum MemberReading { MembersAhead, MembersSequential, MembersScanned };
 int OpenToolDatabase(const std::string& path, DatabaseReader* reader,
-                     unsigned char header[DatabaseHeaderSize], std::string* problem, bool sequential = false);
+                     unsigned char header[DatabaseHeaderSize], std::string* problem,
+                     MemberReading reading = MembersAhead);
 
 // After a scan that read to the end of the data: reads a compressed file on to its end and says what the
 // user must know of the records printed: message gets "FILE: damaged (CRC error): the records printed may

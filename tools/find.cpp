@@ -316,7 +316,7 @@ static int FindInFile(FindRun* run, const std::string& path) {
     DatabaseReader reader;
     unsigned char header[DatabaseHeaderSize];
     std::string problem;
-    if (OpenToolDatabase(path, &reader, header, &problem) != 0) {
+    if (OpenToolDatabase(path, &reader, header, &problem, MembersScanned) != 0) {
         if (!run->held) FlushStandardOutput(&run->output);
         ReportFileFailure(run, std::string(DisplayName(path)) + ": " + problem);
         return -1;

@@ -275,6 +275,113 @@ TEST(MemberFile, ScanCountsAndStopsAsOnOneMember) {
     }
 }
 
+// A scan that has the pool's threads test the records (dialdex-find's) reports what a scan of one record
+// after another reports: the same matches in order, counts, code and verdict, also where it stops early,
+// where a member's first block cannot be placed, and on damaged, cut or foreign files, whose members from
+// the first that fails on are read by the sequential stream. On a sound file every member is tested on
+// the threads.
+TEST(MemberFile, RecordsTestedOnThePoolsThreadsAsOneAfterAnother) {
+    const Bytes& records = DirectoryBytes();
+    std::vector<size_t> blocks = RecordBoundaries(records);
+    // The block starting nearest after a stream offset (its length is the byte before it).
+    auto blockAfter = [&](size_t offset) { return *std::lower_bound(blocks.begin(), blocks.end(), offset); };
+    Bytes tinyLastMember(records.begin(), records.begin() + long(blockAfter(2 * MemberTargetBytes + 60)));
+    tinyLastMember.back() = DatabaseEndMark;
+    Bytes shortLength = records, earlyEndMark = records, sound = MemberFile(records);
+    shortLength[blockAfter(1500000) - 1] = 5;
+    earlyEndMark[blockAfter(1500000) - 1] = DatabaseEndMark;
+    uint32_t first = Little32(sound, 16), second = Little32(sound, first + 16);
+    WriteCompressed("foreign.zdb", ToBytes("tail bytes"));
+    Bytes foreign = ReadHostFile("foreign.zdb");
+    auto changed = [&](size_t at, unsigned char flip) {
+        Bytes file = sound;
+        file[at] ^= flip;
+        return file;
+    };
+    auto joined = [](Bytes file, const Bytes& more, bool before) {
+        file.insert(before ? file.begin() : file.end(), more.begin(), more.end());
+        return file;
+    };
+    struct Case {
+        const char* what;
+        Bytes file;
+        int onThreads; // members the threads test
+    };
+    const Case cases[] = {
+        {"sound", sound, 3},
+        {"a tiny last member", MemberFile(tinyLastMember), 3},
+        {"a length below 8 in the second member", MemberFile(shortLength), 1},
+        {"the end mark in the second member, records after it", MemberFile(earlyEndMark), 2},
+        {"second member's CRC wrong", changed(first + second - 8, 1), 1},
+        {"second member's data damaged", changed(first + second / 2, 0x55), 1},
+        {"cut inside the third member", Bytes(sound.begin(), sound.begin() + first + second + 5000), 2},
+        {"the first member's header byte damaged", changed(30, 0x40), 0},
+        {"a member without the subfield after them", joined(sound, foreign, false), 3},
+        {"a member without the subfield first", joined(sound, foreign, true), 0},
+    };
+    struct Outcome {
+        int code = 0, verdict = -1, onThreads = 0;
+        ScanCounts counts;
+        std::vector<uint32_t> phones;
+    };
+    struct Stop {
+        int after = -1;
+        Outcome* outcome = nullptr;
+    };
+    auto scan = [](const Query& query, int stopAfter, bool onThreads) {
+        Outcome outcome;
+        Stop stop{stopAfter, &outcome};
+        ScanCallbacks callbacks;
+        callbacks.context = &stop;
+        callbacks.onMatch = [](void* raw, const DatabaseRecord* record, const ScanCounts*) {
+            static_cast<Stop*>(raw)->outcome->phones.push_back(record->phone);
+            return 0;
+        };
+        callbacks.shouldStop = [](void* raw) {
+            Stop* stop = static_cast<Stop*>(raw);
+            return stop->after >= 0 && int(stop->outcome->phones.size()) >= stop->after;
+        };
+        DatabaseReader reader;
+        EXPECT_EQ(OpenDatabaseReaderOnFile(
+                      &reader, open((TestDeviceFolder() + "/threads.zdb").c_str(), O_RDONLY | O_CLOEXEC), true),
+                  0);
+        if (onThreads) {
+            LeaveMembersToTheScan(&reader);
+        } else {
+            CloseMemberReader(reader.members);
+            reader.members = nullptr;
+        }
+        unsigned char header[DatabaseHeaderSize];
+        ReadDatabaseHeader(&reader, header);
+        outcome.code = ScanDatabase(&reader, &query, &callbacks, &outcome.counts);
+        if (FinishDatabaseRead(&reader, nullptr, nullptr)) outcome.verdict = DatabaseReadEnd(&reader, nullptr);
+        outcome.onThreads = reader.membersScannedOnThreads;
+        CloseDatabaseReader(&reader);
+        return outcome;
+    };
+    Query selective, broad;
+    SetQueryCriteria(&selective, "1", "NAME7", nullptr, nullptr, nullptr);
+    SetQueryCriteria(&broad, nullptr, "N", nullptr, nullptr, nullptr);
+    for (const Case& test : cases) {
+        WritePlain("threads.zdb", test.file);
+        for (const Query* query : {&selective, &broad}) {
+            for (int stopAfter : {-1, 1, 50000}) {
+                std::string what = std::string(test.what) + (query == &broad ? ", broad" : ", selective") +
+                                   ", stop after " + std::to_string(stopAfter);
+                Outcome threads = scan(*query, stopAfter, true), oneByOne = scan(*query, stopAfter, false);
+                EXPECT_EQ(threads.code, oneByOne.code) << what;
+                EXPECT_EQ(threads.counts.scanned, oneByOne.counts.scanned) << what;
+                EXPECT_EQ(threads.counts.results, oneByOne.counts.results) << what;
+                EXPECT_TRUE(threads.phones == oneByOne.phones) << what;
+                EXPECT_EQ(threads.verdict, oneByOne.verdict) << what;
+                if (stopAfter < 0) {
+                    EXPECT_EQ(threads.onThreads, test.onThreads) << what;
+                }
+            }
+        }
+    }
+}
+
 // The second scan from the kept bytes finds what the first found from the file, and stops alike.
 TEST(MemberFile, ScanFromKeptBytesAsFromTheFile) {
     const Bytes& inflated = DirectoryBytes();
