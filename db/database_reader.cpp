@@ -43,6 +43,9 @@ int OpenDatabaseReader(DatabaseReader* reader, const char16_t* path, bool compre
     return OpenDatabaseReaderOnFile(reader, file, compressed);
 }
 
+// What is read ahead of the header of a file whose members are left to the scan.
+constexpr int HeaderReadAhead = 4096;
+
 // The kept bytes grow by at least this much at a time, so the gzip stream inflates large pieces in place.
 constexpr long long KeepStep = 4LL << 20;
 
@@ -260,8 +263,11 @@ static bool FillBuffer(DatabaseReader* reader, int needed) {
     std::memmove(reader->buffer, reader->buffer + reader->position, size_t(kept));
     reader->position = 0;
     reader->end = kept;
+    // Little more than the header is read here from a file whose members are left to the scan: its threads
+    // inflate the first member again.
+    int most = MembersLeftToTheScan(reader) != nullptr ? HeaderReadAhead : reader->capacity;
     while (reader->end < needed) {
-        int got = ReadSource(reader, reader->buffer + reader->end, reader->capacity - reader->end);
+        int got = ReadSource(reader, reader->buffer + reader->end, most - reader->end);
         if (got <= 0) {
             reader->sourceFinished = true;
             break;

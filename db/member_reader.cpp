@@ -23,6 +23,9 @@ constexpr uint32_t ShortestMember = MemberHeaderSize + 2 + MemberTrailerSize;
 constexpr uint32_t OutputSlack = MemberOutputSlack;
 // Threads beyond this inflate faster than one scan consumes (see docs/decisions.md).
 constexpr int MostInflaters = 8;
+// When the threads test the records themselves, nothing but the cores bounds them; this many hold about
+// 8 MiB (docs/decisions.md).
+constexpr int MostScanningThreads = 32;
 
 // What a member needs only while it is inflated is kept once a thread, not once a slot: a slot holds an
 // inflated member waiting for the scan, a thread the compressed bytes in hand and its inflater.
@@ -507,6 +510,25 @@ static bool IndexMembers(MemberReader* reader, long long fileSize) {
     return true;
 }
 
+// As many threads as processors, up to most and the members there are, and their slots, before the pool
+// starts. Returns false when there is no memory.
+static bool PlanThreads(MemberReader* reader, int most) {
+    int threads = ProcessorCount();
+    if (threads > most) threads = most;
+    if (threads > reader->memberCount) threads = reader->memberCount;
+    std::free(reader->slots);
+    std::free(reader->workers);
+    reader->threadCount = threads;
+    // A slot is a whole inflated member held in memory, so there are as few as keep the cores busy: one a
+    // thread and one more, so that a thread that finished its member starts the next while the scan still
+    // reads the one before. On 2 cores under other load, one a thread read in 0.62-0.66 of igzip's time,
+    // one more 0.61, two a thread and one more 0.61 too (docs/decisions.md).
+    reader->slotCount = threads + 1;
+    reader->slots = static_cast<MemberSlot*>(std::calloc(size_t(reader->slotCount), sizeof(MemberSlot)));
+    reader->workers = static_cast<MemberWorker*>(std::calloc(size_t(threads), sizeof(MemberWorker)));
+    return reader->slots != nullptr && reader->workers != nullptr;
+}
+
 MemberReader* OpenMemberReader(FileHandle file) {
     FileIdentity identity;
     if (!FileReadableAtOffsets(file) || IdentifyFile(file, &identity) != 0) return nullptr;
@@ -518,18 +540,7 @@ MemberReader* OpenMemberReader(FileHandle file) {
         CloseMemberReader(reader);
         return nullptr;
     }
-    int threads = ProcessorCount();
-    if (threads > MostInflaters) threads = MostInflaters;
-    if (threads > reader->memberCount) threads = reader->memberCount;
-    reader->threadCount = threads;
-    // A slot is a whole inflated member held in memory, so there are as few as keep the cores busy: one a
-    // thread and one more, so that a thread that finished its member starts the next while the scan still
-    // reads the one before. On 2 cores under other load, one a thread read in 0.62-0.66 of igzip's time,
-    // one more 0.61, two a thread and one more 0.61 too (docs/decisions.md).
-    reader->slotCount = threads + 1;
-    reader->slots = static_cast<MemberSlot*>(std::calloc(size_t(reader->slotCount), sizeof(MemberSlot)));
-    reader->workers = static_cast<MemberWorker*>(std::calloc(size_t(threads), sizeof(MemberWorker)));
-    if (reader->slots == nullptr || reader->workers == nullptr) {
+    if (!PlanThreads(reader, MostInflaters)) {
         CloseMemberReader(reader);
         return nullptr;
     }
@@ -554,7 +565,7 @@ static bool StartPool(MemberReader* reader) {
 
 bool StartMemberScan(MemberReader* reader, bool (*test)(const void* context, const unsigned char* block, int length),
                      const void* context) {
-    if (reader->work != nullptr || reader->nextMember != 0) return false;
+    if (reader->work != nullptr || reader->nextMember != 0 || !PlanThreads(reader, MostScanningThreads)) return false;
     reader->test = test;
     reader->testContext = context;
     reader->work =

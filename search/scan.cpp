@@ -360,18 +360,18 @@ int ScanDatabase(DatabaseReader* reader, const Query* query, const ScanCallbacks
     ScanCounts now;
     int code = -1;
     MemberReader* members = MembersLeftToTheScan(reader);
-    if (members != nullptr && calls.onRecord == nullptr) {
+    if (members != nullptr) {
         constexpr int BeforeHeader = 0, BeforeFirstLength = 1; // the walker's states (database_reader.cpp)
-        if (reader->walkState == BeforeHeader) {
+        if (reader->walkState == BeforeHeader && calls.onRecord == nullptr) {
             unsigned char header[DatabaseHeaderSize];
             ReadDatabaseHeader(reader, header);
         }
-        if (reader->walkState == BeforeFirstLength) {
+        if (reader->walkState == BeforeFirstLength && calls.onRecord == nullptr)
             code = ScanMembersOnTheirThreads(reader, members, &state, calls, &now);
-            // Their threads test with this scan's state: they stop before it goes, also when it ends early.
-            CloseMemberReader(reader->members);
-            reader->members = nullptr;
-        }
+        // Their threads test with this scan's state: they stop before it goes, also when it ends early. A
+        // scan that reports every record reads on through the gzip stream.
+        CloseMemberReader(reader->members);
+        reader->members = nullptr;
     }
     while (code < 0) {
         BlockRun run = BeginBlockRun(reader);

@@ -279,7 +279,7 @@ TEST(MemberFile, ScanCountsAndStopsAsOnOneMember) {
 // after another reports: the same matches in order, counts, code and verdict, also where it stops early,
 // where a member's first block cannot be placed, and on damaged, cut or foreign files, whose members from
 // the first that fails on are read by the sequential stream. On a sound file every member is tested on
-// the threads.
+// the threads; a scan that reports every record (the window's progress) reads them one after another.
 TEST(MemberFile, RecordsTestedOnThePoolsThreadsAsOneAfterAnother) {
     const Bytes& records = DirectoryBytes();
     std::vector<size_t> blocks = RecordBoundaries(records);
@@ -328,7 +328,8 @@ TEST(MemberFile, RecordsTestedOnThePoolsThreadsAsOneAfterAnother) {
         int after = -1;
         Outcome* outcome = nullptr;
     };
-    auto scan = [](const Query& query, int stopAfter, bool onThreads) {
+    enum Reading { OnThreads, WithProgress, OneByOne };
+    auto scan = [](const Query& query, int stopAfter, Reading reading) {
         Outcome outcome;
         Stop stop{stopAfter, &outcome};
         ScanCallbacks callbacks;
@@ -345,7 +346,8 @@ TEST(MemberFile, RecordsTestedOnThePoolsThreadsAsOneAfterAnother) {
         EXPECT_EQ(OpenDatabaseReaderOnFile(
                       &reader, open((TestDeviceFolder() + "/threads.zdb").c_str(), O_RDONLY | O_CLOEXEC), true),
                   0);
-        if (onThreads) {
+        if (reading == WithProgress) callbacks.onRecord = [](void*, const ScanCounts*) {};
+        if (reading != OneByOne) {
             LeaveMembersToTheScan(&reader);
         } else {
             CloseMemberReader(reader.members);
@@ -368,14 +370,18 @@ TEST(MemberFile, RecordsTestedOnThePoolsThreadsAsOneAfterAnother) {
             for (int stopAfter : {-1, 1, 50000}) {
                 std::string what = std::string(test.what) + (query == &broad ? ", broad" : ", selective") +
                                    ", stop after " + std::to_string(stopAfter);
-                Outcome threads = scan(*query, stopAfter, true), oneByOne = scan(*query, stopAfter, false);
-                EXPECT_EQ(threads.code, oneByOne.code) << what;
-                EXPECT_EQ(threads.counts.scanned, oneByOne.counts.scanned) << what;
-                EXPECT_EQ(threads.counts.results, oneByOne.counts.results) << what;
-                EXPECT_TRUE(threads.phones == oneByOne.phones) << what;
-                EXPECT_EQ(threads.verdict, oneByOne.verdict) << what;
-                if (stopAfter < 0) {
-                    EXPECT_EQ(threads.onThreads, test.onThreads) << what;
+                Outcome oneByOne = scan(*query, stopAfter, OneByOne);
+                for (Reading reading : {OnThreads, WithProgress}) {
+                    Outcome outcome = scan(*query, stopAfter, reading);
+                    std::string how = what + (reading == OnThreads ? ", on threads" : ", with progress");
+                    EXPECT_EQ(outcome.code, oneByOne.code) << how;
+                    EXPECT_EQ(outcome.counts.scanned, oneByOne.counts.scanned) << how;
+                    EXPECT_EQ(outcome.counts.results, oneByOne.counts.results) << how;
+                    EXPECT_TRUE(outcome.phones == oneByOne.phones) << how;
+                    EXPECT_EQ(outcome.verdict, oneByOne.verdict) << how;
+                    if (stopAfter < 0) {
+                        EXPECT_EQ(outcome.onThreads, reading == OnThreads ? test.onThreads : 0) << how;
+                    }
                 }
             }
         }
