@@ -510,11 +510,19 @@ static bool IndexMembers(MemberReader* reader, long long fileSize) {
     return true;
 }
 
-// As many threads as processors, up to most and the members there are, and their slots, before the pool
+// LimitMemberThreads: set before the readers that follow it are opened, on the thread that starts theirs.
+static int MemberThreadLimit = 0;
+
+void LimitMemberThreads(int threads) {
+    MemberThreadLimit = threads;
+}
+
+// As many threads as processors, up to most (and LimitMemberThreads) and the members there are, and their slots, before the pool
 // starts. Returns false when there is no memory.
 static bool PlanThreads(MemberReader* reader, int most) {
     int threads = ProcessorCount();
     if (threads > most) threads = most;
+    if (MemberThreadLimit > 0 && threads > MemberThreadLimit) threads = MemberThreadLimit;
     if (threads > reader->memberCount) threads = reader->memberCount;
     std::free(reader->slots);
     std::free(reader->workers);

@@ -47,6 +47,9 @@ void CloseMemberReader(MemberReader* reader);
 // The bytes of the buffers the pool holds now (inflated members and compressed pieces; the inflaters'
 // own state not counted).
 long long MemberReaderHeldBytes(const MemberReader* reader);
+// A program that reads several files at once shares the processors among them: no pool started from now
+// on has more than threads threads (0: as many as there are processors).
+void LimitMemberThreads(int threads);
 // Members found when the reader was opened.
 int MemberCount(const MemberReader* reader);
 

@@ -384,6 +384,8 @@ static bool FindInFilesAtOnce(FindRun* run, int threadCount) {
             finished.notify_all();
         }
     };
+    // Each file's members are read on its share of the processors, not on all of them at once.
+    LimitMemberThreads(ProcessorCount() / threadCount > 1 ? ProcessorCount() / threadCount : 1);
     std::vector<std::thread> threads;
     for (int index = 0; index < threadCount; index++)
         threads.emplace_back(work);
