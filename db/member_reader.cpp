@@ -112,93 +112,6 @@ static bool ReadExactly(FileHandle file, long long offset, unsigned char* bytes,
     return true;
 }
 
-// Inflates the member's deflate data, read a piece at a time, into output (room bytes), which must take
-// exactly expected bytes. True when the data end just at their last byte, with the CRC-32 given.
-static bool InflateExactly(const MemberReader* reader, MemberWorker* worker, int member, unsigned char* output,
-                           uint32_t room, uint32_t expected, uint32_t expectedCrc) {
-    long long start = reader->offsets[member] + MemberHeaderSize;
-    uint32_t dataLength = reader->sizes[member] - MemberHeaderSize - MemberTrailerSize;
-    uint32_t read = 0;
-#ifdef DIALDEX_ISAL
-    if (worker->isal == nullptr) worker->isal = CreateIsalInflater();
-    if (worker->isal != nullptr) {
-        ResetIsalInflater(worker->isal);
-        long produced = 0;
-        while (read < dataLength) {
-            uint32_t count = NextInputPiece(dataLength - read);
-            if (!ReadExactly(reader->file, start + read, worker->input, count)) return false;
-            read += count;
-            int offset = 0;
-            for (;;) {
-                int used = 0, readAhead = 0;
-                long made = 0;
-                uint32_t crc = 0;
-                int code = InflateWithIsal(worker->isal, worker->input + offset, int(count) - offset, &used,
-                                           output + produced, long(room) - produced, &made, &readAhead, &crc);
-                offset += used;
-                produced += made;
-                if (code == 0)
-                    return produced == long(expected) && read == dataLength && offset - readAhead == int(count) &&
-                           crc == expectedCrc;
-                if (code != -1 || produced == long(room)) return false; // damage, or longer than it says
-                if (offset == int(count)) break;
-            }
-        }
-        return false; // the data ended without their end
-    }
-#endif
-    z_stream zlib{};
-    if (inflateInit2(&zlib, -MAX_WBITS) != Z_OK) return false;
-    zlib.next_out = output;
-    zlib.avail_out = room;
-    bool whole = false;
-    while (read < dataLength) {
-        uint32_t count = NextInputPiece(dataLength - read);
-        if (!ReadExactly(reader->file, start + read, worker->input, count)) break;
-        read += count;
-        zlib.next_in = worker->input;
-        zlib.avail_in = count;
-        int code = inflate(&zlib, Z_NO_FLUSH);
-        if (code == Z_STREAM_END) {
-            whole = read == dataLength && zlib.avail_in == 0 && zlib.total_out == expected &&
-                    uint32_t(crc32(0, output, expected)) == expectedCrc;
-            break;
-        }
-        if (code != Z_OK || zlib.avail_in != 0) break; // damage, or longer than it says
-    }
-    inflateEnd(&zlib);
-    return whole;
-}
-
-// The pool's work: one member inflated into its slot and checked.
-static void InflateMember(void* context, int member, int slotIndex, int workerIndex) {
-    MemberReader* reader = static_cast<MemberReader*>(context);
-    MemberSlot* slot = &reader->slots[slotIndex];
-    MemberWorker* worker = &reader->workers[workerIndex];
-    slot->sound = false;
-    slot->length = 0;
-    if (worker->input == nullptr) worker->input = static_cast<unsigned char*>(std::malloc(MemberInputPiece));
-    if (worker->input == nullptr) return;
-    long long inflatedLength = reader->streamOffsets[member + 1] - reader->streamOffsets[member];
-    if (inflatedLength > LongestMember) return;
-    uint32_t inflated = uint32_t(inflatedLength);
-    unsigned char* output = nullptr;
-    uint32_t room = inflated;
-    if (reader->destination != nullptr) {
-        // In place in the stream: not a byte past the member's own, which the next member's thread writes.
-        output = reader->destination + reader->streamOffsets[member];
-        if (member + 1 == reader->memberCount) room += OutputSlack;
-    } else {
-        if (!Reserve(&slot->output, &slot->outputCapacity, MemberPieceHeadroom + inflated + OutputSlack)) return;
-        output = slot->output + MemberPieceHeadroom;
-        room += OutputSlack;
-    }
-    if (!InflateExactly(reader, worker, member, output, room, inflated, reader->crcs[member])) return;
-    slot->piece = output;
-    slot->length = long(inflated);
-    slot->sound = true;
-}
-
 // One member's deflate data read and inflated a piece at a time, wherever the caller wants each piece.
 struct MemberInflation {
     const MemberReader* reader;
@@ -302,6 +215,52 @@ static long InflateSome(MemberInflation* inflation, unsigned char* output, long 
         if (inflation->made > (long long)expected) inflation->failed = true; // longer than it says
     }
     return produced;
+}
+
+// Inflates the member into output, which must take exactly expected bytes (room is at least that). True
+// when the data end just at their last byte, with the CRC-32 given.
+static bool InflateExactly(const MemberReader* reader, MemberWorker* worker, int member, unsigned char* output,
+                           uint32_t room, uint32_t expected, uint32_t expectedCrc) {
+    MemberInflation inflation;
+    BeginMemberInflation(&inflation, reader, worker, member);
+    long made = InflateSome(&inflation, output, long(room));
+    if (!inflation.ended && !inflation.failed && made == long(expected)) {
+        // The output is full (in place it ends where the next member begins): the data must end without
+        // another byte.
+        unsigned char beyond[OutputSlack];
+        made += InflateSome(&inflation, beyond, OutputSlack);
+    }
+    EndMemberInflation(&inflation);
+    return inflation.ended && !inflation.failed && made == long(expected) && inflation.crc == expectedCrc;
+}
+
+// The pool's work: one member inflated into its slot and checked.
+static void InflateMember(void* context, int member, int slotIndex, int workerIndex) {
+    MemberReader* reader = static_cast<MemberReader*>(context);
+    MemberSlot* slot = &reader->slots[slotIndex];
+    MemberWorker* worker = &reader->workers[workerIndex];
+    slot->sound = false;
+    slot->length = 0;
+    if (worker->input == nullptr) worker->input = static_cast<unsigned char*>(std::malloc(MemberInputPiece));
+    if (worker->input == nullptr) return;
+    long long inflatedLength = reader->streamOffsets[member + 1] - reader->streamOffsets[member];
+    if (inflatedLength > LongestMember) return;
+    uint32_t inflated = uint32_t(inflatedLength);
+    unsigned char* output = nullptr;
+    uint32_t room = inflated;
+    if (reader->destination != nullptr) {
+        // In place in the stream: not a byte past the member's own, which the next member's thread writes.
+        output = reader->destination + reader->streamOffsets[member];
+        if (member + 1 == reader->memberCount) room += OutputSlack;
+    } else {
+        if (!Reserve(&slot->output, &slot->outputCapacity, MemberPieceHeadroom + inflated + OutputSlack)) return;
+        output = slot->output + MemberPieceHeadroom;
+        room += OutputSlack;
+    }
+    if (!InflateExactly(reader, worker, member, output, room, inflated, reader->crcs[member])) return;
+    slot->piece = output;
+    slot->length = long(inflated);
+    slot->sound = true;
 }
 
 static bool PlaceSet(const uint64_t* places, long offset) {
