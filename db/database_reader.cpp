@@ -297,9 +297,7 @@ void LeaveMembersToTheScan(DatabaseReader* reader) {
 
 // The reader's buffer empty, the gzip stream reading from offset.
 static void ReadGzipStreamFrom(DatabaseReader* reader, long long offset) {
-    CloseMemberReader(reader->members);
-    reader->members = nullptr;
-    ResumeGzipStreamAt(&reader->gzip, offset);
+    HandOverToGzipStream(reader, offset);
     reader->buffer = reader->ownBuffer;
     reader->position = reader->end = 0;
     reader->sourceFinished = false;

@@ -83,7 +83,10 @@ struct ScanCallbacks {
 
 // `ScanDatabase`: walks the record stream of an open reader (reading the header first if the caller has
 // not) and tests each record: the phone test first, on the decimal text, and only a record that passes
-// it has its texts copied out for the text tests. counts receives the final counts. Codes:
+// it has its texts copied out for the text tests. On a reader whose members were left to the scan
+// (LeaveMembersToTheScan) and without onRecord, the member reader's threads test the records, and
+// shouldStop is asked after each match and each member instead of after each record; the matches,
+// counts and codes are the same. counts receives the final counts. Codes:
 //   0 the end mark was reached
 //   1 the data ended before the end mark (end of file, read error, damaged data, a length byte below 8)
 //   2 shouldStop asked to stop
