@@ -295,4 +295,17 @@ cmp -s one-by-one-err.txt err.txt || fail "several files: the messages differ: $
 "$find" -c big.zdb round.db big.zdb -n 'К' >counts.txt 2>/dev/null
 [ "$(cut -d';' -f1 counts.txt | tr '\n' ' ')" = "big.zdb round.db big.zdb " ] || fail "counts in order: $(cat counts.txt)"
 
+# --- one directory in three forms, the one in members read on every core: the same output ---
+"$mkdb" demo 70000 forms.zdb --seed 9 2>/dev/null || fail "demo forms.zdb"
+"$mkdb" demo 70000 forms-one.zdb --seed 9 --members off 2>/dev/null || fail "demo forms-one.zdb"
+"$mkdb" demo 70000 forms.db --seed 9 2>/dev/null || fail "demo forms.db"
+[ "$("$mkdb" info forms.zdb 2>/dev/null | grep -c 'gzip members: *4$')" = 1 ] || fail "forms.zdb is not in 4 members"
+for query in "-n ИВАН" "-p 2?5 --format csv --header" "-s ЛЕН --house 1 --format json" "-n М -m 700" "-n К -c"; do
+    for form in forms-one.zdb forms.db; do
+        # shellcheck disable=SC2086 # the query is several words
+        cmp -s <("$find" forms.zdb $query 2>&1) <("$find" $form $query 2>&1 | sed "s/$form/forms.zdb/g") ||
+            fail "forms.zdb and $form differ for $query"
+    done
+done
+
 finish "find end to end"

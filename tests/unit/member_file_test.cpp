@@ -422,7 +422,8 @@ TEST(MemberFile, ScanFromKeptBytesAsFromTheFile) {
 
 // Every member of a sound file comes from the pool (none is left to the sequential stream because of
 // where the compressed bytes were cut into pieces), and the pool holds about one inflated member a
-// thread, not a member's compressed bytes a slot.
+// thread, not a member's compressed bytes a slot; when its threads test the records, a piece a thread
+// and no whole member, and every member's blocks are placed within its first piece.
 TEST(MemberFile, PoolReadsEveryMemberWithinItsMemoryBound) {
     // Seven members (more than the slots of a few threads), and one member shorter than a piece.
     const Bytes inputs[] = {RecordBytes(200000), RecordBytes(10)};
@@ -448,6 +449,23 @@ TEST(MemberFile, PoolReadsEveryMemberWithinItsMemoryBound) {
         EXPECT_TRUE(read == inflated) << inflated.size();
         long long threads = std::min(ProcessorCount(), MemberCount(reader));
         long long bound = (threads + 1) * (longest + MemberPieceHeadroom + MemberOutputSlack) + threads * MemberInputPiece;
+        EXPECT_LE(MemberReaderHeldBytes(reader), bound) << inflated.size();
+        CloseMemberReader(reader);
+
+        reader = OpenMemberReader(handle);
+        ASSERT_NE(reader, nullptr);
+        ASSERT_TRUE(StartMemberScan(reader, [](const void*, const unsigned char*, int) { return false; }, nullptr));
+        ScannedMember scanned;
+        int members = 0;
+        while (NextScannedMember(reader, &scanned, &resumeOffset) == 1) {
+            EXPECT_EQ(scanned.walkEnd, members + 1 == MemberCount(reader) ? MemberWalkedToTheEndMark : MemberWalkedToItsEnd);
+            EXPECT_LT(scanned.walkStart, MemberOutputPiece) << members;
+            members++;
+        }
+        EXPECT_EQ(members, MemberCount(reader)) << inflated.size();
+        threads = std::min(ProcessorCount(), MemberCount(reader));
+        bound = threads * (MemberInputPiece + MemberPieceHeadroom + MemberOutputPiece + MemberOutputPiece / 8 + 8) +
+                (threads + 1) * 2 * MemberOutputPiece;
         EXPECT_LE(MemberReaderHeldBytes(reader), bound) << inflated.size();
         CloseMemberReader(reader);
         CloseFile(handle);
