@@ -193,6 +193,18 @@ struct ScanState {
     DatabaseRecord record;
 };
 
+// A match reported: its texts copied out, onMatch called, the match counted. Returns -1 to go on, 3 when
+// onMatch could not keep it.
+static int ReportMatch(ScanState* state, const ScanCallbacks& callbacks, ScanCounts* now, const unsigned char* block,
+                       int length) {
+    DecodeRecord(block, length, &state->record);
+    ScanCounts copy = *now;
+    if (callbacks.onMatch != nullptr && callbacks.onMatch(callbacks.context, &state->record, &copy) != 0)
+        return 3;
+    now->results++;
+    return -1;
+}
+
 // The tests past the name's first word, and the report of a match. Returns -1 to go on, 3 when onMatch
 // could not keep the match.
 static int TestAndReport(ScanState* state, const ScanCallbacks& callbacks, ScanCounts* now,
@@ -200,12 +212,7 @@ static int TestAndReport(ScanState* state, const ScanCallbacks& callbacks, ScanC
     if (!PhonePasses(state->query, state->lengths, RecordPhone(block)) ||
         !BlockTextsPass(state->plan, block, length))
         return -1;
-    DecodeRecord(block, length, &state->record);
-    ScanCounts copy = *now;
-    if (callbacks.onMatch != nullptr && callbacks.onMatch(callbacks.context, &state->record, &copy) != 0)
-        return 3;
-    now->results++;
-    return -1;
+    return ReportMatch(state, callbacks, now, block, length);
 }
 
 // Everything the scan does with one record; returns -1 to go on, or the scan's code 2 or 3 to end it.
@@ -245,17 +252,13 @@ static bool BlockPassesOnAnyThread(const void* context, const unsigned char* blo
            BlockTextsPass(state->plan, block, length);
 }
 
-// A block that passed: counted as the scanned record it is, reported, and the caller asked whether to go
-// on. Returns -1 to go on, or the scan's code 2 or 3.
+// A block that passed, reported, and the caller asked whether to go on. Returns -1 to go on, or the scan's
+// code 2 or 3.
 static int ReportPassedBlock(ScanState* state, const ScanCallbacks& callbacks, ScanCounts* now,
                              const unsigned char* block, int length) {
-    DecodeRecord(block, length, &state->record);
-    ScanCounts copy = *now;
-    if (callbacks.onMatch != nullptr && callbacks.onMatch(callbacks.context, &state->record, &copy) != 0)
-        return 3;
-    now->results++;
-    if (callbacks.shouldStop != nullptr && callbacks.shouldStop(callbacks.context)) return 2;
-    return -1;
+    int code = ReportMatch(state, callbacks, now, block, length);
+    if (code < 0 && callbacks.shouldStop != nullptr && callbacks.shouldStop(callbacks.context)) code = 2;
+    return code;
 }
 
 // Walks a member's first bytes from the true length of its first block (known only now, from the member
@@ -290,13 +293,10 @@ static int WalkMemberPrefix(ScanState* state, const ScanCallbacks& callbacks, Sc
 // shouldStop is asked after each match and each member (the records in between are tested on other
 // threads). Returns the scan's code, or -1 when the sequential walk is to go on (from a member that failed
 // a check, or after the members).
-static int ScanMembersOnTheirThreads(DatabaseReader* reader, MemberReader* members, ScanState* state,
-                                     const ScanCallbacks& callbacks, ScanCounts* now) {
-    if (!StartMemberScan(members, BlockPassesOnAnyThread, state)) {
-        CloseMemberReader(reader->members); // the gzip stream reads on from after the header
-        reader->members = nullptr;
-        return -1;
-    }
+static int ScanMembersOnTheirThreads(DatabaseReader* reader, ScanState* state, const ScanCallbacks& callbacks,
+                                     ScanCounts* now) {
+    MemberReader* members = reader->members;
+    if (!StartMemberScan(members, BlockPassesOnAnyThread, state)) return -1; // the gzip stream reads on
     int firstLength = -1; // the length of the next member's first block; -1 before the first member
     for (;;) {
         ScannedMember scanned;
@@ -359,15 +359,14 @@ int ScanDatabase(DatabaseReader* reader, const Query* query, const ScanCallbacks
     const NameWordTest nameWord = state.plan.nameWord;
     ScanCounts now;
     int code = -1;
-    MemberReader* members = MembersLeftToTheScan(reader);
-    if (members != nullptr) {
+    if (MembersLeftToTheScan(reader) != nullptr) {
         constexpr int BeforeHeader = 0, BeforeFirstLength = 1; // the walker's states (database_reader.cpp)
         if (reader->walkState == BeforeHeader && calls.onRecord == nullptr) {
             unsigned char header[DatabaseHeaderSize];
             ReadDatabaseHeader(reader, header);
         }
         if (reader->walkState == BeforeFirstLength && calls.onRecord == nullptr)
-            code = ScanMembersOnTheirThreads(reader, members, &state, calls, &now);
+            code = ScanMembersOnTheirThreads(reader, &state, calls, &now);
         // Their threads test with this scan's state: they stop before it goes, also when it ends early. A
         // scan that reports every record reads on through the gzip stream.
         CloseMemberReader(reader->members);
